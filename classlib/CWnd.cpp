@@ -1,0 +1,130 @@
+#include "CWnd.h"
+
+namespace {
+// The object behind each window lives in a window property, so any window (our own class,
+// a dialog, a subclassed control) can be routed the same way.
+const wchar_t kObjectProp[] = L"classlib.CWnd";
+thread_local CWnd* t_creating = nullptr;
+}
+
+CWnd::~CWnd()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        HWND h = m_hWnd;
+        if (m_prevProc) UnsubclassWindow();
+        else {
+            RemovePropW(h, kObjectProp);
+            m_hWnd = nullptr;
+            ::DestroyWindow(h);
+        }
+    }
+}
+
+BOOL CWnd::RegisterClass(const wchar_t* className, UINT style, HICON icon, HCURSOR cursor, HBRUSH background)
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    if (GetClassInfoExW(inst, className, &wc)) return TRUE;
+    wc.cbSize = sizeof(wc);
+    wc.style = style;
+    wc.lpfnWndProc = &CWnd::Router;
+    wc.hInstance = inst;
+    wc.hIcon = icon;
+    wc.hCursor = cursor ? cursor : LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = background;
+    wc.lpszClassName = className;
+    return RegisterClassExW(&wc) != 0;
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style,
+                    int x, int y, int cx, int cy, HWND parent, HMENU menu, void* param)
+{
+    if (parent && !(style & WS_POPUP)) style |= WS_CHILD;
+    t_creating = this;
+    HWND h = CreateWindowExW(exStyle, className, windowName, style, x, y, cx, cy, parent, menu,
+                             GetModuleHandleW(nullptr), param);
+    t_creating = nullptr;
+    if (!h) return FALSE;
+    if (!m_hWnd) Bind(h);
+    return TRUE;
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
+
+void CWnd::Bind(HWND hwnd)
+{
+    m_hWnd = hwnd;
+    SetPropW(hwnd, kObjectProp, this);
+}
+
+BOOL CWnd::SubclassWindow(HWND hwnd)
+{
+    if (!hwnd || m_hWnd) return FALSE;
+    Bind(hwnd);
+    m_prevProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::Router)));
+    return m_prevProc != nullptr;
+}
+
+HWND CWnd::UnsubclassWindow()
+{
+    HWND h = m_hWnd;
+    if (!h) return nullptr;
+    if (m_prevProc) SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_prevProc));
+    RemovePropW(h, kObjectProp);
+    m_prevProc = nullptr;
+    m_hWnd = nullptr;
+    return h;
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hwnd)
+{
+    return hwnd ? static_cast<CWnd*>(GetPropW(hwnd, kObjectProp)) : nullptr;
+}
+
+CString CWnd::GetWindowText() const
+{
+    CString text;
+    int n = ::GetWindowTextLengthW(m_hWnd);
+    if (n > 0) {
+        ::GetWindowTextW(m_hWnd, text.GetBuffer(n + 1), n + 1);
+        text.ReleaseBuffer();
+    }
+    return text;
+}
+
+LRESULT CWnd::Default(UINT msg, WPARAM wp, LPARAM lp)
+{
+    return m_prevProc ? CallWindowProcW(m_prevProc, m_hWnd, msg, wp, lp) : DefWindowProcW(m_hWnd, msg, wp, lp);
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    return Default(msg, wp, lp);
+}
+
+LRESULT CALLBACK CWnd::Router(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    CWnd* wnd = FromHandlePermanent(hwnd);
+    if (!wnd && t_creating) {
+        // First message of a window being created through CreateEx (WM_GETMINMAXINFO or WM_NCCREATE).
+        wnd = t_creating;
+        t_creating = nullptr;
+        wnd->Bind(hwnd);
+    }
+    if (!wnd) return DefWindowProcW(hwnd, msg, wp, lp);
+
+    LRESULT r = wnd->WindowProc(msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        WNDPROC prev = wnd->m_prevProc;
+        RemovePropW(hwnd, kObjectProp);
+        if (prev) SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
+        wnd->m_prevProc = nullptr;
+        wnd->m_hWnd = nullptr;
+        wnd->PostNcDestroy();
+    }
+    return r;
+}

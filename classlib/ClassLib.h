@@ -1,0 +1,10 @@
+// The program's own small class library in the place of the platform's: strings, files,
+// locks, and (as the program grows) windows, dialogs and the application object.
+#pragma once
+
+#include "Win.h"
+#include "CString.h"
+#include "CFile.h"
+#include "CSync.h"
+#include "CWnd.h"
+#include "CWinApp.h"

@@ -1,0 +1,4 @@
+// Resource identifiers of the clock program.
+#pragma once
+
+#define IDR_MAINFRAME 128

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the clock and runs it under Wine: on the user's display when there is one,
+# else on a virtual display of its own.
+#   --screenshot FILE   save a picture of the display after a few seconds, then close the clock
+#   --seconds N         how long to wait before the screenshot (default 5)
+# Any further arguments are handed to zarnock.exe (for example -restore).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
+
+shot=""
+seconds=5
+args=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --screenshot) shot=$(realpath -m "$2"); shift 2 ;;
+        --seconds) seconds=$2; shift 2 ;;
+        *) args+=("$1"); shift ;;
+    esac
+done
+
+zk_install
+zk_build
+trap zk_testbed_down EXIT
+if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    zk_start_xvfb
+    zk_log "running on the virtual display $DISPLAY"
+fi
+zk_prefix_up "$ZK_BUILD/wine-run"
+
+clock="$ZK_BUILD/bin/zarnock.exe"
+if [ -z "$shot" ]; then
+    wine "$clock" "${args[@]}"
+    exit $?
+fi
+wine "$clock" "${args[@]}" </dev/null >/dev/null 2>&1 &
+sleep "$seconds"
+import -window root "$shot"
+zk_log "screenshot saved to $shot"

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds everything and runs the tests under Wine. Extra arguments go to ctest
+# (for example -R clock to run only some test executables).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
+
+zk_install
+zk_build
+trap zk_testbed_down EXIT
+zk_start_xvfb
+zk_prefix_up "$ZK_BUILD/wine-tests"
+ctest --test-dir "$ZK_BUILD" --output-on-failure --parallel "$(nproc)" "$@"

@@ -1,0 +1,87 @@
+# The Wine test bed, sourced by test.sh, run-clock.sh and bench.sh: installs what is
+# missing, builds, and brings up a private Wine prefix with its own wineserver and (when
+# needed) its own Xvfb display, and takes down exactly those processes again.
+ZK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+ZK_BUILD=${ZARNOCK_BUILD_DIR:-$ZK_ROOT/build}
+
+ZK_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
+    binutils-mingw-w64-i686 wine wine64 fonts-wine xvfb xcompmgr x11-utils imagemagick googletest dpkg-dev)
+
+zk_log() { echo "zarnock: $*" >&2; }
+
+zk_install() {
+    local missing=() p
+    for p in "${ZK_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    zk_log "installing ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+zk_build() {
+    local deps
+    deps=$(bash "$ZK_ROOT/scripts/deps.sh")
+    cmake -S "$ZK_ROOT" -B "$ZK_BUILD" -DZARNOCK_DEPS="$deps" >/dev/null
+    if ! cmake --build "$ZK_BUILD" -j "$(nproc)" >"$ZK_BUILD/build.log" 2>&1; then
+        grep -E -B2 -A6 'error|Error [0-9]' "$ZK_BUILD/build.log" | head -n 150
+        zk_log "build failed; the whole output is in $ZK_BUILD/build.log"
+        return 1
+    fi
+}
+
+ZK_XVFB_PID=""
+ZK_XCOMPMGR_PID=""
+ZK_PREFIX_UP=""
+
+# A private display; the number comes from Xvfb itself, so parallel runs never collide.
+zk_start_xvfb() {
+    local numfile
+    numfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >/dev/null 2>&1 &
+    ZK_XVFB_PID=$!
+    local i
+    for i in $(seq 100); do
+        [ -s "$numfile" ] && break
+        sleep 0.1
+    done
+    [ -s "$numfile" ] || { zk_log "Xvfb did not start"; rm -f "$numfile"; return 1; }
+    export DISPLAY=":$(tr -d '\n' <"$numfile")"
+    rm -f "$numfile"
+    # Per-pixel alpha of layered windows shows only with a compositing manager.
+    xcompmgr </dev/null >/dev/null 2>&1 &
+    ZK_XCOMPMGR_PID=$!
+}
+
+# A Wine prefix inside the build tree, made once, with Wine's fonts where GDI+ sees them.
+zk_prefix_up() {
+    export WINEPREFIX=$1
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        zk_log "making the Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i </dev/null >/dev/null 2>&1 || true
+        wineserver -w
+        mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+        cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
+    # One persistent server for the run, started with every stream detached: Wine's
+    # background services inherit whatever output they are given.
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine wineboot </dev/null >/dev/null 2>&1 || true
+    ZK_PREFIX_UP=$WINEPREFIX
+}
+
+zk_testbed_down() {
+    if [ -n "$ZK_PREFIX_UP" ]; then
+        WINEPREFIX=$ZK_PREFIX_UP wineserver -k >/dev/null 2>&1 || true
+        ZK_PREFIX_UP=""
+    fi
+    [ -n "$ZK_XCOMPMGR_PID" ] && kill "$ZK_XCOMPMGR_PID" 2>/dev/null
+    [ -n "$ZK_XVFB_PID" ] && kill "$ZK_XVFB_PID" 2>/dev/null
+    ZK_XCOMPMGR_PID=""
+    ZK_XVFB_PID=""
+    return 0
+}
