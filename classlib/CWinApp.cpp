@@ -1,12 +1,124 @@
 #include "CWinApp.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 CWinApp* g_app = nullptr;
 }
 
-CWinApp::CWinApp(const wchar_t* appName) : m_pszAppName(appName)
+CWinApp::CWinApp(const wchar_t* appName) : m_pszAppName(appName), m_pszProfileName(appName)
 {
     g_app = this;
+}
+
+void CWinApp::SetRegistryKey(const wchar_t* company)
+{
+    m_pszRegistryKey = company;
+}
+
+HKEY CWinApp::GetSectionKey(const wchar_t* section, bool create) const
+{
+    if (m_pszRegistryKey.IsEmpty() || m_pszProfileName.IsEmpty() || !section) return nullptr;
+    CString path = CString(L"Software\\") + m_pszRegistryKey + L"\\" + m_pszProfileName;
+    if (*section) path += CString(L"\\") + section;
+    HKEY key = nullptr;
+    LSTATUS st = create
+        ? RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key, nullptr)
+        : RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
+    return st == ERROR_SUCCESS ? key : nullptr;
+}
+
+namespace {
+struct KeyCloser {
+    HKEY key;
+    ~KeyCloser() { if (key) RegCloseKey(key); }
+};
+}
+
+UINT CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue) const
+{
+    KeyCloser k{GetSectionKey(section, false)};
+    if (!k.key || !entry) return static_cast<UINT>(defaultValue);
+    DWORD type = 0, value = 0, size = sizeof(value);
+    if (RegQueryValueExW(k.key, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(value))
+        return static_cast<UINT>(defaultValue);
+    return value;
+}
+
+BOOL CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value)
+{
+    KeyCloser k{GetSectionKey(section)};
+    if (!k.key || !entry) return FALSE;
+    DWORD v = static_cast<DWORD>(value);
+    return RegSetValueExW(k.key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v)) == ERROR_SUCCESS;
+}
+
+CString CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue) const
+{
+    KeyCloser k{GetSectionKey(section, false)};
+    if (!k.key || !entry) return CString(defaultValue);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(k.key, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return CString(defaultValue);
+    CString text;
+    // The stored data need not be terminated: room for one more character, zeroed.
+    DWORD chars = size / sizeof(wchar_t) + 1;
+    wchar_t* buf = text.GetBuffer(static_cast<int>(chars));
+    std::memset(buf, 0, chars * sizeof(wchar_t));
+    DWORD got = size;
+    if (RegQueryValueExW(k.key, entry, nullptr, &type, reinterpret_cast<BYTE*>(buf), &got) != ERROR_SUCCESS) {
+        text.ReleaseBuffer(0);
+        return CString(defaultValue);
+    }
+    buf[std::min<DWORD>(got / sizeof(wchar_t), chars - 1)] = 0;
+    text.ReleaseBuffer();
+    return text;
+}
+
+BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
+{
+    if (!entry) {
+        if (m_pszRegistryKey.IsEmpty() || !section) return FALSE;
+        KeyCloser app{GetSectionKey(L"", false)};
+        return app.key && RegDeleteTreeW(app.key, section) == ERROR_SUCCESS;
+    }
+    KeyCloser k{GetSectionKey(section)};
+    if (!k.key) return FALSE;
+    if (!value) {
+        LSTATUS st = RegDeleteValueW(k.key, entry);
+        return st == ERROR_SUCCESS || st == ERROR_FILE_NOT_FOUND;
+    }
+    DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
+    return RegSetValueExW(k.key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) == ERROR_SUCCESS;
+}
+
+BOOL CWinApp::GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYTE** data, UINT* bytes) const
+{
+    if (data) *data = nullptr;
+    if (bytes) *bytes = 0;
+    KeyCloser k{GetSectionKey(section, false)};
+    if (!k.key || !entry || !data || !bytes) return FALSE;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(k.key, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_BINARY)
+        return FALSE;
+    BYTE* buf = new BYTE[size ? size : 1];
+    if (RegQueryValueExW(k.key, entry, nullptr, &type, buf, &size) != ERROR_SUCCESS || type != REG_BINARY) {
+        delete[] buf;
+        return FALSE;
+    }
+    *data = buf;
+    *bytes = size;
+    return TRUE;
+}
+
+BOOL CWinApp::WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const BYTE* data, UINT bytes)
+{
+    KeyCloser k{GetSectionKey(section)};
+    if (!k.key || !entry) return FALSE;
+    return RegSetValueExW(k.key, entry, 0, REG_BINARY, data, bytes) == ERROR_SUCCESS;
 }
 
 CWinApp::~CWinApp()

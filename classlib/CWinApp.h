@@ -13,12 +13,31 @@ public:
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
+    // The settings store: HKEY_CURRENT_USER\Software\<key>\<profile name>\<section>.
+    // Until SetRegistryKey is called the profile functions find and write nothing.
+    void SetRegistryKey(const wchar_t* company);
+    // The per-user key of one section, created when missing; nullptr when it cannot be had.
+    HKEY GetSectionKey(const wchar_t* section, bool create = true) const;
+
+    // Integers are REG_DWORD; a value of another type or size counts as absent.
+    UINT GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue) const;
+    BOOL WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value);
+    // Texts are REG_SZ (REG_EXPAND_SZ is read as it is); another type counts as absent.
+    CString GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue = nullptr) const;
+    // A null value deletes the entry; a null entry deletes the whole section.
+    BOOL WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
+    // Binary values: *data is allocated with new[] and owned by the caller; FALSE when absent.
+    BOOL GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYTE** data, UINT* bytes) const;
+    BOOL WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const BYTE* data, UINT bytes);
+
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return m_exitCode; }
     virtual int Run();
 
     HINSTANCE m_hInstance = nullptr;
     const wchar_t* m_pszAppName = nullptr;
+    CString m_pszRegistryKey;     // the company part; empty until SetRegistryKey
+    CString m_pszProfileName;     // the product part; the application name unless changed
     CWnd* m_pMainWnd = nullptr;
     int m_exitCode = 0;
 };
