@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include <ole2.h>
+
 namespace {
 CWinApp* g_app = nullptr;
+bool g_oleInitialised = false;
 }
 
 CWinApp::CWinApp(const wchar_t* appName) : m_pszAppName(appName), m_pszProfileName(appName)
@@ -123,7 +126,26 @@ BOOL CWinApp::WriteProfileBinary(const wchar_t* section, const wchar_t* entry, c
 
 CWinApp::~CWinApp()
 {
+    if (g_oleInitialised) {
+        OleUninitialize();
+        g_oleInitialised = false;
+    }
     if (g_app == this) g_app = nullptr;
+}
+
+BOOL AfxOleInit()
+{
+    if (g_oleInitialised) return TRUE;
+    if (FAILED(OleInitialize(nullptr))) return FALSE;
+    g_oleInitialised = true;
+    return TRUE;
+}
+
+int AfxMessageBox(const wchar_t* text, UINT type)
+{
+    CWinApp* app = AfxGetApp();
+    HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
+    return MessageBoxW(owner, text, app && app->m_pszAppName ? app->m_pszAppName : L"", type);
 }
 
 CWinApp* AfxGetApp()

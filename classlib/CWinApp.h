@@ -43,4 +43,8 @@ public:
 };
 
 CWinApp* AfxGetApp();
+// COM and OLE for the calling (user-interface) thread, undone when the application object goes.
+BOOL AfxOleInit();
+// A message box owned by the main window (when there is one), captioned with the application name.
+int AfxMessageBox(const wchar_t* text, UINT type = MB_OK);
 int AfxWinMain(HINSTANCE instance, LPWSTR cmdLine, int showCmd);

@@ -1,12 +1,59 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "Log/LogMan.h"
 
-// The clock's application object.
+class CDigitClock;
+
+// The clock's application object: start-up, the single running copy, the command line,
+// and the tear-down at exit.
 class CApp : public CWinApp
 {
 public:
     CApp();
+    ~CApp() override;
+
     BOOL InitInstance() override;
     int ExitInstance() override;
+
+    // Applies the settings to the clock window object and creates its window.
+    BOOL CreateClockWindow();
+
+    CLogMan m_log;
+    HANDLE m_hMutex = nullptr;
+    ULONG_PTR m_gdiplusToken = 0;
+    BOOL m_bufferedPaintOn = FALSE;
+
+private:
+    // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
+    BOOL HandOverToRunningCopy(bool uninstall);
+    void LogEnvironment();
+    void WaitForMissingMonitor();
+    void LoadProcessWideValues();
 };
+
+// The command-line switch of the clock's one argument, when it is one.
+enum class AppSwitch { None, Uninstall, Restore };
+// Exactly one argument after the program whose first character is '-' or '/':
+// "uninstall" in exact case, "restore" in any case.
+AppSwitch ParseAppSwitch(int argc, const wchar_t* const* argv);
+// Writes the display settings that "-restore" resets.
+void RestoreDisplaySettings(CWinApp* app);
+
+// The first week of the year (0..2) and first day of the week (0..6) from the locale's
+// numbers and the stored ones; storedValue is nullptr when nothing is stored.
+int FirstWeekOfYearFrom(int localeValue, bool localeOk, const int* storedValue);
+int FirstDayOfWeekFrom(int localeValue, bool localeOk, const int* storedValue);
+
+// Process-wide values set once at start-up from the settings.
+extern int g_firstWeekOfYear;
+extern int g_firstDayOfWeek;
+extern int g_zonePrefixMode;
+extern int g_zoneTimeMode;
+extern int g_chimePeriodOn;
+extern int g_tipTarget;
+extern int g_positionLocked;
+extern double g_chimePeriodStart;
+extern double g_chimePeriodEnd;
+extern int g_canSetClock;
+extern int g_sendingLogs;

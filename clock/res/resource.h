@@ -2,3 +2,17 @@
 #pragma once
 
 #define IDR_MAINFRAME 128
+#define IDC_CLOCK_CURSOR 149
+
+// Commands of the clock window.
+#define ID_APP_EXIT_CLOCK 32771
+#define ID_REPORT_BUG 32776
+#define ID_SEND_FEEDBACK 32777
+#define ID_TECH_SUPPORT 32778
+#define ID_OPTIONS 32935
+
+// Resource strings.
+#define IDS_APP_NAME 57344
+#define IDS_OPTIONS_TITLE 59179
+#define IDS_EMPTY_CLOCK 61204
+#define IDS_REG_CURRENT_VERSION 61219

@@ -1,0 +1,486 @@
+#include "DigitClock.h"
+
+#include "ClockSettings.h"
+#include "ColorHelpers.h"
+#include "Log/LogMan.h"
+#include "StringTable.h"
+#include "resource.h"
+
+#include <cstring>
+
+namespace {
+
+const int kPositionUnset = 0x4E204E20;
+const int kMaxFontPixels = 1000;
+
+CString RectText(const RECT& r)
+{
+    std::wostringstream s;
+    s << r.left << L"," << r.top << L" " << (r.right - r.left) << L"x" << (r.bottom - r.top);
+    return CString(s.str());
+}
+
+bool IsEmptyRect(const RECT& r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+CString LoadResString(UINT id)
+{
+    const wchar_t* text = nullptr;
+    int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return n > 0 ? CString(text, n) : CString();
+}
+
+// The log shows a format as its UTF-8 bytes read back in the ANSI code page, as the
+// settings export and the older log readers expect.
+CString AnsiReadOfUtf8(const wchar_t* text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return CString();
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &bytes[0], n, nullptr, nullptr);
+    int w = MultiByteToWideChar(CP_ACP, 0, bytes.c_str(), -1, nullptr, 0);
+    CString out;
+    if (w > 1) {
+        MultiByteToWideChar(CP_ACP, 0, bytes.c_str(), -1, out.GetBuffer(w), w);
+        out.ReleaseBuffer();
+    }
+    return out;
+}
+
+}  // namespace
+
+RECT GetMonitorRectForWindow(const RECT& window)
+{
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    HMONITOR monitor = MonitorFromRect(&window, MONITOR_DEFAULTTOPRIMARY);
+    if (monitor && GetMonitorInfoW(monitor, &mi)) return mi.rcMonitor;
+    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return r;
+}
+
+CDigitClock::CDigitClock()
+{
+    // The name is put together at run time, so the import is never bound at load time and
+    // a system without the function still runs the clock, opaque.
+    HMODULE user32 = GetModuleHandleW(L"USER32.DLL");
+    if (user32) {
+        char name[20];
+        std::memcpy(name, "Upda", 4);
+        std::memcpy(name + 4, "teLa", 4);
+        std::memcpy(name + 8, "yere", 4);
+        std::memcpy(name + 12, "dWin", 4);
+        std::memcpy(name + 16, "dow", 4);
+        m_pfnUpdateLayeredWindow = reinterpret_cast<UpdateLayeredWindowFn>(
+            reinterpret_cast<void*>(GetProcAddress(user32, name)));
+    }
+    m_textAlpha = 255;
+    m_outlineAlpha = 255;
+    m_outlineColour = GetSysColor(COLOR_BTNSHADOW);
+    UseSystemColours();
+}
+
+CDigitClock::~CDigitClock() = default;
+
+void CDigitClock::Refresh()
+{
+    if (!m_hWnd) return;
+    CString text = GetWindowText();
+    SetText(text);
+}
+
+void CDigitClock::UseSystemColours()
+{
+    m_customColours = 0;
+    m_textColour = GetSysColor(COLOR_BTNTEXT);
+    m_backgroundColour = GetSysColor(COLOR_BTNFACE);
+    m_highlightColour = GetSysColor(COLOR_BTNHIGHLIGHT);
+    m_shadowColour = GetSysColor(COLOR_BTNSHADOW);
+    Refresh();
+}
+
+void CDigitClock::SetCustomColours(COLORREF background, COLORREF text)
+{
+    m_textColour = NearestColor(text);
+    m_backgroundColour = NearestColor(background);
+    m_highlightColour = TintColor(m_backgroundColour);
+    m_shadowColour = DimColor(m_backgroundColour);
+    m_customColours = 1;
+    Refresh();
+}
+
+void CDigitClock::SetClockFont(const LOGFONTW* font)
+{
+    LOGFONTW lf{};
+    if (font) {
+        lf = *font;
+    } else if (!SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(lf), &lf, 0)) {
+        ZN_LOG_ERROR(GetLastError(), L"SPI_GETICONTITLELOGFONT", LOG_ERROR);
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
+    }
+    lf.lfFaceName[LF_FACESIZE - 1] = 0;
+    // A height of 0 or beyond any screen (a damaged record) would give no usable clock: the
+    // default 14 points instead.
+    if (lf.lfHeight == 0 || lf.lfHeight > kMaxFontPixels || lf.lfHeight < -kMaxFontPixels)
+        lf.lfHeight = -MulDiv(14, ScreenDpi().cy, 72);
+    else if (lf.lfHeight > 0)
+        lf.lfHeight = -lf.lfHeight;
+    if (!m_font.CreateFontIndirect(&lf)) ZN_LOG_ERROR(GetLastError(), lf.lfFaceName, LOG_ERROR);
+    Refresh();
+}
+
+void CDigitClock::SetOutline(int useOutline, COLORREF colour, int thickness)
+{
+    m_useOutline = useOutline;
+    m_outlineColour = colour;
+    m_outlineThickness = thickness;
+    Refresh();
+}
+
+void CDigitClock::SetShowBorder(int show)
+{
+    if (show == m_showBorder) return;
+    m_showBorder = show;
+    Refresh();
+}
+
+void CDigitClock::SetShowReminders(int show)
+{
+    m_showReminders = show;
+}
+
+void CDigitClock::SetMargins(int pixels)
+{
+    if (pixels == m_margin) return;
+    m_margin = pixels;
+    Refresh();
+}
+
+void CDigitClock::SetLockRightBorder(int lock)
+{
+    if (lock == m_lockRightBorder) return;
+    m_lockRightBorder = lock;
+    Refresh();
+}
+
+void CDigitClock::SetAlignment(int alignment)
+{
+    if (alignment == m_alignment) return;
+    m_alignment = alignment;
+    if (m_hWnd && (GetExStyle() & WS_EX_LAYERED)) {
+        // The same text would not be drawn again: pass through a different one.
+        CString text = GetWindowText();
+        SetText(L" ");
+        SetText(text);
+    } else {
+        Refresh();
+    }
+}
+
+void CDigitClock::SetFormat(const wchar_t* format, BOOL log)
+{
+    CString trimmed(format);
+    trimmed.Trim();
+    if (trimmed.IsEmpty()) {
+        trimmed = LoadResString(IDS_EMPTY_CLOCK);
+        if (log) ZN_LOG(LOG_WARNING, AnsiReadOfUtf8(trimmed).GetString());
+        m_format = trimmed;
+    } else {
+        if (log) ZN_LOG(LOG_INFO, AnsiReadOfUtf8(trimmed).GetString());
+        m_format = format;
+    }
+    LoadFormatTimeZones(trimmed, log);
+
+    int interval = NeededTimerInterval();
+    if (m_timerId && interval != m_timerInterval) {
+        KillTimer(m_timerId);
+        m_timerInterval = interval;
+        m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(interval));
+        if (log) ZN_LOG(LOG_INFO, interval);
+    }
+
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    CString text;
+    FormatTime(now, text);
+    SetText(text);
+}
+
+void CDigitClock::SetChimeOptions(int mode, int hourOnce, int flags, const wchar_t* hourSound,
+                                  const wchar_t* halfHourSound, const wchar_t* quarterPastSound,
+                                  const wchar_t* quarterToSound)
+{
+    m_chimeMode = mode;
+    m_hourFileOnce = hourOnce;
+    m_chimeFlags = flags;
+    m_hourSound = hourSound;
+    m_halfHourSound = halfHourSound;
+    m_quarterPastSound = quarterPastSound;
+    m_quarterToSound = quarterToSound;
+}
+
+void CDigitClock::EnableSound(int enable)
+{
+    m_soundEnabled = enable;
+}
+
+void CDigitClock::SetTransparent(int transparent)
+{
+    if (!m_hWnd) return;
+    LONG_PTR ex = GetExStyle();
+    if (transparent && HasLayeredSupport()) ex |= WS_EX_LAYERED;
+    else ex &= ~static_cast<LONG_PTR>(WS_EX_LAYERED);
+    SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, ex);
+    if (!(ex & WS_EX_LAYERED)) Invalidate(TRUE);
+    Refresh();
+}
+
+void CDigitClock::SetText(const wchar_t* text)
+{
+    if (!m_hWnd) return;
+    SetWindowText(text ? text : L"");
+    if (!(GetExStyle() & WS_EX_LAYERED)) {
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+        return;
+    }
+    PushLayered();
+}
+
+void CDigitClock::ActivateLastPopup()
+{
+    if (m_hWnd) SetForegroundWindow(GetLastActivePopup(m_hWnd));
+}
+
+void CDigitClock::SavePlacement()
+{
+    if (!m_hWnd) return;
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof(wp);
+    if (!GetWindowPlacement(m_hWnd, &wp)) {
+        ZN_LOG_ERROR(GetLastError(), L"GetWindowPlacement", LOG_ERROR);
+        return;
+    }
+    RECT window;
+    GetWindowRect(&window);
+    m_monitorArea = m_monitorRect = GetMonitorRectForWindow(window);
+
+    if (!m_placementMayBeSaved || GetSystemMetrics(SM_SHUTTINGDOWN)) {
+        ZN_LOG(LOG_INFO, L"skip wp");
+        ZN_LOG(LOG_WARNING, m_placementMayBeSaved << (GetSystemMetrics(SM_SHUTTINGDOWN) ? L" SD " : L" NSD ")
+                                << RectText(m_monitorRect).GetString() << L" "
+                                << RectText(m_monitorArea).GetString() << L" " << RectText(window).GetString()
+                                << L" " << RectText(wp.rcNormalPosition).GetString());
+        return;
+    }
+    ZN_LOG(LOG_INFO, L"save wp " << RectText(m_monitorRect).GetString() << L" " << RectText(m_monitorArea).GetString()
+                                 << L" " << RectText(window).GetString() << L" "
+                                 << RectText(wp.rcNormalPosition).GetString());
+    const wchar_t* section = GetStr(SID_SECTION_COMMON);
+    CWinApp* app = AfxGetApp();
+    app->WriteProfileString(section, GetStr(SID_KEY_XY), nullptr);
+    app->WriteProfileBinary(section, GetStr(SID_KEY_MR), reinterpret_cast<const BYTE*>(&m_monitorRect), sizeof(RECT));
+    app->WriteProfileBinary(section, GetStr(SID_KEY_DR), reinterpret_cast<const BYTE*>(&m_monitorArea), sizeof(RECT));
+    SIZE dpi = ScreenDpi();
+    app->WriteProfileInt(section, GetStr(SID_KEY_DP), static_cast<int>((dpi.cy << 16) | (dpi.cx & 0xFFFF)));
+    app->WriteProfileBinary(section, GetStr(SID_KEY_CR), reinterpret_cast<const BYTE*>(&wp.rcNormalPosition),
+                            sizeof(RECT));
+}
+
+BOOL CDigitClock::PreCreateWindow(CREATESTRUCTW& cs)
+{
+    const wchar_t* cls = GetStr(SID_CLOCK_WNDCLASS);
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    HICON icon = LoadIconW(inst, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    HCURSOR cursor = LoadCursorW(inst, MAKEINTRESOURCEW(IDC_CLOCK_CURSOR));
+    if (!CWnd::RegisterClass(cls, CS_DBLCLKS, icon, cursor, nullptr)) {
+        ZN_LOG_ERROR(GetLastError(), cls, LOG_ERROR);
+        return FALSE;
+    }
+    cs.lpszClass = cls;
+    return TRUE;
+}
+
+int CDigitClock::OnCreate(CREATESTRUCTW* cs)
+{
+    if (Default(WM_CREATE, 0, reinterpret_cast<LPARAM>(cs)) == -1) return -1;
+
+    m_timerInterval = NeededTimerInterval();
+    m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(m_timerInterval));
+    if (!m_timerId) {
+        ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
+        return -1;
+    }
+
+    auto common = GetCommonInt;
+    m_proportionalDpi = common(SID_KEY_PDPI, 0);
+    m_textAlpha = ClampInt(common(SID_KEY_CTA, 255), 0, 255);
+    m_outlineAlpha = ClampInt(common(SID_KEY_COA, 255), 0, 255);
+    m_gdiplusOpaque = common(SID_KEY_GPST, 0);
+    m_gdiplusLayered = common(SID_KEY_GPSTT, 1);
+    m_watchFullScreen = common(SID_KEY_FSW, 1);
+    m_soundEnabled = common(SID_KEY_SE, 1);
+    m_soundWithScreenSaver = common(SID_KEY_SSA, 0);
+    m_soundOverFullScreen = common(SID_KEY_SFS, 0);
+    int transparent = common(SID_KEY_TR, 0);
+    if (transparent) SetTransparent(1);
+
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    CString text;
+    FormatTime(now, text);
+    SIZE size = MeasureClockText(transparent, text);
+
+    m_alwaysOnTop = common(SID_KEY_AT, 1);
+    m_reassertTopmost = common(SID_KEY_ATF, 1);
+
+    PlaceAtCreation(size, transparent);
+    SetText(text);
+    SavePlacement();
+    m_stateFlags &= ~STATE_INITIAL_PLACEMENT;
+
+    if (!m_alwaysOnTop) SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+
+    if (AfxGetApp()->GetProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 1) != 0)
+        SendMessage(WM_COMMAND, ID_OPTIONS);
+    return 0;
+}
+
+void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
+{
+    (void)transparent;
+    const wchar_t* section = GetStr(SID_SECTION_COMMON);
+    CWinApp* app = AfxGetApp();
+    const int w = size.cx, h = size.cy;
+
+    RECT cr{}, mr{}, dr{};
+    if (ReadProfileRect(section, GetStr(SID_KEY_CR), cr)) ZN_LOG(LOG_INFO, L"CR " << RectText(cr).GetString());
+    if (ReadProfileRect(section, GetStr(SID_KEY_MR), mr)) ZN_LOG(LOG_INFO, L"MR " << RectText(mr).GetString());
+    if (ReadProfileRect(section, GetStr(SID_KEY_DR), dr)) ZN_LOG(LOG_INFO, L"DR " << RectText(dr).GetString());
+    if (IsEmptyRect(dr)) {
+        ZN_LOG(LOG_WARNING, L"0");
+        RECT none{};
+        dr = mr = GetMonitorRectForWindow(none);
+        ZN_LOG(LOG_INFO, L"DR " << RectText(dr).GetString() << L" MR " << RectText(mr).GetString());
+    }
+
+    int x = 0, y = 0;
+    bool placed = false;
+    if (IsEmptyRect(cr)) {
+        int xy = static_cast<int>(app->GetProfileInt(section, GetStr(SID_KEY_XY), kPositionUnset));
+        if (xy != kPositionUnset) {
+            x = static_cast<short>(LOWORD(xy));
+            if (m_lockRightBorder) x -= w;
+            y = static_cast<short>(HIWORD(xy));
+            RECT r{x, y, x + w, y + h};
+            m_monitorArea = GetMonitorRectForWindow(r);
+            placed = true;
+        }
+    } else if (!m_proportionalDpi) {
+        x = m_lockRightBorder ? cr.right - w : cr.left;
+        y = cr.top;
+        RECT r{x, y, x + w, y + h};
+        m_monitorArea = GetMonitorRectForWindow(r);
+        placed = true;
+    } else {
+        bool rightAnchor = (cr.left - dr.left) > (dr.right - cr.right);
+        bool bottomAnchor = (cr.top - dr.top) > (dr.bottom - cr.bottom);
+        int ax = rightAnchor ? cr.right : cr.left;
+        int ay = bottomAnchor ? cr.bottom : cr.top;
+        SIZE cur = ScreenDpi();
+        int dp = static_cast<int>(app->GetProfileInt(section, GetStr(SID_KEY_DP), (cur.cy << 16) | cur.cx));
+        int sx = static_cast<short>(LOWORD(dp)), sy = static_cast<short>(HIWORD(dp));
+        // A zero or negative half is damage, not a DPI: it counts as the current one.
+        if (sx <= 0 || sy <= 0) sx = cur.cx, sy = cur.cy;
+        int x0 = ax, y0 = ay;
+        if (sx == cur.cx && sy == cur.cy) {
+            ZN_LOG(LOG_INFO, ax << L"," << ay);
+        } else {
+            ZN_LOG(LOG_WARNING, sx << L" " << sy << L" " << cur.cx << L" " << cur.cy);
+            RECT none{};
+            m_monitorArea = GetMonitorRectForWindow(none);
+            const RECT& area = m_monitorArea;
+            x0 = rightAnchor ? area.right - MulDiv(dr.right - ax, cur.cx, sx)
+                             : area.left + MulDiv(ax - area.left, cur.cx, sx);
+            y0 = bottomAnchor ? area.bottom - MulDiv(area.bottom - ay, cur.cy, sy)
+                              : area.top + MulDiv(ay - area.top, cur.cy, sy);
+        }
+        x = rightAnchor ? x0 - w : x0;
+        y = bottomAnchor ? y0 - h : y0;
+        RECT r{x, y, x + w, y + h};
+        m_monitorArea = m_monitorRect = GetMonitorRectForWindow(r);
+        if (!EqualRect(&m_monitorRect, &mr)) {
+            ZN_LOG(LOG_WARNING, L"MR " << RectText(mr).GetString() << L" DR " << RectText(dr).GetString());
+            if (GetCommonInt(SID_KEY_LX, 0) == 0 && (r.left - dr.left) > (dr.right - r.right))
+                x += m_monitorArea.right - dr.right;
+            if (GetCommonInt(SID_KEY_LY, 0) == 0 && (r.top - dr.top) > (dr.bottom - r.bottom))
+                y += m_monitorArea.bottom - dr.bottom;
+        }
+        placed = true;
+    }
+
+    // A stored position that leaves the clock on no monitor at all (damaged settings, or a
+    // monitor long gone) would give an invisible clock: such a position counts as unset.
+    if (placed) {
+        RECT r{x, y, x + w, y + h};
+        if (!MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) {
+            ZN_LOG(LOG_WARNING, L"off screen " << RectText(r).GetString());
+            placed = false;
+        }
+    }
+    if (!placed) {
+        RECT r{0, 0, w, h};
+        m_monitorArea = GetMonitorRectForWindow(r);
+        x = m_monitorArea.right - 3 * GetSystemMetrics(SM_CXSIZE) - w - MulDiv(4, ScreenDpi().cy, 96);
+        y = m_monitorArea.top + 1;
+    }
+
+    m_stateFlags |= STATE_INITIAL_PLACEMENT;
+    ZN_LOG(LOG_INFO, L"set wp " << x << L"," << y << L" " << w << L"x" << h);
+    SetWindowPos(m_hWnd, HWND_TOP, x, y, w, h, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void CDigitClock::OnDestroy()
+{
+    Default(WM_DESTROY, 0, 0);
+    if (m_timerId) {
+        KillTimer(m_timerId);
+        m_timerId = 0;
+    }
+}
+
+void CDigitClock::OnTimer(UINT_PTR id)
+{
+    if (id != ZN_CLOCK_TIMER_ID) return;
+    // Only a changed text is drawn again: with a seconds display the 250 ms timer redraws
+    // once a second, and a minutes display once a minute.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    CString text;
+    FormatTime(now, text);
+    if (text != GetWindowText()) SetText(text);
+}
+
+LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lp));
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETTEXT:
+        return OnSetText(wp, lp);
+    case WM_TIMER:
+        OnTimer(wp);
+        return 0;
+    default:
+        return CFrameWnd::WindowProc(msg, wp, lp);
+    }
+}

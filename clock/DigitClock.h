@@ -1,0 +1,120 @@
+// CDigitClock: the clock window. A borderless popup that shows the display text of its
+// format, either painted opaque or pushed as a layered window with per-pixel alpha.
+#pragma once
+
+#include "ClassLib.h"
+#include "CFrameWnd.h"
+#include "PaintBuffer.h"
+
+// The clock window's class name (also how a second start finds the running copy).
+#define ZN_CLOCK_TIMER_ID 15
+
+class CDigitClock : public CFrameWnd
+{
+public:
+    CDigitClock();
+    ~CDigitClock() override;
+
+    // Setters: the one way in which the rest of the program changes the live clock. Each
+    // stores its values; those that change the look redraw when the window exists.
+    void UseSystemColours();
+    void SetCustomColours(COLORREF background, COLORREF text);
+    void SetClockFont(const LOGFONTW* font);
+    void SetOutline(int useOutline, COLORREF colour, int thickness);
+    void SetShowBorder(int show);
+    void SetShowReminders(int show);
+    void SetMargins(int pixels);
+    void SetLockRightBorder(int lock);
+    void SetAlignment(int alignment);
+    void SetFormat(const wchar_t* format, BOOL log);
+    void SetChimeOptions(int mode, int hourOnce, int flags, const wchar_t* hourSound, const wchar_t* halfHourSound,
+                         const wchar_t* quarterPastSound, const wchar_t* quarterToSound);
+    void EnableSound(int enable);
+    void SetTransparent(int transparent);
+    void SetText(const wchar_t* text);
+    void SavePlacement();
+    void ActivateLastPopup();
+
+    BOOL HasLayeredSupport() const { return m_pfnUpdateLayeredWindow != nullptr; }
+    // Sets the current window text again: re-measures, resizes and redraws.
+    void Refresh();
+    // The window size that the text needs, for the opaque or the layered look.
+    SIZE MeasureClockText(BOOL layered, const wchar_t* text);
+    // Draws the layered image of the text into the paint buffer.
+    void DrawLayered(SIZE size, const wchar_t* text);
+
+    // Format engine.
+    void FormatTime(const SYSTEMTIME& time, CString& text);
+    BOOL FormatHasMilliseconds() const;
+    void LoadFormatTimeZones(const wchar_t* format, BOOL log);
+
+    enum StateFlags {
+        STATE_OPTIONS_OPEN = 1,
+        STATE_INITIAL_PLACEMENT = 2,
+        STATE_TEXT_RESIZE = 4,
+    };
+
+    typedef BOOL(WINAPI* UpdateLayeredWindowFn)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*,
+                                                 DWORD);
+
+    int m_gdiplusOpaque = 1;         // "GPST"
+    int m_gdiplusLayered = 1;        // "GPSTT"
+    int m_alwaysOnTop = 0;           // "AT"
+    int m_reassertTopmost = 1;       // "ATF"
+    int m_watchFullScreen = 1;       // "FSW"
+    int m_soundWithScreenSaver = 1;  // "SSA"
+    int m_soundOverFullScreen = 0;   // "SFS"
+    int m_proportionalDpi = 0;       // "PDPI"
+    int m_placementMayBeSaved = 1;
+    int m_soundEnabled = 1;          // "SE"
+    int m_timerInterval = 0;
+    UINT_PTR m_timerId = 0;
+    CFont m_font;
+    CString m_format;
+    int m_useOutline = 0;            // "UO"
+    int m_showBorder = 1;            // "3D"
+    int m_showReminders = 1;         // "TT"
+    int m_lockRightBorder = 0;       // "LR"
+    int m_outlineThickness = 4;      // "OT"
+    int m_margin = 1;                // "MS"
+    int m_alignment = 0;             // "AL"
+    int m_chimeMode = 1;             // "CH0"
+    int m_hourFileOnce = 0;          // "H1"
+    int m_chimeFlags = 0x010101;     // "CH1" or "CH2"
+    int m_customColours = 0;
+    COLORREF m_textColour = 0;
+    COLORREF m_backgroundColour = 0;
+    COLORREF m_highlightColour = 0;
+    COLORREF m_shadowColour = 0;
+    COLORREF m_outlineColour = 0;    // "CO"
+    int m_textAlpha = 255;           // "CTA"
+    int m_outlineAlpha = 255;        // "COA"
+    RECT m_monitorArea{};
+    RECT m_monitorRect{};
+    CString m_hourSound;             // "H0"
+    CString m_halfHourSound;         // "H2"
+    CString m_quarterPastSound;      // "H4"
+    CString m_quarterToSound;        // "H5"
+    int m_stateFlags = 0;
+    UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
+    CPaintBuffer m_paintBuffer;
+
+protected:
+    BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+    int OnCreate(CREATESTRUCTW* cs);
+    void OnDestroy();
+    void OnPaint();
+    LRESULT OnSetText(WPARAM wp, LPARAM lp);
+    void OnTimer(UINT_PTR id);
+
+private:
+    int NeededTimerInterval() const { return FormatHasMilliseconds() ? 1 : 250; }
+    void PushLayered();
+    void PlaceAtCreation(const SIZE& size, int transparent);
+};
+
+// The full rectangle of the monitor that the rectangle lies most on; the primary monitor's
+// when it lies on none.
+RECT GetMonitorRectForWindow(const RECT& window);

@@ -1,0 +1,333 @@
+// The real program under Wine: start-up from a prepared settings store, its window, its
+// pixels, the single running copy and the "restore" switch.
+#include "ClockProcess.h"
+
+#include <gmock/gmock.h>
+
+using namespace clocktest;
+
+namespace {
+
+const wchar_t kCommon[] = L"Common";
+const wchar_t kDefaultFormat[] = L" hh:mm:ss tt - MMMM dd, yyyy ";
+
+// A font record as the settings keep it: a LOGFONTW whose height is in points.
+std::vector<BYTE> FontRecord(const wchar_t* face, int points, int weight)
+{
+    LOGFONTW lf{};
+    lf.lfHeight = points;
+    lf.lfWeight = weight;
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+    const BYTE* p = reinterpret_cast<const BYTE*>(&lf);
+    return std::vector<BYTE>(p, p + sizeof(lf));
+}
+
+RECT MonitorOf(HWND hwnd)
+{
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+    return mi.rcMonitor;
+}
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t buf[512] = {};
+    // The clock's own thread answers; a bounded wait keeps a hung clock from hanging the test.
+    DWORD_PTR len = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &len);
+    return buf;
+}
+
+// A plain green window behind the clock, so that transparency shows as green.
+class Backdrop
+{
+public:
+    explicit Backdrop(const RECT& r)
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"zarnock_test_backdrop";
+        wc.hbrBackground = CreateSolidBrush(RGB(0, 255, 0));
+        RegisterClassW(&wc);
+        m_hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, nullptr, WS_POPUP,
+                                 r.left - 20, r.top - 20, r.right - r.left + 40, r.bottom - r.top + 40, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
+        ShowWindow(m_hwnd, SW_SHOWNOACTIVATE);
+        UpdateWindow(m_hwnd);
+        Pump(500);
+    }
+    ~Backdrop() { DestroyWindow(m_hwnd); }
+
+    static void Pump(DWORD ms)
+    {
+        DWORD start = GetTickCount();
+        MSG msg;
+        while (GetTickCount() - start < ms) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            Sleep(10);
+        }
+    }
+
+private:
+    HWND m_hwnd = nullptr;
+};
+
+class ClockProcessTest : public testing::Test
+{
+protected:
+    void SetUp() override { ResetClockStore(); }
+    void TearDown() override
+    {
+        clock.Close();
+        ResetClockStore();
+    }
+    ClockProcess clock;
+};
+
+TEST_F(ClockProcessTest, FreshUserGetsOpaqueYellowOnNavyAtUpperRightOfPrimaryMonitor)
+{
+    ASSERT_TRUE(clock.Start());
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+
+    LONG ex = GetWindowLongW(hwnd, GWL_EXSTYLE);
+    EXPECT_FALSE(ex & WS_EX_LAYERED);
+    EXPECT_TRUE(ex & WS_EX_TOPMOST) << "always on top by default";
+    EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) & WS_POPUP, static_cast<DWORD>(WS_POPUP));
+
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    EXPECT_GT(w, 40);
+    EXPECT_GT(h, 8);
+    RECT mon = MonitorOf(hwnd);
+    HDC screen = GetDC(nullptr);
+    int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(r.left, mon.right - 3 * GetSystemMetrics(SM_CXSIZE) - w - MulDiv(4, dpiY, 96));
+    EXPECT_EQ(r.top, mon.top + 1);
+
+    Shot shot = CaptureScreen(r);
+    EXPECT_GT(shot.Count(RGB(255, 255, 0), 40), 10) << "text colour inside the window";
+    EXPECT_GT(shot.Count(RGB(0, 0, 128), 8), w * h / 3) << "background colour fills the rest";
+
+    // The position is saved at creation: the monitor and the normal rectangle.
+    std::vector<BYTE> cr;
+    ASSERT_TRUE(GetBinary(kCommon, L"CR", cr));
+    ASSERT_EQ(cr.size(), sizeof(RECT));
+    RECT saved;
+    memcpy(&saved, cr.data(), sizeof(saved));
+    EXPECT_TRUE(EqualRect(&saved, &r));
+    std::vector<BYTE> dr;
+    ASSERT_TRUE(GetBinary(kCommon, L"DR", dr));
+    EXPECT_EQ(0, memcmp(dr.data(), &mon, sizeof(RECT)));
+}
+
+TEST_F(ClockProcessTest, SavedRectanglePlacesTheClockAndAlwaysOnTopOffDropsTopmost)
+{
+    RECT cr{100, 200, 300, 240};
+    SetBinary(kCommon, L"CR", &cr, sizeof(cr));
+    SetInt(kCommon, L"AT", 0);
+    ASSERT_TRUE(clock.Start());
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 200);
+    EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(ClockProcessTest, TransparentClockShowsTextOutlineAndWhatLiesBehind)
+{
+    SetInt(kCommon, L"TR", 1);
+    SetInt(kCommon, L"UO", 1);
+    SetInt(kCommon, L"CO", RGB(255, 0, 0));
+    SetInt(kCommon, L"CT", RGB(255, 255, 0));
+    SetInt(kCommon, L"OT", 3);
+    auto font = FontRecord(L"Tahoma", 28, FW_BOLD);
+    SetBinary(kCommon, L"FN", font.data(), static_cast<DWORD>(font.size()));
+    RECT cr{200, 300, 400, 340};
+    SetBinary(kCommon, L"CR", &cr, sizeof(cr));
+    SetString(kCommon, L"FT", L"HH:mm:ss");
+
+    ASSERT_TRUE(clock.Start());
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+    DWORD uo = 0;
+    EXPECT_TRUE(GetInt(kCommon, L"UO", uo) && uo == 1) << "Tahoma exists, so the outline stays on";
+
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(r.left, 200);
+    EXPECT_EQ(r.top, 300);
+    Backdrop backdrop(r);
+    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Backdrop::Pump(1200);
+
+    Shot shot = CaptureScreen(r);
+    EXPECT_GT(shot.Count(RGB(255, 255, 0), 40), 20) << "text body";
+    EXPECT_GT(shot.Count(RGB(255, 0, 0), 40), 20) << "outline";
+    EXPECT_GT(shot.Count(RGB(0, 255, 0), 40), (r.right - r.left) * (r.bottom - r.top) / 4)
+        << "the backdrop shows through the transparent background";
+}
+
+TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
+{
+    ASSERT_TRUE(clock.Start());
+    HWND first = clock.WaitForWindow();
+    ASSERT_NE(first, nullptr);
+
+    for (const wchar_t* args : {L"", L"-restore"}) {
+        ClockProcess second;
+        ASSERT_TRUE(second.Start(args));
+        EXPECT_EQ(second.WaitForExit(), 0) << "second start with '" << args << "' ends by itself";
+        EXPECT_EQ(FindClockWindow(second.Pid()), nullptr);
+    }
+    EXPECT_TRUE(clock.IsRunning());
+    EXPECT_TRUE(IsWindow(first));
+    SetInt(kCommon, L"SOR", 0);
+    ClockProcess third;
+    ASSERT_TRUE(third.Start());
+    EXPECT_EQ(third.WaitForExit(), 0);
+    EXPECT_TRUE(IsWindow(first));
+}
+
+TEST_F(ClockProcessTest, RestoreResetsExactlyTheDisplaySettings)
+{
+    SetString(kCommon, L"FT", L"HH:mm");
+    SetInt(kCommon, L"CC", 0);
+    SetInt(kCommon, L"CF", 0);
+    auto font = FontRecord(L"Tahoma", 30, FW_NORMAL);
+    SetBinary(kCommon, L"FN", font.data(), static_cast<DWORD>(font.size()));
+    SetInt(kCommon, L"TR", 1);
+    SetInt(kCommon, L"AT", 0);
+    SetInt(kCommon, L"MS", 7);
+    SetInt(kCommon, L"CB", 0x123456);
+    SetInt(kCommon, L"3D", 1);
+
+    ASSERT_TRUE(clock.Start(L"/RESTORE"));
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+
+    std::wstring ft;
+    DWORD v = 0;
+    EXPECT_TRUE(GetString(kCommon, L"FT", ft));
+    EXPECT_EQ(ft, kDefaultFormat);
+    EXPECT_TRUE(GetInt(kCommon, L"CC", v) && v == 1);
+    EXPECT_TRUE(GetInt(kCommon, L"CF", v) && v == 1);
+    EXPECT_TRUE(GetInt(kCommon, L"TR", v) && v == 0);
+    EXPECT_TRUE(GetInt(kCommon, L"AT", v) && v == 1);
+    std::vector<BYTE> fn;
+    EXPECT_TRUE(GetBinary(kCommon, L"FN", fn));
+    EXPECT_EQ(fn, std::vector<BYTE>{0});
+    // Untouched: not display settings of the switch.
+    EXPECT_TRUE(GetInt(kCommon, L"MS", v) && v == 7);
+    EXPECT_TRUE(GetInt(kCommon, L"CB", v) && v == 0x123456);
+    EXPECT_TRUE(GetInt(kCommon, L"3D", v) && v == 1);
+    EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(ClockProcessTest, SwitchesThatDoNotMatchAreIgnored)
+{
+    // Two arguments, a capital U, and an unknown word: each starts the clock normally.
+    for (const wchar_t* args : {L"/restore extra", L"-Uninstall", L"-hello"}) {
+        ResetClockStore();
+        SetString(kCommon, L"FT", L"HH:mm");
+        ClockProcess run;
+        ASSERT_TRUE(run.Start(args));
+        EXPECT_NE(run.WaitForWindow(), nullptr) << args;
+        std::wstring ft;
+        EXPECT_TRUE(GetString(kCommon, L"FT", ft));
+        EXPECT_EQ(ft, L"HH:mm") << args;
+        run.Close();
+    }
+}
+
+TEST_F(ClockProcessTest, UninstallWithoutRunningCopyEndsAtOnce)
+{
+    ASSERT_TRUE(clock.Start(L"-uninstall"));
+    EXPECT_EQ(clock.WaitForExit(), 0);
+    EXPECT_EQ(FindClockWindow(clock.Pid()), nullptr);
+}
+
+TEST_F(ClockProcessTest, DamagedStoreStillGivesAUsableClockOnAVisibleMonitor)
+{
+    struct Damage {
+        const char* what;
+        void (*apply)();
+    };
+    const Damage cases[] = {
+        {"colours of the wrong type", [] {
+             SetString(kCommon, L"CB", L"navy");
+             SetString(kCommon, L"CT", L"yellow");
+         }},
+        {"format that trims to nothing", [] { SetString(kCommon, L"FT", L" \t  "); }},
+        {"unknown face, absurd size", [] {
+             auto font = FontRecord(L"No Such Face Anywhere", 30000, FW_BOLD);
+             SetBinary(kCommon, L"FN", font.data(), static_cast<DWORD>(font.size()));
+             SetInt(kCommon, L"TR", 1);
+         }},
+        {"absurd margins and outline", [] {
+             SetInt(kCommon, L"MS", 0x7FFFFFFF);
+             SetInt(kCommon, L"OT", 0x80000000);
+             SetInt(kCommon, L"AL", 77);
+             SetInt(kCommon, L"CTA", 5000);
+         }},
+        {"old position far off every monitor", [] { SetInt(kCommon, L"XY", 0x8AD08AD0); }},
+        {"saved rectangle far off every monitor", [] {
+             RECT far{60000, 60000, 60200, 60040};
+             SetBinary(kCommon, L"CR", &far, sizeof(far));
+             SetBinary(kCommon, L"DR", &far, sizeof(far));
+             SetInt(kCommon, L"WPM", 1);
+         }},
+        {"rectangles of the wrong length", [] {
+             BYTE junk[15] = {1, 2, 3};
+             SetBinary(kCommon, L"CR", junk, sizeof(junk));
+             SetBinary(kCommon, L"DR", junk, sizeof(junk));
+             SetBinary(kCommon, L"FN", junk, sizeof(junk));
+         }},
+        {"proportional restore with a zero DPI", [] {
+             RECT cr{1000, 900, 1200, 940};
+             RECT dr{0, 0, 1280, 1024};
+             SetBinary(kCommon, L"CR", &cr, sizeof(cr));
+             SetBinary(kCommon, L"DR", &dr, sizeof(dr));
+             SetInt(kCommon, L"PDPI", 1);
+             SetInt(kCommon, L"DP", 0);
+         }},
+    };
+    for (const Damage& d : cases) {
+        ResetClockStore();
+        d.apply();
+        ClockProcess run;
+        ASSERT_TRUE(run.Start()) << d.what;
+        HWND hwnd = run.WaitForWindow(40000);
+        ASSERT_NE(hwnd, nullptr) << d.what;
+        RECT r, mon = MonitorOf(hwnd), common;
+        GetWindowRect(hwnd, &r);
+        EXPECT_GT(r.right - r.left, 10) << d.what;
+        EXPECT_GT(r.bottom - r.top, 5) << d.what;
+        EXPECT_LE(r.right - r.left, mon.right - mon.left) << d.what;
+        EXPECT_LE(r.bottom - r.top, mon.bottom - mon.top) << d.what;
+        ASSERT_TRUE(IntersectRect(&common, &r, &mon)) << d.what;
+        EXPECT_TRUE(EqualRect(&common, &r)) << d.what << ": wholly on the monitor";
+        EXPECT_FALSE(WindowText(hwnd).empty()) << d.what;
+        run.Close();
+    }
+}
+
+TEST_F(ClockProcessTest, BlankFormatShowsEmptyClock)
+{
+    SetString(kCommon, L"FT", L"   ");
+    ASSERT_TRUE(clock.Start());
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(WindowText(hwnd), L"Empty Clock");
+}
+
+}  // namespace
