@@ -2,7 +2,12 @@
 
 #include "ClockSettings.h"
 #include "DigitClock.h"
+#include "LocaleTimeFormats.h"
+#include "RTLLayout.h"
 #include "StringTable.h"
+#include "SupportRegistry.h"
+#include "SupportUtilities.h"
+#include "SupportWindowsHelpers.h"
 #include "resource.h"
 
 #include <curl/curl.h>
@@ -153,10 +158,21 @@ BOOL CApp::InitInstance()
     if (!AfxOleInit()) return FALSE;
 
     setlocale(LC_TIME, ".ACP");
+    InitLocaleTimeFormats();
     if (BufferedPaintInit() == S_OK) m_bufferedPaintOn = TRUE;
+    InitScreenDpi();
 
     LogEnvironment();
     WaitForMissingMonitor();
+
+    CString runKey = CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run";
+    ZN_LOG(LOG_INFO, L"Run (" << RegistryReadString(HKEY_CURRENT_USER, runKey, GetStr(SID_PRODUCT), L"", FALSE).GetString()
+                              << L")");
+    InitRTLLayout();
+    if (IsRTLLayout()) ZN_LOG(LOG_INFO, L"RTL");
+    g_canSetClock = m_elevated;
+    ZN_LOG(LOG_INFO, g_canSetClock);
+
     LoadProcessWideValues();
 
     CDigitClock* clock = new CDigitClock;
@@ -169,6 +185,7 @@ BOOL CApp::InitInstance()
         }
         return FALSE;
     }
+    TrimWorkingSet();
     return TRUE;
 }
 
@@ -179,13 +196,17 @@ void CApp::LogEnvironment()
     ZN_LOG(LOG_INFO, GetTickCount() / 3600000 << L"h");
     ZN_LOG(LOG_INFO, m_log.GetFilePath().GetString() << L" [" << (m_log.m_flushAfterEachLine ? 1 : 0) << L","
                                                      << (m_log.m_secondFlag ? 1 : 0) << L"]");
-    ZN_LOG(LOG_INFO, GetTickCount() << L" " << GetStr(SID_SHORT_PREFIX) << L" x64");
+    ZN_LOG(LOG_INFO, GetTickCount() << L" " << GetStr(SID_SHORT_PREFIX) << L" x64 "
+                                    << GetFileVersionText(nullptr).GetString());
     MEMORYSTATUSEX mem{};
     mem.dwLength = sizeof(mem);
     if (GlobalMemoryStatusEx(&mem))
         ZN_LOG(LOG_INFO, (mem.ullTotalPhys >> 20) << L" / " << (mem.ullAvailPhys >> 20) << L" MB");
     else
         ZN_LOG_ERROR(GetLastError(), L"GlobalMemoryStatusEx", LOG_ERROR);
+    ZN_LOG(LOG_INFO, RegistryReadString(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\BIOS",
+                                        L"SystemManufacturer", L"", FALSE)
+                         .GetString());
     ZN_LOG(LOG_INFO, curl_version());
     ZN_LOG(LOG_INFO, GetACP());
 
@@ -200,13 +221,17 @@ void CApp::LogEnvironment()
         ZN_LOG_ERROR(GetLastError(), L"GetUserNameW", LOG_ERROR);
         lstrcpyW(user, L"<null>");
     }
-    ZN_LOG(LOG_INFO, computer << L" [" << user << L"] ");
+    BOOL elevated = FALSE;
+    HRESULT hr = GetProcessElevation(GetCurrentProcess(), &elevated);
+    if (FAILED(hr)) ZN_LOG_ERROR(hr, L"GetProcessElevation", LOG_ERROR);
+    m_elevated = elevated ? 1 : 0;
+    ZN_LOG(LOG_INFO, computer << L" [" << user << L"] " << (IsUserAdmin() ? L"admin" : L"std") << L" "
+                              << (m_elevated ? L"[RAA]" : L""));
 
     HDC screen = GetDC(nullptr);
     ZN_LOG(LOG_INFO, L"clr:" << (screen ? GetDeviceCaps(screen, BITSPIXEL) : 0));
     if (screen) ReleaseDC(nullptr, screen);
-    SIZE dpi = ScreenDpi();
-    ZN_LOG(LOG_INFO, L"DPI cx=" << dpi.cx << L" cy=" << dpi.cy);
+    ZN_LOG(LOG_INFO, L"DPI cx=" << GetScreenDpiX() << L" cy=" << GetScreenDpiY());
     ZN_LOG(LOG_INFO, GetSystemMetrics(SM_CMONITORS));
 }
 
@@ -323,8 +348,12 @@ BOOL CApp::CreateClockWindow()
                            GetProfileString(section, GetStr(SID_KEY_H5), L""));
     clock->SetLockRightBorder(common(SID_KEY_LR, 0));
 
-    if (!clock->CreateEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP, 20000,
-                         20000, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr)) {
+    // Per-monitor aware while the window is made, so it is sized in the monitor's own pixels.
+    DPI_AWARENESS_CONTEXT previous = SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+    BOOL created = clock->CreateEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP,
+                                   20000, 20000, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr);
+    SetThreadDpiAwareness(previous);
+    if (!created) {
         ZN_LOG_ERROR(GetLastError(), L"CreateEx", LOG_ERROR);
         return FALSE;
     }

@@ -25,6 +25,8 @@ public:
     BOOL m_bufferedPaintOn = FALSE;
 
 private:
+    int m_elevated = 0;
+
     // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
     BOOL HandOverToRunningCopy(bool uninstall);
     void LogEnvironment();

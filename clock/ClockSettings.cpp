@@ -1,5 +1,7 @@
 #include "ClockSettings.h"
 
+#include "SupportWindowsHelpers.h"
+
 #include <cstring>
 
 int GetCommonInt(StrId key, int defaultValue)
@@ -24,11 +26,5 @@ bool ReadProfileRect(const wchar_t* section, const wchar_t* entry, RECT& r)
 
 SIZE ScreenDpi()
 {
-    SIZE dpi{96, 96};
-    if (HDC screen = GetDC(nullptr)) {
-        dpi.cx = GetDeviceCaps(screen, LOGPIXELSX);
-        dpi.cy = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-    }
-    return dpi;
+    return SIZE{GetScreenDpiX(), GetScreenDpiY()};
 }

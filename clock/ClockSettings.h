@@ -9,7 +9,7 @@
 int GetCommonInt(StrId key, int defaultValue);
 // A RECT setting: exactly 16 bytes, else it counts as absent (false, and r all-zero).
 bool ReadProfileRect(const wchar_t* section, const wchar_t* entry, RECT& r);
-// Logical pixels per inch of the screen: cx horizontal, cy vertical.
+// The process-wide screen DPI: cx horizontal, cy vertical.
 SIZE ScreenDpi();
 
 inline int ClampInt(int v, int lo, int hi)

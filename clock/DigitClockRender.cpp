@@ -5,6 +5,7 @@
 #include "ColorHelpers.h"
 #include "ZNMemDC.h"
 #include "Log/LogMan.h"
+#include "RTLLayout.h"
 
 #include <gdiplus.h>
 
@@ -20,7 +21,7 @@ const INT kDirectionRightToLeft = 0x1;
 
 bool RightToLeftReading()
 {
-    return false;
+    return IsRTLLayout() != 0;
 }
 
 // A GDI+ status remembered once: the first failure of a draw is the one worth knowing.

@@ -1,0 +1,139 @@
+// Rendering cost of the clock: one full render and push of the layered window, one opaque
+// paint, and the processor time that the running zarnock.exe uses per minute.
+#include "DigitClock.h"
+#include "StringTable.h"
+#include "SupportWindowsHelpers.h"
+
+#include <gdiplus.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+class BenchApp : public CWinApp
+{
+public:
+    BenchApp() : CWinApp(L"ZarnockBench") { SetRegistryKey(L"Mervale Software"); }
+};
+BenchApp g_app;
+
+double Microseconds(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+ULONGLONG ProcessCpu100ns(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    ULARGE_INTEGER k{{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+    ULARGE_INTEGER u{{user.dwLowDateTime, user.dwHighDateTime}};
+    return k.QuadPart + u.QuadPart;
+}
+
+void BenchInProcess(bool layered, int rounds)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockBench");
+    g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
+    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_TR), layered ? 1 : 0);
+    CDigitClock* clock = new CDigitClock;
+    LOGFONTW lf{};
+    lf.lfHeight = -MulDiv(14, GetScreenDpiY(), 72);
+    lf.lfWeight = FW_BOLD;
+    lstrcpyW(lf.lfFaceName, L"Tahoma");
+    clock->SetClockFont(&lf);
+    clock->SetCustomColours(0x800000, 0xFFFF);
+    clock->SetOutline(1, 255, 4);
+    clock->SetMargins(2);
+    clock->SetFormat(GetStr(SID_DEFAULT_FORMAT), FALSE);
+    if (!clock->CreateEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP, 20000,
+                         20000, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr)) {
+        std::printf("clock window could not be created\n");
+        delete clock;
+        return;
+    }
+    HWND hwnd = clock->m_hWnd;
+    // Alternate two texts of the same length, as a ticking seconds display does.
+    const wchar_t* texts[2] = {L" 10:00:01 AM - December 08, 2026 ", L" 10:00:02 AM - December 08, 2026 "};
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        clock->SetText(texts[i & 1]);
+        if (!layered) UpdateWindow(hwnd);
+    }
+    double per = Microseconds(std::chrono::steady_clock::now() - start) / rounds;
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    std::printf("%-46s %9.1f us  (%ldx%ld, %d rounds)\n",
+                layered ? "layered: render + UpdateLayeredWindow" : "opaque: text change + WM_PAINT", per,
+                r.right - r.left, r.bottom - r.top, rounds);
+    clock->DestroyWindow();
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockBench");
+}
+
+// The real program with the default format for a while, after its start-up has settled.
+void BenchRunningClock(const std::wstring& bin, bool layered, DWORD spanMs)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\Zarnock");
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\Zarnock\\TimeSync", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &key, nullptr);
+    DWORD zero = 0;
+    if (key) {
+        RegSetValueExW(key, L"FST", 0, REG_DWORD, reinterpret_cast<BYTE*>(&zero), sizeof(zero));
+        RegCloseKey(key);
+    }
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\Zarnock\\Common", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &key, nullptr);
+    DWORD tr = layered ? 1 : 0;
+    if (key) {
+        RegSetValueExW(key, L"TR", 0, REG_DWORD, reinterpret_cast<BYTE*>(&tr), sizeof(tr));
+        RegCloseKey(key);
+    }
+
+    std::wstring exe = bin + L"\\zarnock.exe";
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        std::printf("zarnock.exe could not be started (%lu)\n", GetLastError());
+        return;
+    }
+    Sleep(3000);
+    ULONGLONG before = ProcessCpu100ns(pi.hProcess);
+    Sleep(spanMs);
+    ULONGLONG used = ProcessCpu100ns(pi.hProcess) - before;
+    double msPerMinute = used / 10000.0 * (60000.0 / spanMs);
+    std::printf("%-46s %9.1f ms per minute = %.3f %% of one core (measured over %lu s, scaled)\n",
+                layered ? "running clock, default format, layered" : "running clock, default format, opaque",
+                msPerMinute, msPerMinute / 600.0, spanMs / 1000);
+    HWND hwnd = FindWindowW(GetStr(SID_CLOCK_WNDCLASS), nullptr);
+    if (hwnd) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\Zarnock");
+}
+
+}  // namespace
+
+int wmain()
+{
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    InitScreenDpi();
+    BenchInProcess(true, 500);
+    BenchInProcess(false, 500);
+    Gdiplus::GdiplusShutdown(token);
+
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring bin(path, n);
+    bin = bin.substr(0, bin.find_last_of(L"\\/"));
+    BenchRunningClock(bin, false, 20000);
+    BenchRunningClock(bin, true, 20000);
+    return 0;
+}
