@@ -1,10 +1,11 @@
 #include "App.h"
 
-#include "ClockSettings.h"
 #include "DigitClock.h"
 #include "LocaleTimeFormats.h"
 #include "RTLLayout.h"
+#include "Settings.h"
 #include "StringTable.h"
+#include "SupportSettings.h"
 #include "SupportRegistry.h"
 #include "SupportUtilities.h"
 #include "SupportWindowsHelpers.h"
@@ -15,6 +16,7 @@
 #include <shellapi.h>
 #include <uxtheme.h>
 
+#include <algorithm>
 #include <clocale>
 #include <vector>
 
@@ -34,7 +36,6 @@ int g_chimeDays = 127;
 namespace {
 
 const wchar_t kMutexName[] = L"m_zarnock32";
-const int kPositionUnset = 0x4E204E20;
 
 CString RectText(const RECT& r)
 {
@@ -73,20 +74,6 @@ AppSwitch ParseAppSwitch(int argc, const wchar_t* const* argv)
     if (lstrcmpW(arg + 1, L"uninstall") == 0) return AppSwitch::Uninstall;
     if (lstrcmpiW(arg + 1, L"restore") == 0) return AppSwitch::Restore;
     return AppSwitch::None;
-}
-
-void RestoreDisplaySettings(CWinApp* app)
-{
-    const wchar_t* section = GetStr(SID_SECTION_COMMON);
-    app->WriteProfileString(section, GetStr(SID_KEY_FT), GetStr(SID_DEFAULT_FORMAT));
-    app->WriteProfileInt(section, GetStr(SID_KEY_XY), kPositionUnset);
-    app->WriteProfileInt(section, GetStr(SID_KEY_CC), 1);
-    app->WriteProfileInt(section, GetStr(SID_KEY_CF), 1);
-    // One zero byte is no font record: the font reader then applies its defaults.
-    const BYTE none = 0;
-    app->WriteProfileBinary(section, GetStr(SID_KEY_FN), &none, 1);
-    app->WriteProfileInt(section, GetStr(SID_KEY_TR), 0);
-    app->WriteProfileInt(section, GetStr(SID_KEY_AT), 1);
 }
 
 int FirstWeekOfYearFrom(int localeValue, bool localeOk, const int* storedValue)
@@ -128,7 +115,7 @@ BOOL CApp::HandOverToRunningCopy(bool uninstall)
     }
     SetWindowPos(running, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
     SetWindowPos(running, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    if (GetProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_SOR), 1) != 0)
+    if (GetSettingInt(Setting::kSOR) != 0)
         SendMessageW(running, WM_COMMAND, ID_OPTIONS, 0);
     return FALSE;
 }
@@ -150,13 +137,14 @@ BOOL CApp::InitInstance()
         m_hMutex = nullptr;
         return FALSE;
     }
-    if (sw == AppSwitch::Restore) RestoreDisplaySettings(this);
+    if (sw == AppSwitch::Restore) RestoreDisplaySettings();
 
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
 
     if (!AfxOleInit()) return FALSE;
 
+    ApplyFirstRunDefaults();
     setlocale(LC_TIME, ".ACP");
     InitLocaleTimeFormats();
     if (BufferedPaintInit() == S_OK) m_bufferedPaintOn = TRUE;
@@ -241,7 +229,7 @@ void CApp::WaitForMissingMonitor()
     EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
     BYTE* data = nullptr;
     UINT bytes = 0;
-    GetProfileBinary(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_DR), &data, &bytes);
+    GetProfileBinary(Setting::kDR.Section(), Setting::kDR.Name(), &data, &bytes);
     if (!data || bytes != sizeof(RECT)) {
         ZN_LOG(LOG_WARNING, L"0");
         delete[] data;
@@ -262,32 +250,29 @@ void CApp::WaitForMissingMonitor()
         }
     }
     ZN_LOG(LOG_WARNING, RectText(saved).GetString());
-    int wait = ClampInt(GetCommonInt(SID_KEY_WPM, 0), 5000, 30000);
+    int wait = std::clamp(GetSettingInt(Setting::kWPM), 5000, 30000);
     ZN_LOG(LOG_WARNING, wait);
     Sleep(static_cast<DWORD>(wait));
 }
 
 void CApp::LoadProcessWideValues()
 {
-    const wchar_t* section = GetStr(SID_SECTION_COMMON);
-    // The absence test of the settings store: a value that reads back as the sentinel is not there.
-    const int absent = 0x0EEDBEEF;
     int locale = 0;
     bool ok = ReadLocaleNumber(LOCALE_IFIRSTWEEKOFYEAR, locale);
-    int stored = static_cast<int>(GetProfileInt(section, GetStr(SID_KEY_FWOY), absent));
-    g_firstWeekOfYear = FirstWeekOfYearFrom(locale, ok, stored == absent ? nullptr : &stored);
+    int stored = GetSettingInt(Setting::kFWOY, 0);
+    g_firstWeekOfYear = FirstWeekOfYearFrom(locale, ok, IsSettingAbsent(Setting::kFWOY) ? nullptr : &stored);
     ok = ReadLocaleNumber(LOCALE_IFIRSTDAYOFWEEK, locale);
-    stored = static_cast<int>(GetProfileInt(section, GetStr(SID_KEY_FDOW), absent));
-    g_firstDayOfWeek = FirstDayOfWeekFrom(locale, ok, stored == absent ? nullptr : &stored);
+    stored = GetSettingInt(Setting::kFDOW, 0);
+    g_firstDayOfWeek = FirstDayOfWeekFrom(locale, ok, IsSettingAbsent(Setting::kFDOW) ? nullptr : &stored);
 
-    g_zonePrefixMode = GetCommonInt(SID_KEY_FTZ, 0);
-    g_zoneTimeMode = GetCommonInt(SID_KEY_FTZTM, 0);
-    g_chimePeriodOn = GetCommonInt(SID_KEY_PS, 0);
-    int tip = GetCommonInt(SID_KEY_TPS, 0);
+    g_zonePrefixMode = GetSettingInt(Setting::kFTZ);
+    g_zoneTimeMode = GetSettingInt(Setting::kFTZTM);
+    g_chimePeriodOn = GetSettingInt(Setting::kPS);
+    int tip = GetSettingInt(Setting::kTPS);
     g_tipTarget = (tip == 1 || tip == 2) ? tip : 0;
-    g_positionLocked = GetCommonInt(SID_KEY_LW, 0);
+    g_positionLocked = GetSettingInt(Setting::kLW);
 
-    DWORD pst = static_cast<DWORD>(GetCommonInt(SID_KEY_PST, 0x11000800));
+    DWORD pst = static_cast<DWORD>(GetSettingInt(Setting::kPST));
     int startMinute = std::min<int>(pst & 0xFF, 59), startHour = std::min<int>((pst >> 8) & 0xFF, 23);
     int endMinute = std::min<int>((pst >> 16) & 0xFF, 59), endHour = std::min<int>((pst >> 24) & 0xFF, 23);
     g_chimePeriodStart = TimeOfDay(startHour, startMinute);
@@ -299,24 +284,23 @@ BOOL CApp::CreateClockWindow()
     CDigitClock* clock = static_cast<CDigitClock*>(m_pMainWnd);
     if (!clock) return FALSE;
     const wchar_t* section = GetStr(SID_SECTION_COMMON);
-    auto common = GetCommonInt;
 
-    if (common(SID_KEY_CC, 1))
-        clock->SetCustomColours(static_cast<COLORREF>(common(SID_KEY_CB, 0x800000)) & 0xFFFFFF,
-                                static_cast<COLORREF>(common(SID_KEY_CT, 0xFFFF)) & 0xFFFFFF);
+    if (GetSettingInt(Setting::kCC))
+        clock->SetCustomColours(static_cast<COLORREF>(GetSettingInt(Setting::kCB)) & 0xFFFFFF,
+                                static_cast<COLORREF>(GetSettingInt(Setting::kCT)) & 0xFFFFFF);
     else
         clock->UseSystemColours();
 
-    if (common(SID_KEY_CF, 1)) {
+    if (GetSettingInt(Setting::kCF)) {
         LOGFONTW lf;
-        ReadClockFont(lf);
+        ReadProfileFont(&lf, section, GetStr(SID_KEY_FN), 14);
         clock->SetClockFont(&lf);
     } else {
         clock->SetClockFont(nullptr);
     }
 
-    int useOutline = common(SID_KEY_UO, 1);
-    if (common(SID_KEY_TR, 0) && useOutline) {
+    int useOutline = GetSettingInt(Setting::kUO);
+    if (GetSettingInt(Setting::kTR) && useOutline) {
         LOGFONTW lf{};
         clock->m_font.GetLogFont(&lf);
         Gdiplus::GpFontFamily* family = nullptr;
@@ -324,7 +308,7 @@ BOOL CApp::CreateClockWindow()
             !family) {
             ZN_LOG(LOG_ERROR, lf.lfFaceName);
             useOutline = 0;
-            WriteProfileInt(section, GetStr(SID_KEY_UO), 0);
+            WriteSettingInt(Setting::kUO, 0);
         } else {
             Gdiplus::DllExports::GdipDeleteFontFamily(family);
             ZN_LOG(LOG_INFO, lf.lfFaceName);
@@ -332,21 +316,21 @@ BOOL CApp::CreateClockWindow()
     }
 
     // The settings' own ranges: a damaged store can never give a negative or giant window.
-    clock->SetOutline(useOutline, static_cast<COLORREF>(common(SID_KEY_CO, 255)) & 0xFFFFFF,
-                      ClampInt(common(SID_KEY_OT, 4), 1, 99));
-    clock->SetShowBorder(common(SID_KEY_3D, 0));
-    clock->SetShowReminders(common(SID_KEY_TT, 1));
-    clock->SetMargins(ClampInt(common(SID_KEY_MS, 2), 0, 99));
-    clock->SetFormat(GetProfileString(section, GetStr(SID_KEY_FT), GetStr(SID_DEFAULT_FORMAT)), TRUE);
-    clock->SetAlignment(ClampInt(common(SID_KEY_AL, 0), 0, 2));
+    clock->SetOutline(useOutline, static_cast<COLORREF>(GetSettingInt(Setting::kCO)) & 0xFFFFFF,
+                      std::clamp(GetSettingInt(Setting::kOT), 1, 99));
+    clock->SetShowBorder(GetSettingInt(Setting::k3D));
+    clock->SetShowReminders(GetSettingInt(Setting::kTT));
+    clock->SetMargins(std::clamp(GetSettingInt(Setting::kMS), 0, 99));
+    clock->SetFormat(GetProfileString(section, GetStr(SID_KEY_FT), GetDefaultClockFormat()), TRUE);
+    clock->SetAlignment(std::clamp(GetSettingInt(Setting::kAL), 0, 2));
 
-    int mode = common(SID_KEY_CH0, 1);
-    int flags = mode == 1 ? common(SID_KEY_CH1, 0x010101) : mode == 2 ? common(SID_KEY_CH2, 0x0101) : 0;
-    clock->SetChimeOptions(mode, common(SID_KEY_H1, 0), flags, GetProfileString(section, GetStr(SID_KEY_H0), L""),
+    int mode = GetSettingInt(Setting::kCH0);
+    int flags = mode == 1 ? GetSettingInt(Setting::kCH1) : mode == 2 ? GetSettingInt(Setting::kCH2) : 0;
+    clock->SetChimeOptions(mode, GetSettingInt(Setting::kH1), flags, GetProfileString(section, GetStr(SID_KEY_H0), L""),
                            GetProfileString(section, GetStr(SID_KEY_H2), L""),
                            GetProfileString(section, GetStr(SID_KEY_H4), L""),
                            GetProfileString(section, GetStr(SID_KEY_H5), L""));
-    clock->SetLockRightBorder(common(SID_KEY_LR, 0));
+    clock->SetLockRightBorder(GetSettingInt(Setting::kLR));
 
     // Per-monitor aware while the window is made, so it is sized in the monitor's own pixels.
     DPI_AWARENESS_CONTEXT previous = SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);

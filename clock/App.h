@@ -39,8 +39,6 @@ enum class AppSwitch { None, Uninstall, Restore };
 // Exactly one argument after the program whose first character is '-' or '/':
 // "uninstall" in exact case, "restore" in any case.
 AppSwitch ParseAppSwitch(int argc, const wchar_t* const* argv);
-// Writes the display settings that "-restore" resets.
-void RestoreDisplaySettings(CWinApp* app);
 
 // The first week of the year (0..2) and first day of the week (0..6) from the locale's
 // numbers and the stored ones; storedValue is nullptr when nothing is stored.

@@ -1,16 +1,17 @@
 #include "DigitClock.h"
 
-#include "ClockSettings.h"
+#include "Settings.h"
+#include "SupportWindowsHelpers.h"
 #include "ColorHelpers.h"
 #include "Log/LogMan.h"
 #include "StringTable.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
-const int kPositionUnset = 0x4E204E20;
 const int kMaxFontPixels = 1000;
 
 CString RectText(const RECT& r)
@@ -124,7 +125,7 @@ void CDigitClock::SetClockFont(const LOGFONTW* font)
     // A height of 0 or beyond any screen (a damaged record) would give no usable clock: the
     // default 14 points instead.
     if (lf.lfHeight == 0 || lf.lfHeight > kMaxFontPixels || lf.lfHeight < -kMaxFontPixels)
-        lf.lfHeight = -MulDiv(14, ScreenDpi().cy, 72);
+        lf.lfHeight = -MulDiv(14, GetScreenDpiY(), 72);
     else if (lf.lfHeight > 0)
         lf.lfHeight = -lf.lfHeight;
     if (!m_font.CreateFontIndirect(&lf)) ZN_LOG_ERROR(GetLastError(), lf.lfFaceName, LOG_ERROR);
@@ -282,8 +283,7 @@ void CDigitClock::SavePlacement()
     app->WriteProfileString(section, GetStr(SID_KEY_XY), nullptr);
     app->WriteProfileBinary(section, GetStr(SID_KEY_MR), reinterpret_cast<const BYTE*>(&m_monitorRect), sizeof(RECT));
     app->WriteProfileBinary(section, GetStr(SID_KEY_DR), reinterpret_cast<const BYTE*>(&m_monitorArea), sizeof(RECT));
-    SIZE dpi = ScreenDpi();
-    app->WriteProfileInt(section, GetStr(SID_KEY_DP), static_cast<int>((dpi.cy << 16) | (dpi.cx & 0xFFFF)));
+    app->WriteProfileInt(section, GetStr(SID_KEY_DP), (GetScreenDpiY() << 16) | (GetScreenDpiX() & 0xFFFF));
     app->WriteProfileBinary(section, GetStr(SID_KEY_CR), reinterpret_cast<const BYTE*>(&wp.rcNormalPosition),
                             sizeof(RECT));
 }
@@ -313,17 +313,16 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
         return -1;
     }
 
-    auto common = GetCommonInt;
-    m_proportionalDpi = common(SID_KEY_PDPI, 0);
-    m_textAlpha = ClampInt(common(SID_KEY_CTA, 255), 0, 255);
-    m_outlineAlpha = ClampInt(common(SID_KEY_COA, 255), 0, 255);
-    m_gdiplusOpaque = common(SID_KEY_GPST, 0);
-    m_gdiplusLayered = common(SID_KEY_GPSTT, 1);
-    m_watchFullScreen = common(SID_KEY_FSW, 1);
-    m_soundEnabled = common(SID_KEY_SE, 1);
-    m_soundWithScreenSaver = common(SID_KEY_SSA, 0);
-    m_soundOverFullScreen = common(SID_KEY_SFS, 0);
-    int transparent = common(SID_KEY_TR, 0);
+    m_proportionalDpi = GetSettingInt(Setting::kPDPI);
+    m_textAlpha = std::clamp(GetSettingInt(Setting::kCTA), 0, 255);
+    m_outlineAlpha = std::clamp(GetSettingInt(Setting::kCOA), 0, 255);
+    m_gdiplusOpaque = GetSettingInt(Setting::kGPST);
+    m_gdiplusLayered = GetSettingInt(Setting::kGPSTT);
+    m_watchFullScreen = GetSettingInt(Setting::kFSW);
+    m_soundEnabled = GetSettingInt(Setting::kSE);
+    m_soundWithScreenSaver = GetSettingInt(Setting::kSSA);
+    m_soundOverFullScreen = GetSettingInt(Setting::kSFS);
+    int transparent = GetSettingInt(Setting::kTR);
     if (transparent) SetTransparent(1);
 
     SYSTEMTIME now;
@@ -332,8 +331,8 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     FormatTime(now, text);
     SIZE size = MeasureClockText(transparent, text);
 
-    m_alwaysOnTop = common(SID_KEY_AT, 1);
-    m_reassertTopmost = common(SID_KEY_ATF, 1);
+    m_alwaysOnTop = GetSettingInt(Setting::kAT);
+    m_reassertTopmost = GetSettingInt(Setting::kATF);
 
     PlaceAtCreation(size, transparent);
     SetText(text);
@@ -342,7 +341,7 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
 
     if (!m_alwaysOnTop) SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
 
-    if (AfxGetApp()->GetProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 1) != 0)
+    if (GetSettingInt(Setting::kFST) != 0)
         SendMessage(WM_COMMAND, ID_OPTIONS);
     return 0;
 }
@@ -350,14 +349,12 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
 void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
 {
     (void)transparent;
-    const wchar_t* section = GetStr(SID_SECTION_COMMON);
-    CWinApp* app = AfxGetApp();
     const int w = size.cx, h = size.cy;
 
     RECT cr{}, mr{}, dr{};
-    if (ReadProfileRect(section, GetStr(SID_KEY_CR), cr)) ZN_LOG(LOG_INFO, L"CR " << RectText(cr).GetString());
-    if (ReadProfileRect(section, GetStr(SID_KEY_MR), mr)) ZN_LOG(LOG_INFO, L"MR " << RectText(mr).GetString());
-    if (ReadProfileRect(section, GetStr(SID_KEY_DR), dr)) ZN_LOG(LOG_INFO, L"DR " << RectText(dr).GetString());
+    if (GetSettingRect(Setting::kCR, &cr)) ZN_LOG(LOG_INFO, L"CR " << RectText(cr).GetString());
+    if (GetSettingRect(Setting::kMR, &mr)) ZN_LOG(LOG_INFO, L"MR " << RectText(mr).GetString());
+    if (GetSettingRect(Setting::kDR, &dr)) ZN_LOG(LOG_INFO, L"DR " << RectText(dr).GetString());
     if (IsEmptyRect(dr)) {
         ZN_LOG(LOG_WARNING, L"0");
         RECT none{};
@@ -368,7 +365,7 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
     int x = 0, y = 0;
     bool placed = false;
     if (IsEmptyRect(cr)) {
-        int xy = static_cast<int>(app->GetProfileInt(section, GetStr(SID_KEY_XY), kPositionUnset));
+        int xy = GetSettingInt(Setting::kXY);
         if (xy != kPositionUnset) {
             x = static_cast<short>(LOWORD(xy));
             if (m_lockRightBorder) x -= w;
@@ -388,8 +385,8 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
         bool bottomAnchor = (cr.top - dr.top) > (dr.bottom - cr.bottom);
         int ax = rightAnchor ? cr.right : cr.left;
         int ay = bottomAnchor ? cr.bottom : cr.top;
-        SIZE cur = ScreenDpi();
-        int dp = static_cast<int>(app->GetProfileInt(section, GetStr(SID_KEY_DP), (cur.cy << 16) | cur.cx));
+        SIZE cur{GetScreenDpiX(), GetScreenDpiY()};
+        int dp = GetSettingInt(Setting::kDP, (cur.cy << 16) | cur.cx);
         int sx = static_cast<short>(LOWORD(dp)), sy = static_cast<short>(HIWORD(dp));
         // A zero or negative half is damage, not a DPI: it counts as the current one.
         if (sx <= 0 || sy <= 0) sx = cur.cx, sy = cur.cy;
@@ -412,9 +409,9 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
         m_monitorArea = m_monitorRect = GetMonitorRectForWindow(r);
         if (!EqualRect(&m_monitorRect, &mr)) {
             ZN_LOG(LOG_WARNING, L"MR " << RectText(mr).GetString() << L" DR " << RectText(dr).GetString());
-            if (GetCommonInt(SID_KEY_LX, 0) == 0 && (r.left - dr.left) > (dr.right - r.right))
+            if (GetSettingInt(Setting::kLX) == 0 && (r.left - dr.left) > (dr.right - r.right))
                 x += m_monitorArea.right - dr.right;
-            if (GetCommonInt(SID_KEY_LY, 0) == 0 && (r.top - dr.top) > (dr.bottom - r.bottom))
+            if (GetSettingInt(Setting::kLY) == 0 && (r.top - dr.top) > (dr.bottom - r.bottom))
                 y += m_monitorArea.bottom - dr.bottom;
         }
         placed = true;
@@ -432,7 +429,7 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
     if (!placed) {
         RECT r{0, 0, w, h};
         m_monitorArea = GetMonitorRectForWindow(r);
-        x = m_monitorArea.right - 3 * GetSystemMetrics(SM_CXSIZE) - w - MulDiv(4, ScreenDpi().cy, 96);
+        x = m_monitorArea.right - 3 * GetSystemMetrics(SM_CXSIZE) - w - MulDiv(4, GetScreenDpiY(), 96);
         y = m_monitorArea.top + 1;
     }
 

@@ -1,7 +1,7 @@
 // The clock window's look: measuring the text, the opaque paint, the layered image and its push.
 #include "DigitClock.h"
 
-#include "ClockSettings.h"
+#include "SupportWindowsHelpers.h"
 #include "ColorHelpers.h"
 #include "ZNMemDC.h"
 #include "Log/LogMan.h"
@@ -257,7 +257,7 @@ void CDigitClock::DrawLayered(SIZE size, const wchar_t* text)
     const int width = size.cx, height = size.cy;
     LOGFONTW lf{};
     m_font.GetLogFont(&lf);
-    const int ppi = ScreenDpi().cy;
+    const int ppi = GetScreenDpiY();
     const bool rtl = RightToLeftReading();
 
     if (!m_useOutline && !m_gdiplusLayered) {
@@ -291,8 +291,7 @@ void CDigitClock::DrawLayered(SIZE size, const wchar_t* text)
     BYTE* lastRow = static_cast<BYTE*>(m_paintBuffer.m_pPixels) + static_cast<size_t>(stride) * (height - 1);
     GpBitmap* bitmap = nullptr;
     if (result << GdipCreateBitmapFromScan0(width, height, -stride, PixelFormat32bppPARGB, lastRow, &bitmap)) return;
-    SIZE dpi = ScreenDpi();
-    GdipBitmapSetResolution(bitmap, static_cast<REAL>(dpi.cx), static_cast<REAL>(dpi.cy));
+    GdipBitmapSetResolution(bitmap, static_cast<REAL>(GetScreenDpiX()), static_cast<REAL>(GetScreenDpiY()));
     GpGraphics* g = nullptr;
     if (result << GdipGetImageGraphicsContext(bitmap, &g)) {
         GdipDisposeImage(bitmap);
