@@ -1,6 +1,7 @@
 #include "WSoundThread.h"
 
 #include "Log/LogMan.h"
+#include "SupportWindowsHelpers.h"
 
 #include <cstring>
 #include <vector>
@@ -411,6 +412,7 @@ DWORD WINAPI CWSoundThread::PlayMciFile(LPVOID player)
     } catch (...) {
         ZN_LOG_ERROR(kAbortedWorker, L"Sound file worker ended by an exception", LOG_ERROR);
     }
+    TrimWorkingSet();
     return 0;
 }
 
@@ -421,6 +423,7 @@ DWORD WINAPI CWSoundThread::PlayHourStrike(LPVOID player)
     } catch (...) {
         ZN_LOG_ERROR(kAbortedWorker, L"Hour strike worker ended by an exception", LOG_ERROR);
     }
+    TrimWorkingSet();
     return 0;
 }
 
@@ -431,6 +434,7 @@ DWORD WINAPI CWSoundThread::PlayQuarterChime(LPVOID player)
     } catch (...) {
         ZN_LOG_ERROR(kAbortedWorker, L"Quarter chime worker ended by an exception", LOG_ERROR);
     }
+    TrimWorkingSet();
     return 0;
 }
 

@@ -39,6 +39,35 @@ bool WorkerEnds(CWSoundThread& player, DWORD ms)
     return !player.m_hThread || WaitForSingleObject(player.m_hThread, ms) == WAIT_OBJECT_0;
 }
 
+TestLog::TestLog() : m_path(TempFile(L"player.log", "", 0))
+{
+    m_log.OpenFile(m_path, L'-', FALSE, 0, 1 << 20);
+    SetAppLogMan(&m_log);
+}
+
+TestLog::~TestLog()
+{
+    SetAppLogMan(nullptr);
+    m_log.Close();
+    DeleteFileW(m_path);
+}
+
+std::string TestLog::Take()
+{
+    std::string text;
+    HANDLE file = CreateFileW(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read)
+            text.append(buffer, read);
+        CloseHandle(file);
+    }
+    std::string fresh = m_read < text.size() ? text.substr(m_read) : std::string();
+    m_read = text.size();
+    return fresh;
+}
+
 namespace {
 double NowMs()
 {

@@ -87,22 +87,30 @@ TEST(SoundFile, OnlyExistingWavAndMidFilesOpen)
     CString folder = TempFile(L"folder.wav", "", 0);
     DeleteFileW(folder);
     CreateDirectoryW(folder, nullptr);
-    const struct { CString path; DWORD_PTR type; const char* why; } cases[] = {
-        {TempFile(L"song.mp3", kSomeBytes, sizeof kSomeBytes), 0, "mp3 is refused"},
-        {TempFile(L"noextension", kSomeBytes, sizeof kSomeBytes), 0, "no extension"},
-        {TempFile(L"chime.wav.txt", kSomeBytes, sizeof kSomeBytes), 0, "only the last extension counts"},
-        {TempFile(L"zk_missing.wav", "", 0) + L"x", 0, "missing file"},
-        {folder, 0, "a folder is not a sound"},
-        {CString(), 0, "empty path"},
-        {TempFile(L"upper.WAV", kSomeBytes, sizeof kSomeBytes), MCI_DEVTYPE_WAVEFORM_AUDIO, "wave audio"},
-        {TempFile(L"tune.Mid", kSomeBytes, sizeof kSomeBytes), MCI_DEVTYPE_SEQUENCER, "sequencer"},
+    CString gone = TempFile(L"gone.wav", "", 0);
+    DeleteFileW(gone);
+    const char* refused = "Sound file refused";
+    const char* missing = "Sound file not found";
+    const struct { CString path; DWORD_PTR type; const char* logged; const char* why; } cases[] = {
+        {TempFile(L"song.mp3", kSomeBytes, sizeof kSomeBytes), 0, refused, "mp3 is refused"},
+        {TempFile(L"noextension", kSomeBytes, sizeof kSomeBytes), 0, refused, "no extension"},
+        {TempFile(L"chime.wav.txt", kSomeBytes, sizeof kSomeBytes), 0, refused, "only the last extension counts"},
+        {gone, 0, missing, "missing file"},
+        {folder, 0, missing, "a folder is not a sound"},
+        {CString(), 0, refused, "empty path"},
+        {TempFile(L"upper.WAV", kSomeBytes, sizeof kSomeBytes), MCI_DEVTYPE_WAVEFORM_AUDIO, "", "wave audio"},
+        {TempFile(L"tune.Mid", kSomeBytes, sizeof kSomeBytes), MCI_DEVTYPE_SEQUENCER, "", "sequencer"},
     };
+    TestLog log;
     for (const auto& c : cases) {
         PlayerWithFake t;
         ASSERT_TRUE(t.PlayFile(c.path, 1)) << c.why;
         ASSERT_TRUE(WorkerEnds(t.player, 5000)) << c.why;
+        std::string logged = log.Take();
+        EXPECT_NE(std::string::npos, logged.find(c.logged)) << c.why << ": " << logged;
         if (!c.type) {
             EXPECT_TRUE(t.fake.Commands().empty()) << c.why;
+            EXPECT_NE(std::string::npos, logged.find("[WSoundThread")) << c.why << ": " << logged;
             continue;
         }
         EXPECT_EQ(c.type, t.fake.openType) << c.why;
@@ -114,11 +122,14 @@ TEST(SoundFile, OnlyExistingWavAndMidFilesOpen)
 
 TEST(SoundFile, FailedOpenEndsTheWorker)
 {
+    TestLog log;
     PlayerWithFake t;
     t.fake.openError = MCIERR_INVALID_FILE;
     ASSERT_TRUE(t.PlayFile(TempFile(L"broken.wav", kSomeBytes, sizeof kSomeBytes), 3));
     ASSERT_TRUE(WorkerEnds(t.player, 5000));
     EXPECT_EQ(std::vector<UINT>{MCI_OPEN}, t.fake.Commands());
+    std::string logged = log.Take();
+    EXPECT_NE(std::string::npos, logged.find("MCI_OPEN: fake device error")) << logged;
 }
 
 TEST(SoundFile, PauseBetweenRepeats)
@@ -237,12 +248,14 @@ TEST(Chime, QuarterChimesByMinute)
     HMODULE library = LoadLibraryExW(ProgramFolder() + L"ZNSound.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, library);
     const struct { int minute; int id; } cases[] = {{15, 137}, {30, 136}, {45, 135}, {20, 0}, {0, 0}, {60, 0}};
+    TestLog log;
     for (const auto& c : cases) {
         PlayerWithFake t;
         ASSERT_TRUE(t.Chime(0, c.minute));
         if (!c.id) {
             ASSERT_TRUE(WorkerEnds(t.player, 5000)) << "minute " << c.minute;
             EXPECT_TRUE(t.fake.Images().empty()) << "minute " << c.minute;
+            EXPECT_NE(std::string::npos, log.Take().find("No quarter chime for minute " + std::to_string(c.minute)));
             continue;
         }
         ASSERT_TRUE(Eventually([&] { return t.fake.Images().size() == 1; }, 5000)) << "minute " << c.minute;
@@ -274,16 +287,18 @@ TEST(Chime, MissingOrBrokenSoundLibrary)
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     // The test program carries broken pieces under the library's ids (sound_tests.rc).
-    const struct { CString library; int kind; int number; size_t images; const char* why; } cases[] = {
-        {ProgramFolder() + L"NoSuchSounds.dll", 1, 3, 0, "missing library: strike"},
-        {ProgramFolder() + L"NoSuchSounds.dll", 0, 15, 0, "missing library: quarter"},
-        {junk, 1, 3, 0, "not a library: strike"},
-        {junk, 0, 30, 0, "not a library: quarter"},
-        {self, 1, 3, 0, "a stroke that claims more samples than it has"},
-        {self, 0, 15, 0, "a quarter that is not a canonical WAV"},
-        {self, 0, 30, 0, "a quarter shorter than a header"},
-        {self, 0, 45, 1, "a sound piece of the test program itself"},
+    const char* noLibrary = "LoadLibraryEx (ZNSound.dll)";
+    const struct { CString library; int kind; int number; size_t images; const char* logged; const char* why; } cases[] = {
+        {ProgramFolder() + L"NoSuchSounds.dll", 1, 3, 0, noLibrary, "missing library: strike"},
+        {ProgramFolder() + L"NoSuchSounds.dll", 0, 15, 0, noLibrary, "missing library: quarter"},
+        {junk, 1, 3, 0, noLibrary, "not a library: strike"},
+        {junk, 0, 30, 0, noLibrary, "not a library: quarter"},
+        {self, 1, 3, 0, "Sound piece 134 is not a canonical", "a stroke that claims more samples than it has"},
+        {self, 0, 15, 0, "Sound piece 137 is not a canonical", "a quarter that is not a canonical WAV"},
+        {self, 0, 30, 0, "Sound piece 136 is not a canonical", "a quarter shorter than a header"},
+        {self, 0, 45, 1, "PlaySound failed for the quarter chime", "a sound piece of the test program itself"},
     };
+    TestLog log;
     for (const auto& c : cases) {
         PlayerWithFake t;
         t.fake.libraryPath = c.library;
@@ -291,6 +306,8 @@ TEST(Chime, MissingOrBrokenSoundLibrary)
         ASSERT_TRUE(t.Chime(c.kind, c.number)) << c.why;
         ASSERT_TRUE(WorkerEnds(t.player, 5000)) << c.why;
         EXPECT_EQ(c.images, t.fake.Images().size()) << c.why;
+        std::string logged = log.Take();
+        EXPECT_NE(std::string::npos, logged.find(c.logged)) << c.why << ": " << logged;
     }
 }
 
