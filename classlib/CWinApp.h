@@ -34,18 +34,16 @@ public:
     BOOL GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYTE** data, UINT* bytes) const;
     BOOL WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const BYTE* data, UINT bytes);
 
-<<<<<<< HEAD
     // Modal boxes and dialogs bracket themselves with FALSE and TRUE; nested boxes count.
     void EnableModeless(BOOL enable) { m_modalDepth += enable ? (m_modalDepth > 0 ? -1 : 0) : 1; }
     BOOL InModalState() const { return m_modalDepth > 0; }
-=======
+
     // With onlyIfAbsent 1 the setting is written only when reading it back with the
     // sentinel as default gives the sentinel (a stored sentinel counts as absent too).
     // TRUE when written.
     BOOL WriteProfileIntIfAbsent(const wchar_t* section, const wchar_t* entry, int value, int onlyIfAbsent);
     BOOL WriteProfileStringIfAbsent(const wchar_t* section, const wchar_t* entry, const wchar_t* value,
                                     int onlyIfAbsent);
->>>>>>> main
 
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return m_exitCode; }
