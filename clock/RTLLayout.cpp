@@ -48,16 +48,14 @@ void InitRTLLayout(int setting, CRTLSystemInfo& system)
         return;
     }
 
-    // One buffer for both names, emptied before each query: a failed query reads as no
-    // language rather than the previous one.
+    // One buffer for both names; a failed query empties it, so the system locale can never
+    // read as the user's language.
     wchar_t language[256];
-    language[0] = 0;
-    if (!system.GetLanguageName(LOCALE_USER_DEFAULT, language, 256)) language[0] = 0;
-    ZN_LOG(LOG_INFO, language);
-    language[0] = 0;
-    if (!system.GetLanguageName(LOCALE_SYSTEM_DEFAULT, language, 256)) language[0] = 0;
-    language[255] = 0;
-    ZN_LOG(LOG_INFO, language);
+    for (LCID locale : {LOCALE_USER_DEFAULT, LOCALE_SYSTEM_DEFAULT}) {
+        if (!system.GetLanguageName(locale, language, 256)) language[0] = 0;
+        language[255] = 0;
+        ZN_LOG(LOG_INFO, language);
+    }
     int middleEast = system.GetMiddleEastEnabled();
     ZN_LOG(LOG_INFO, HexText(system.GetSystemUILanguage(), TRUE).GetString());
     ZN_LOG(LOG_INFO, middleEast);

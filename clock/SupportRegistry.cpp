@@ -132,7 +132,8 @@ LSTATUS RegistryWriteString(HKEY root, const wchar_t* subKey, const wchar_t* nam
         CloseLogged(key);
     }
     if (created != ERROR_SUCCESS || written != ERROR_SUCCESS)
-        ZN_LOG(LOG_ERROR, HexText(reinterpret_cast<ULONG_PTR>(root), TRUE).GetString()
+        // Predefined roots are sign-extended 32-bit values; 0x80000001 is how they are known.
+        ZN_LOG(LOG_ERROR, HexText(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root)), TRUE).GetString()
                               << L" " << OrNull(subKey) << L" " << OrNull(name) << L" " << OrNull(text) << L" "
                               << (security ? 1 : 0));
     return created != ERROR_SUCCESS ? created : written;

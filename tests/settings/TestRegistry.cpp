@@ -90,3 +90,33 @@ CString StorePath(const wchar_t* section)
 {
     return CString(kTestStoreKey) + L"\\" + section;
 }
+
+CapturedLog::CapturedLog()
+{
+    wchar_t dir[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"zst", 0, m_path);
+    EXPECT_EQ(S_OK, m_log.OpenFile(m_path, L'-', FALSE, 0, 1 << 20));
+    SetAppLogMan(&m_log);
+}
+
+CapturedLog::~CapturedLog()
+{
+    SetAppLogMan(nullptr);
+    m_log.Close();
+    DeleteFileW(m_path);
+}
+
+std::string CapturedLog::Text()
+{
+    m_log.Flush();
+    std::string bytes;
+    HANDLE file = CreateFileW(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buf, sizeof(buf), &got, nullptr) && got) bytes.append(buf, got);
+    CloseHandle(file);
+    return bytes;
+}
