@@ -6,6 +6,11 @@
 #include "Log/LogMan.h"
 #include "StringTable.h"
 #include "resource.h"
+#include "ToolTipCtrl3.h"
+#include "WSoundThread.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
@@ -306,6 +311,11 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
 {
     if (Default(WM_CREATE, 0, reinterpret_cast<LPARAM>(cs)) == -1) return -1;
 
+    g_soundThread.SetNotifyWindow(m_hWnd);
+    g_soundThread.SetPause(GetSettingInt(Setting::kH3));
+    TaskbarCreatedMessage();
+    SiblingTipMessage();
+
     m_timerInterval = NeededTimerInterval();
     m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(m_timerInterval));
     if (!m_timerId) {
@@ -322,6 +332,8 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     m_soundEnabled = GetSettingInt(Setting::kSE);
     m_soundWithScreenSaver = GetSettingInt(Setting::kSSA);
     m_soundOverFullScreen = GetSettingInt(Setting::kSFS);
+    m_adjustAllowed = GetSettingInt(Setting::kAWP);
+    g_chimeDays = GetSettingInt(Setting::kSD);
     int transparent = GetSettingInt(Setting::kTR);
     if (transparent) SetTransparent(1);
 
@@ -336,10 +348,14 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
 
     PlaceAtCreation(size, transparent);
     SetText(text);
+    AdjustWindowPos(transparent, FALSE);
     SavePlacement();
     m_stateFlags &= ~STATE_INITIAL_PLACEMENT;
 
-    if (!m_alwaysOnTop) SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    if (!m_alwaysOnTop) {
+        SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        OnTaskbarCreated();
+    }
 
     if (GetSettingInt(Setting::kFST) != 0)
         SendMessage(WM_COMMAND, ID_OPTIONS);
@@ -440,23 +456,15 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
 
 void CDigitClock::OnDestroy()
 {
+    if (m_trayIconAdded) NotifyIcon(NIM_DELETE, 0, nullptr);
+    StopSound();
+    g_soundThread.SetNotifyWindow(nullptr);
+    if (m_tip && m_tip->m_hWnd) m_tip->DestroyWindow();
     Default(WM_DESTROY, 0, 0);
     if (m_timerId) {
         KillTimer(m_timerId);
         m_timerId = 0;
     }
-}
-
-void CDigitClock::OnTimer(UINT_PTR id)
-{
-    if (id != ZN_CLOCK_TIMER_ID) return;
-    // Only a changed text is drawn again: with a seconds display the 250 ms timer redraws
-    // once a second, and a minutes display once a minute.
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    CString text;
-    FormatTime(now, text);
-    if (text != GetWindowText()) SetText(text);
 }
 
 LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -477,7 +485,56 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_TIMER:
         OnTimer(wp);
         return 0;
+    case MM_MCINOTIFY:
+        g_soundThread.OnMciNotify(wp, lp);
+        return 0;
+    case WM_USER + 101:
+        return OnTrayNotify(wp, lp);
+    case WM_CONTEXTMENU:
+        OnContextMenu(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
+    case WM_COMMAND:
+        // A command may close the window and free this object: nothing follows it.
+        OnCommand(LOWORD(wp));
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_MOUSEMOVE:
+    case WM_MOUSEHOVER:
+    case WM_MOUSELEAVE:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        OnMouseMessage(msg, wp, lp);
+        return 0;
+    case WM_SYSCOLORCHANGE: {
+        LRESULT r = Default(msg, wp, lp);
+        if (!m_customColours) UseSystemColours();
+        return r;
+    }
+    case WM_QUERYENDSESSION:
+        ZN_LOG(LOG_INFO, L"OnQES");
+        AfterMessage(msg, wp, lp);
+        return TRUE;
+    case WM_ENDSESSION:
+        ZN_LOG(LOG_INFO, L"OnES");
+        SavePlacement();
+        AfterMessage(msg, wp, lp);
+        return 0;
+    case WM_DISPLAYCHANGE:
+    case WM_POWERBROADCAST:
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+    case WM_DPICHANGED: {
+        LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
+        // May close the window (a DPI change with "PDPI"): nothing follows it.
+        AfterMessage(msg, wp, lp);
+        return r;
+    }
     default:
+        if (msg == TaskbarCreatedMessage() && msg != 0) return OnTaskbarCreated();
         return CFrameWnd::WindowProc(msg, wp, lp);
     }
 }

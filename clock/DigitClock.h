@@ -5,6 +5,11 @@
 #include "ClassLib.h"
 #include "CFrameWnd.h"
 #include "PaintBuffer.h"
+#include "ChimeSchedule.h"
+
+#include <memory>
+
+class CToolTipCtrl3;
 
 // The clock window's class name (also how a second start finds the running copy).
 #define ZN_CLOCK_TIMER_ID 15
@@ -99,6 +104,58 @@ public:
     UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
     CPaintBuffer m_paintBuffer;
 
+    // Display timer, full-screen watch and chimes.
+    ChimeSettings GetChimeSettings() const;
+    // Runs one chime step at the clock reading now.
+    void ChimeStep(const ChimeClock& now);
+    // Looks at the foreground window; TRUE when the full-screen state changed.
+    BOOL WatchFullScreen();
+    CChimeSchedule m_chimeSchedule;
+    BOOL m_fullScreen = FALSE;
+
+    // Placement, display, power and session.
+    void AdjustWindowPos(BOOL transparent, BOOL forced);
+    int m_adjustAllowed = 0;         // "AWP"
+    CString m_suspendedLogPath;      // the log closed for a suspend, reopened on resume
+
+    // Tray icon, context menu, commands and the hand-off of clicks.
+    BOOL NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip = nullptr);
+    void ShowContextMenu(POINT screen);
+    // The sound item's state text and the update handlers, applied to the menu's items.
+    void PrepareContextMenu(HMENU popup);
+    LRESULT ForwardClick(int show);
+    void BringOptionsSheetForward();
+    void RaiseClock();
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly) override;
+    // The product page: the maker's address + "/zarnock/?src=about&version=" + the full version.
+    static CString WebPageAddress();
+    // Hands an address to the shell; tests stand in for the browser.
+    virtual void OpenAddress(const wchar_t* address);
+    BOOL m_trayIconAdded = FALSE;
+    BOOL m_trackingLeave = FALSE;
+    std::unique_ptr<CToolTipCtrl3> m_tip;
+
+    // Handlers that may run a message loop of their own (a menu, a dialog, a send to another
+    // program) hold one of these: a close that arrives meanwhile waits until the last of
+    // them is gone, so the window object is never freed under a running handler.
+    class CModalScope
+    {
+    public:
+        explicit CModalScope(CDigitClock* clock);
+        ~CModalScope();
+        CModalScope(const CModalScope&) = delete;
+        CModalScope& operator=(const CModalScope&) = delete;
+
+    private:
+        CDigitClock* m_clock;
+    };
+    int m_modalDepth = 0;
+    BOOL m_closePending = FALSE;
+
+    // The registered messages "TaskbarCreated" and the sibling program's tip message.
+    static UINT TaskbarCreatedMessage();
+    static UINT SiblingTipMessage();
+
 protected:
     BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -109,6 +166,26 @@ protected:
     LRESULT OnSetText(WPARAM wp, LPARAM lp);
     void OnTimer(UINT_PTR id);
 
+    // Window procedure cases that run after the message's own handler.
+    void AfterMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnDisplayChange(WPARAM depth, LPARAM size);
+    void OnPowerBroadcast(WPARAM event);
+    void OnDpiChanged(WPARAM dpi, const RECT* suggested);
+    void OnExitSizeMove();
+
+    LRESULT OnTrayNotify(WPARAM wp, LPARAM lp);
+    LRESULT OnTaskbarCreated();
+    void OnContextMenu(POINT screen);
+    void OnCommand(UINT id);
+    void OnClose();
+    void OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnSoundToggle();
+    void OnLockPosition();
+    void OnExit();
+    void OnWebPage();
+    void DestroyOwnedDialogs();
+    void TrackMouse(DWORD flags);
+
 private:
     int NeededTimerInterval() const { return FormatHasMilliseconds() ? 1 : 250; }
     void PushLayered();
@@ -118,3 +195,14 @@ private:
 // The full rectangle of the monitor that the rectangle lies most on; the primary monitor's
 // when it lies on none.
 RECT GetMonitorRectForWindow(const RECT& window);
+
+// Whether a click may be handed to a sibling program's window: always on systems before
+// Windows Vista (windowsLevel below 3) and from an elevated clock, or one whose elevation
+// cannot be read; else only to a sibling known not to be elevated (a message from a
+// non-elevated program to an elevated one would be dropped).
+bool MaySendToSibling(int windowsLevel, bool selfKnown, bool selfElevated, bool siblingKnown, bool siblingElevated);
+
+// The "LW" position lock and the moving state between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE.
+extern int g_positionLocked;
+extern int g_clockMoving;
+extern int g_chimeDays;

@@ -1,7 +1,12 @@
 #include "SupportUtilities.h"
 
 #include "Log/LogMan.h"
+#include "StringTable.h"
 #include "VersionInfo.h"
+
+#include <shellapi.h>
+
+#include <sstream>
 
 namespace {
 
@@ -94,4 +99,32 @@ CString GetFileVersionText(const wchar_t* path)
     CString text;
     text.Format(L"%d.%d.%d.%d %s", v[0], v[1], v[2], v[3], special);
     return text + L" " + path;
+}
+
+int ShellExecuteOpen(const wchar_t* file, BOOL showError, HWND parent)
+{
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_ASYNCOK;
+    info.hwnd = parent;
+    info.lpFile = file;
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info)) return 1;
+    DWORD error = GetLastError();
+    std::wostringstream entry;
+    entry << error << L" " << (file ? file : L"");
+    ZN_LOG(LOG_ERROR, entry.str().c_str());
+    if (showError) {
+        CString text;
+        text.Format(L"Error: %#08x", error);
+        MessageBoxW(parent, text, GetStr(SID_PRODUCT), MB_ICONWARNING);
+    }
+    return 0;
+}
+
+int ShellExecuteOpenSilent(const wchar_t* file)
+{
+    if (ShellExecuteOpen(file, FALSE, nullptr)) return 1;
+    ZN_LOG(LOG_ERROR, file ? file : L"");
+    return 0;
 }

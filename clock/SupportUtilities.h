@@ -26,3 +26,10 @@ DWORD GetFileVersionNumber(const wchar_t* path, int* isBeta);
 CString GetFileVersionText(const wchar_t* path);
 // True when the "SpecialBuild" text marks a beta.
 bool IsBetaBuildText(const wchar_t* specialBuild);
+
+// Opens a file or an address with its default verb through the shell (asynchronously).
+// 1 on success; a failure is logged and, with showError, shown as "Error: %#08x" owned by
+// parent; 0 then.
+int ShellExecuteOpen(const wchar_t* file, BOOL showError, HWND parent);
+// ShellExecuteOpen without the box; a failure adds a second entry with the file name.
+int ShellExecuteOpenSilent(const wchar_t* file);
