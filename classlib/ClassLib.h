@@ -6,5 +6,6 @@
 #include "CString.h"
 #include "CFile.h"
 #include "CSync.h"
+#include "COleDateTime.h"
 #include "CWnd.h"
 #include "CWinApp.h"
