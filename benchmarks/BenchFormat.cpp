@@ -1,6 +1,7 @@
 // Cost of one CDigitClock::FormatTime call, the work of every display tick: the default
 // format, and the same with three further zones.
 #include "DigitClock.h"
+#include "LocaleTimeFormats.h"
 #include "StringTable.h"
 
 #include <cstdio>
@@ -40,6 +41,7 @@ double MicrosecondsPerCall(CDigitClock& clock, int calls)
 int main()
 {
     CBenchApp app;
+    InitLocaleTimeFormats();
     const wchar_t* zones[] = { L"Pacific Standard Time", L"Tokyo Standard Time", L"AUS Eastern Standard Time" };
     for (int i = 0; i < 3; ++i) {
         wchar_t name[8];

@@ -8,4 +8,6 @@
 #include "CSync.h"
 #include "COleDateTime.h"
 #include "CWnd.h"
+#include "CCmdUI.h"
+#include "CDialog.h"
 #include "CWinApp.h"

@@ -1,5 +1,7 @@
 #include "FormatEnvironment.h"
 
+#include "LocaleTimeFormats.h"
+
 void CSystemFormatEnvironment::GetUtcTime(SYSTEMTIME& utc)
 {
     GetSystemTime(&utc);
@@ -18,10 +20,14 @@ DWORD CSystemFormatEnvironment::GetTimeZone(TIME_ZONE_INFORMATION& tzi)
     return m_zoneId;
 }
 
-void CSystemFormatEnvironment::SetLocaleFormats(const wchar_t* shortDate, const wchar_t* shortTime)
+const CString& CSystemFormatEnvironment::GetShortDateFormat()
 {
-    m_shortDate = shortDate;
-    m_shortTime = shortTime;
+    return LocaleTimeFormats.shortDate;
+}
+
+const CString& CSystemFormatEnvironment::GetShortTimeFormat()
+{
+    return LocaleTimeFormats.shortTime;
 }
 
 CSystemFormatEnvironment& GetSystemFormatEnvironment()

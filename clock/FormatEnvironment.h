@@ -20,25 +20,21 @@ public:
 
 // The machine itself. The zone is asked once per UTC minute (transitions fall on whole
 // minutes), so the display tick costs no zone query; ResetZone forgets it at once (after
-// WM_TIMECHANGE). The locale formats are those the start-up derives from the user locale;
-// until it sets them they are the ones it falls back to when the locale cannot be read.
+// WM_TIMECHANGE). The locale formats are those start-up derives from the user locale.
 class CSystemFormatEnvironment : public IFormatEnvironment
 {
 public:
     void GetUtcTime(SYSTEMTIME& utc) override;
     DWORD GetTimeZone(TIME_ZONE_INFORMATION& tzi) override;
-    const CString& GetShortDateFormat() override { return m_shortDate; }
-    const CString& GetShortTimeFormat() override { return m_shortTime; }
+    const CString& GetShortDateFormat() override;
+    const CString& GetShortTimeFormat() override;
 
-    void SetLocaleFormats(const wchar_t* shortDate, const wchar_t* shortTime);
     void ResetZone() { m_zoneMinute = ~0ull; }
 
 private:
     ULONGLONG m_zoneMinute = ~0ull;
     DWORD m_zoneId = TIME_ZONE_ID_INVALID;
     TIME_ZONE_INFORMATION m_zone{};
-    CString m_shortDate = L"%#m/%#d ";
-    CString m_shortTime = L"%#I:%M %p";
 };
 
 // The process's one system environment, used by every clock window unless told otherwise.
