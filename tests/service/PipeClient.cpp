@@ -137,22 +137,67 @@ DWORD PlayHostile(const wchar_t* name, Hostile kind, DWORD* reply, DWORD timeout
     return 0;
 }
 
-DWORD HandleCount()
+// GetProcessHandleCount reports 0 for every process under Wine, so the count comes from
+// the system's handle table, which Wine keeps; GetProcessHandleCount is the fallback.
+DWORD HandleCount(DWORD processId)
 {
+    struct Entry {
+        PVOID object;
+        ULONG_PTR processId;
+        ULONG_PTR handleValue;
+        ULONG grantedAccess;
+        USHORT creatorBackTraceIndex;
+        USHORT objectTypeIndex;
+        ULONG handleAttributes;
+        ULONG reserved;
+    };
+    struct Table {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+        Entry entries[1];
+    };
+    constexpr ULONG kSystemExtendedHandleInformation = 64;
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    for (ULONG size = 1 << 20; query && size <= (1u << 26); size *= 4) {
+        std::vector<BYTE> buffer(size);
+        ULONG needed = 0;
+        LONG status = query(kSystemExtendedHandleInformation, buffer.data(), size, &needed);
+        if (status == 0) {
+            const auto* table = reinterpret_cast<const Table*>(buffer.data());
+            DWORD count = 0;
+            for (ULONG_PTR i = 0; i < table->count; ++i)
+                count += table->entries[i].processId == processId;
+            return count;
+        }
+        if (status != static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
+            break;
+    }
     DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (process) {
+        GetProcessHandleCount(process, &count);
+        CloseHandle(process);
+    }
     return count;
 }
 
-DWORD HandleCount(DWORD processId)
+DWORD HandleCount()
 {
-    DWORD count = 0;
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-    if (!process)
-        return 0;
-    GetProcessHandleCount(process, &count);
-    CloseHandle(process);
-    return count;
+    return HandleCount(GetCurrentProcessId());
+}
+
+DWORD SettledHandleCount(DWORD processId)
+{
+    DWORD least = HandleCount(processId);
+    for (int i = 0; i < 4; ++i) {
+        Sleep(20);
+        DWORD count = HandleCount(processId);
+        if (count < least)
+            least = count;
+    }
+    return least;
 }
 
 } // namespace kestrom_test
