@@ -7,4 +7,6 @@
 #include "CFile.h"
 #include "CSync.h"
 #include "CWnd.h"
+#include "CCmdUI.h"
+#include "CDialog.h"
 #include "CWinApp.h"
