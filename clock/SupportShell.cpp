@@ -58,6 +58,13 @@ void ShowErrorCode(DWORD code, HWND parent)
     MessageBoxW(parent, ErrorCodeText(code), GetStr(SID_PRODUCT), MB_ICONWARNING);
 }
 
+COleDateTime GetLocalDateTime()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return COleDateTime(now);
+}
+
 int SkipWorkingSetTrim()
 {
     return 1;

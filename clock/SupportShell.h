@@ -1,5 +1,5 @@
 // Small helpers of the user-interface thread and start-up: the context menu's update walk,
-// the monitor list, the plain error box and the working-set switch.
+// the monitor list, the plain error box, the local time and the working-set switch.
 #pragma once
 
 #include "ClassLib.h"
@@ -19,6 +19,9 @@ CString MonitorLogText(const MONITORINFO& info);
 // "Error: %#08x" in a warning box captioned with the product name.
 void ShowErrorCode(DWORD code, HWND parent);
 CString ErrorCodeText(DWORD code);
+
+// The current local time; its status is invalid when the conversion fails.
+COleDateTime GetLocalDateTime();
 
 // Non-zero: the working-set trimming hook does nothing.
 int SkipWorkingSetTrim();

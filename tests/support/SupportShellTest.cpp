@@ -81,6 +81,16 @@ TEST(SupportShell, UpdateMenuCmdUIWalksTheWholeMenu)
     DestroyMenu(menu);
 }
 
+TEST(SupportShell, GetLocalDateTime)
+{
+    SYSTEMTIME before;
+    GetLocalTime(&before);
+    COleDateTime now = GetLocalDateTime();
+    ASSERT_EQ(COleDateTime::valid, now.GetStatus());
+    EXPECT_GE(now.GetYear(), before.wYear);
+    EXPECT_LE(now.GetYear(), before.wYear + 1);
+}
+
 TEST(SupportShell, SkipWorkingSetTrim)
 {
     EXPECT_EQ(1, SkipWorkingSetTrim());
