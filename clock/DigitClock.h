@@ -6,6 +6,10 @@
 #include "CFrameWnd.h"
 #include "PaintBuffer.h"
 #include "ChimeSchedule.h"
+#include "FormatEnvironment.h"
+#include "SupportTime.h"
+#include <string>
+#include <vector>
 
 #include <memory>
 
@@ -50,8 +54,20 @@ public:
 
     // Format engine.
     void FormatTime(const SYSTEMTIME& time, CString& text);
-    BOOL FormatHasMilliseconds() const;
-    void LoadFormatTimeZones(const wchar_t* format, BOOL log);
+    CString ExpandFormatToken(const wchar_t* run, int length, const SYSTEMTIME& time);
+    BOOL FormatHasMilliseconds() const { return FormatHasMilliseconds(m_format); }
+    static BOOL FormatHasMilliseconds(const wchar_t* format);
+    void LoadFormatTimeZones(const wchar_t* format, BOOL log, int year = 0);
+    BOOL FindFormatTimeZone(int key, tagTZI2& zone) const;
+    static int GetWeekNumber(const COleDateTime& date);
+    static int WeekOfYearFromWeekEnd(const COleDateTime& weekEnd);
+    void SetFormatEnvironment(IFormatEnvironment* environment) { m_formatEnvironment = environment; }
+    std::vector<tagTZI2> m_formatZones;
+    void AppendFormatToken(std::wstring& out, const wchar_t* run, int length, const SYSTEMTIME& time);
+    void AppendZoneTime(std::wstring& out, int key, const SYSTEMTIME& time);
+    IFormatEnvironment* m_formatEnvironment = &GetSystemFormatEnvironment();
+    int m_formatZonesYear = 0;
+    std::wstring m_formatScratch;
 
     enum StateFlags {
         STATE_OPTIONS_OPEN = 1,

@@ -3,6 +3,7 @@
 #include "DigitClock.h"
 
 #include "App.h"
+#include "ClockPlacement.h"
 #include "Log/LogMan.h"
 #include "SupportWindowsHelpers.h"
 #include "WSoundThread.h"

@@ -6,7 +6,9 @@
 #include "Log/LogMan.h"
 #include "Settings.h"
 #include "StringTable.h"
+#include "SupportShell.h"
 #include "SupportUtilities.h"
+#include "SupportWindowsVersion.h"
 #include "SupportWindowsHelpers.h"
 #include "ToolTipCtrl3.h"
 #include "WSoundThread.h"
@@ -14,7 +16,6 @@
 
 #include <shellapi.h>
 #include <windowsx.h>
-#include <versionhelpers.h>
 
 #include <new>
 
@@ -415,7 +416,7 @@ LRESULT CDigitClock::ForwardClick(int show)
         GetWindowThreadProcessId(sibling, &pid);
         CProcessHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
         bool siblingKnown = process.Get() && SUCCEEDED(GetProcessElevation(process.Get(), &siblingElevated));
-        if (MaySendToSibling(IsWindowsVistaOrGreater() ? 3 : 2, selfKnown, selfElevated != FALSE, siblingKnown,
+        if (MaySendToSibling(IsWindowsAtLeast(3) ? 3 : 2, selfKnown, selfElevated != FALSE, siblingKnown,
                              siblingElevated != FALSE)) {
             DWORD_PTR reply = 0;
             CModalScope scope(this);

@@ -1,7 +1,7 @@
 #include "SupportUtilities.h"
 
 #include "Log/LogMan.h"
-#include "StringTable.h"
+#include "SupportShell.h"
 #include "VersionInfo.h"
 
 #include <shellapi.h>
@@ -114,11 +114,7 @@ int ShellExecuteOpen(const wchar_t* file, BOOL showError, HWND parent)
     std::wostringstream entry;
     entry << error << L" " << (file ? file : L"");
     ZN_LOG(LOG_ERROR, entry.str().c_str());
-    if (showError) {
-        CString text;
-        text.Format(L"Error: %#08x", error);
-        MessageBoxW(parent, text, GetStr(SID_PRODUCT), MB_ICONWARNING);
-    }
+    if (showError) ShowErrorCode(error, parent);
     return 0;
 }
 
