@@ -121,6 +121,6 @@ int ShellExecuteOpen(const wchar_t* file, BOOL showError, HWND parent)
 int ShellExecuteOpenSilent(const wchar_t* file)
 {
     if (ShellExecuteOpen(file, FALSE, nullptr)) return 1;
-    ZN_LOG(LOG_ERROR, file ? file : L"");
+    ZN_LOG(LOG_ERROR, (file ? file : L""));
     return 0;
 }
