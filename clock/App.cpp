@@ -20,10 +20,6 @@
 #include <clocale>
 #include <vector>
 
-int g_firstWeekOfYear = 0;
-int g_firstDayOfWeek = 0;
-int g_zonePrefixMode = 0;
-int g_zoneTimeMode = 0;
 int g_chimePeriodOn = 0;
 int g_tipTarget = 0;
 int g_positionLocked = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "Globals.h"
 #include "Log/LogMan.h"
 
 class CDigitClock;
@@ -46,10 +47,6 @@ int FirstWeekOfYearFrom(int localeValue, bool localeOk, const int* storedValue);
 int FirstDayOfWeekFrom(int localeValue, bool localeOk, const int* storedValue);
 
 // Process-wide values set once at start-up from the settings.
-extern int g_firstWeekOfYear;
-extern int g_firstDayOfWeek;
-extern int g_zonePrefixMode;
-extern int g_zoneTimeMode;
 extern int g_chimePeriodOn;
 extern int g_tipTarget;
 extern int g_positionLocked;
