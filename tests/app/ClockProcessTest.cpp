@@ -280,7 +280,7 @@ TEST_F(ClockProcessTest, DamagedStoreStillGivesAUsableClockOnAVisibleMonitor)
              SetInt(kCommon, L"CTA", 5000);
          }},
         {"old position far off every monitor", [] { SetInt(kCommon, L"XY", 0x8AD08AD0); }},
-        {"saved rectangle distant off every monitor", [] {
+        {"saved rectangle far off every monitor", [] {
              RECT distant{60000, 60000, 60200, 60040};
              SetBinary(kCommon, L"CR", &distant, sizeof(distant));
              SetBinary(kCommon, L"DR", &distant, sizeof(distant));
