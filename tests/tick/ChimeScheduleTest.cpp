@@ -76,7 +76,7 @@ struct Heard
 
 // Runs ticks from local wall time `from` to `to` every `step` ms through the schedule and
 // returns the ticks that chose a chime.
-std::vector<Heard> Run(CChimeSchedule& schedule, const Zone& zone, const ChimeSettings& s, ULONGLONG from,
+std::vector<Heard> Ticks(CChimeSchedule& schedule, const Zone& zone, const ChimeSettings& s, ULONGLONG from,
                        ULONGLONG to, ULONGLONG step)
 {
     std::vector<Heard> heard;
@@ -111,7 +111,7 @@ ChimeSettings Files(int flags = 0x01010101, int hourOnce = 0)
 CChimeSchedule Running(const Zone& zone, const ChimeSettings& s, ULONGLONG wall)
 {
     CChimeSchedule schedule(zone.Converter());
-    Run(schedule, zone, s, wall - 20 * kMinute, wall, 250);
+    Ticks(schedule, zone, s, wall - 20 * kMinute, wall, 250);
     return schedule;
 }
 
@@ -120,7 +120,7 @@ TEST(ChimeSchedule, HourStrikeStartsAtSecond41ForTheComingHourAndNeverTwice)
     Zone zone = FixedZone();
     ChimeSettings s = Builtin();
     CChimeSchedule schedule = Running(zone, s, At(1, 10, 59, 30));
-    auto heard = Run(schedule, zone, s, At(1, 10, 59, 30), At(1, 11, 2), 250);
+    auto heard = Ticks(schedule, zone, s, At(1, 10, 59, 30), At(1, 11, 2), 250);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].wall, At(1, 10, 59, 41));
     EXPECT_EQ(heard[0].action.kind, ChimeKind::HourStrike);
@@ -133,7 +133,7 @@ TEST(ChimeSchedule, MidnightStrikeIsHourZero)
     Zone zone = FixedZone();
     ChimeSettings s = Builtin();
     CChimeSchedule schedule = Running(zone, s, At(1, 23, 59));
-    auto heard = Run(schedule, zone, s, At(1, 23, 59), At(2, 0, 1), 250);
+    auto heard = Ticks(schedule, zone, s, At(1, 23, 59), At(2, 0, 1), 250);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].action.number, 0);
 }
@@ -148,7 +148,7 @@ TEST(ChimeSchedule, TickThatSkipsSecond41StillStrikesOnce)
     ChimeAction late = schedule.OnTick(zone.AtLocal(At(1, 10, 59, 42, 100)), s);
     EXPECT_EQ(late.kind, ChimeKind::HourStrike);
     EXPECT_EQ(late.number, 11);
-    EXPECT_TRUE(Run(schedule, zone, s, At(1, 10, 59, 42, 350), At(1, 11, 1), 250).empty());
+    EXPECT_TRUE(Ticks(schedule, zone, s, At(1, 10, 59, 42, 350), At(1, 11, 1), 250).empty());
 }
 
 TEST(ChimeSchedule, WithoutHourFlagNothingAtTheHourAlsoRightAfterStartUp)
@@ -156,9 +156,9 @@ TEST(ChimeSchedule, WithoutHourFlagNothingAtTheHourAlsoRightAfterStartUp)
     Zone zone = FixedZone();
     ChimeSettings s = Builtin(0x010100);
     CChimeSchedule schedule(zone.Converter());
-    EXPECT_TRUE(Run(schedule, zone, s, At(1, 10, 59, 30), At(1, 11, 1), 250).empty());
+    EXPECT_TRUE(Ticks(schedule, zone, s, At(1, 10, 59, 30), At(1, 11, 1), 250).empty());
     CChimeSchedule fresh(zone.Converter());
-    EXPECT_TRUE(Run(fresh, zone, s, At(1, 11, 0, 20), At(1, 11, 1), 250).empty());
+    EXPECT_TRUE(Ticks(fresh, zone, s, At(1, 11, 0, 20), At(1, 11, 1), 250).empty());
 }
 
 TEST(ChimeSchedule, StartUpInsideMinuteZeroStrikesAtOnceElseWaitsForTheQuarter)
@@ -169,10 +169,10 @@ TEST(ChimeSchedule, StartUpInsideMinuteZeroStrikesAtOnceElseWaitsForTheQuarter)
     ChimeAction a = atTen.OnTick(zone.AtLocal(At(1, 10, 0, 20)), s);
     EXPECT_EQ(a.kind, ChimeKind::HourStrike);
     EXPECT_EQ(a.number, 10);
-    EXPECT_TRUE(Run(atTen, zone, s, At(1, 10, 0, 20, 250), At(1, 10, 14, 59), 250).empty());
+    EXPECT_TRUE(Ticks(atTen, zone, s, At(1, 10, 0, 20, 250), At(1, 10, 14, 59), 250).empty());
 
     CChimeSchedule afterTen(zone.Converter());
-    auto heard = Run(afterTen, zone, s, At(1, 10, 1), At(1, 10, 16), 250);
+    auto heard = Ticks(afterTen, zone, s, At(1, 10, 1), At(1, 10, 16), 250);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].wall, At(1, 10, 15));
     EXPECT_EQ(heard[0].action.kind, ChimeKind::QuarterChime);
@@ -184,7 +184,7 @@ TEST(ChimeSchedule, MillisecondTimerChimesOnceOnTheFirstTickOfTheMinute)
     Zone zone = FixedZone();
     ChimeSettings s = Builtin();
     CChimeSchedule schedule = Running(zone, s, At(1, 10, 14, 59));
-    auto heard = Run(schedule, zone, s, At(1, 10, 14, 59, 990), At(1, 10, 15, 2), 1);
+    auto heard = Ticks(schedule, zone, s, At(1, 10, 14, 59, 990), At(1, 10, 15, 2), 1);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].wall, At(1, 10, 15));
 }
@@ -213,7 +213,7 @@ TEST(ChimeSchedule, QuartersOfAnHourByMode)
     Zone zone = FixedZone();
     for (const Case& c : cases) {
         CChimeSchedule schedule = Running(zone, c.settings, At(1, 10, 1));
-        auto heard = Run(schedule, zone, c.settings, At(1, 10, 1), At(1, 10, 59), 250);
+        auto heard = Ticks(schedule, zone, c.settings, At(1, 10, 1), At(1, 10, 59), 250);
         std::vector<std::pair<ChimeKind, int>> got;
         for (const Heard& h : heard) got.push_back({h.action.kind, h.action.number});
         EXPECT_EQ(got, c.expected) << c.why;
@@ -237,7 +237,7 @@ TEST(ChimeSchedule, HourFileRepeatsForTheHourUnlessOnce)
     for (int once : {0, 1}) {
         ChimeSettings s = Files(0x0101, once);
         CChimeSchedule schedule = Running(zone, s, At(1, 14, 50));
-        auto heard = Run(schedule, zone, s, At(1, 14, 50), At(1, 15, 1), 250);
+        auto heard = Ticks(schedule, zone, s, At(1, 14, 50), At(1, 15, 1), 250);
         ASSERT_EQ(heard.size(), 1u);
         EXPECT_EQ(heard[0].wall, At(1, 15, 0));
         EXPECT_EQ(heard[0].action.kind, ChimeKind::HourFile);
@@ -270,7 +270,7 @@ TEST(ChimeSchedule, QuietPeriodOverMidnight)
         CChimeSchedule::UnpackPeriod(0x06001600, s.periodStart, s.periodEnd);
         ULONGLONG chime = At(c.day, c.hour, c.minute);
         CChimeSchedule schedule = Running(zone, s, chime - 2 * kMinute);
-        auto heard = Run(schedule, zone, s, chime - 2 * kMinute, chime + kMinute, 250);
+        auto heard = Ticks(schedule, zone, s, chime - 2 * kMinute, chime + kMinute, 250);
         EXPECT_EQ(heard.size(), c.plays ? 1u : 0u) << c.why;
     }
 }
@@ -317,7 +317,7 @@ TEST(ChimeSchedule, SuspendedMachineGivesNoBurstOfMissedChimes)
     CChimeSchedule schedule = Running(zone, s, At(1, 10, 5));
     // Asleep from 10:05 to 14:20: the first tick after it is silent, then 14:30 once.
     EXPECT_EQ(schedule.OnTick(zone.AtLocal(At(1, 14, 20, 3)), s).kind, ChimeKind::None);
-    auto heard = Run(schedule, zone, s, At(1, 14, 20, 4), At(1, 14, 31), 250);
+    auto heard = Ticks(schedule, zone, s, At(1, 14, 20, 4), At(1, 14, 31), 250);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].action.number, 30);
 }
@@ -342,9 +342,9 @@ TEST(ChimeSchedule, ClockSetBackSecondsAfterTheStrikeDoesNotStrikeAgain)
     Zone zone = FixedZone();
     ChimeSettings s = Builtin();
     CChimeSchedule schedule = Running(zone, s, At(1, 10, 59, 30));
-    ASSERT_EQ(Run(schedule, zone, s, At(1, 10, 59, 30), At(1, 11, 0, 10), 250).size(), 1u);
+    ASSERT_EQ(Ticks(schedule, zone, s, At(1, 10, 59, 30), At(1, 11, 0, 10), 250).size(), 1u);
     // A synchronisation puts the clock back 30 s: 10:59:40 again, second 41 passes again.
-    EXPECT_TRUE(Run(schedule, zone, s, At(1, 10, 59, 40), At(1, 11, 2), 250).empty());
+    EXPECT_TRUE(Ticks(schedule, zone, s, At(1, 10, 59, 40), At(1, 11, 2), 250).empty());
 }
 
 TEST(ChimeSchedule, ClockSetBackAnHourChimesAsTheClockNowShows)
@@ -353,7 +353,7 @@ TEST(ChimeSchedule, ClockSetBackAnHourChimesAsTheClockNowShows)
     ChimeSettings s = Builtin();
     CChimeSchedule schedule = Running(zone, s, At(1, 11, 20));
     // Back from 11:20 to 10:20: the chimes follow the clock, an hour later than before.
-    auto heard = Run(schedule, zone, s, At(1, 10, 20), At(1, 11, 20), 250);
+    auto heard = Ticks(schedule, zone, s, At(1, 10, 20), At(1, 11, 20), 250);
     std::vector<int> numbers;
     for (const Heard& h : heard) numbers.push_back(h.action.number);
     EXPECT_THAT(numbers, testing::ElementsAre(30, 45, 11, 15));
@@ -366,7 +366,7 @@ TEST(ChimeSchedule, ClockSetBackADayResumesWithTheNextBoundary)
     CChimeSchedule schedule = Running(zone, s, At(2, 10, 15, 30));
     // The current minute of the new timeline (10:15 a day earlier) is not chimed at the
     // moment of the change; the next quarter is.
-    auto heard = Run(schedule, zone, s, At(1, 10, 15, 30), At(1, 10, 31), 250);
+    auto heard = Ticks(schedule, zone, s, At(1, 10, 15, 30), At(1, 10, 31), 250);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].wall, At(1, 10, 30));
 }
@@ -377,7 +377,7 @@ TEST(ChimeSchedule, ClockSetForwardChimesOnlyAtTheNewBoundaries)
     ChimeSettings s = Builtin();
     CChimeSchedule schedule = Running(zone, s, At(1, 9, 10));
     // Forward by three hours and a half, into second 50 of minute 59.
-    auto heard = Run(schedule, zone, s, At(1, 12, 59, 50), At(1, 13, 16), 250);
+    auto heard = Ticks(schedule, zone, s, At(1, 12, 59, 50), At(1, 13, 16), 250);
     ASSERT_EQ(heard.size(), 2u);
     EXPECT_EQ(heard[0].action.kind, ChimeKind::HourStrike);
     EXPECT_EQ(heard[0].action.number, 13);
@@ -400,7 +400,7 @@ TEST(ChimeSchedule, DaylightSavingStepForwardStrikesTheHourTheClockWillShow)
     Zone zone = SteppingZone(true);
     ChimeSettings s = Builtin();
     CChimeSchedule schedule(zone.Converter());
-    auto heard = Run(schedule, zone, s, At(1, 1, 50), At(1, 3, 16), 250);
+    auto heard = Ticks(schedule, zone, s, At(1, 1, 50), At(1, 3, 16), 250);
     ASSERT_GE(heard.size(), 2u);
     EXPECT_EQ(heard[0].action.number, 3) << "01:59:41 begins the strike of what will be 03:00";
     EXPECT_EQ(heard[1].action.number, 15);
