@@ -75,9 +75,12 @@ ChimeAction CChimeSchedule::OnTick(const ChimeClock& now, const ChimeSettings& s
     ChimeAction action;
 
     // A clock set backwards: what was scheduled for the old timeline no longer holds, so
-    // chimes resume with the next boundary of the new one. The chime already played keeps
-    // its slot and cannot come again.
-    if (m_lastTick && now.utcMs < m_lastTick && m_nextChime > now.utcMs) m_nextChime = now.utcMs;
+    // chimes resume with the next boundary of the new one (not in the minute it lands in).
+    // The chime played last keeps its slot and cannot come again.
+    if (m_lastTick && now.utcMs < m_lastTick) {
+        const ULONGLONG endOfMinute = now.utcMs / kMinuteMs * kMinuteMs + kMinuteMs - 1;
+        if (m_nextChime > endOfMinute) m_nextChime = endOfMinute;
+    }
     m_lastTick = now.utcMs;
 
     const SYSTEMTIME& local = now.local;

@@ -411,9 +411,8 @@ TEST(ChimeSchedule, DaylightSavingStepBackStrikesEachHourOnce)
     Zone zone = SteppingZone(false);
     ChimeSettings s = Builtin(0x000001);
     CChimeSchedule schedule(zone.Converter());
-    // From 02:50 summer time through the repeated hour to 03:01 winter time.
     std::vector<int> hours;
-    ULONGLONG utc = zone.AtLocal(At(1, 2, 50)).utcMs, end = utc + 2 * kHour;
+    ULONGLONG utc = At(1, 0, 50), end = utc + 2 * kHour;  // 02:50 summer time to 03:50 winter time
     for (; utc <= end; utc += 250) {
         ChimeAction a = schedule.OnTick(zone.Read(utc), s);
         if (a.kind == ChimeKind::HourStrike) hours.push_back(a.number);
