@@ -1,0 +1,462 @@
+// The clock window in the test's own process under Wine: its tray icon, context menu and
+// commands, the hand-off to a sibling program and the own tip, the full-screen watch, and
+// placement after display changes, drags and DPI changes.
+#include "App.h"
+#include "DigitClock.h"
+#include "Settings.h"
+#include "StringTable.h"
+#include "ToolTipCtrl3.h"
+#include "resource.h"
+
+#include <gdiplus.h>
+#include <gmock/gmock.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const wchar_t kProfile[] = L"ZarnockTickTests";
+
+class TestApp : public CWinApp
+{
+public:
+    TestApp() : CWinApp(kProfile) { SetRegistryKey(L"Mervale Software"); }
+};
+TestApp g_app;
+
+class GdiplusSession : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
+    }
+    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
+
+private:
+    ULONG_PTR m_token = 0;
+};
+testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiplusSession);
+
+void ClearProfile()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockTickTests");
+    WriteSettingInt(Setting::kFST, 0);
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// A clock whose browser is the test.
+class TestClock : public CDigitClock
+{
+public:
+    void OpenAddress(const wchar_t* address) override { opened.push_back(CString(address)); }
+    std::vector<CString> opened;
+};
+
+class ClockTickTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ClearProfile();
+        g_tipTarget = 0;
+        g_positionLocked = 0;
+        clock = new TestClock;
+        clock->SetFormat(L"HH:mm:ss", FALSE);
+    }
+    void TearDown() override
+    {
+        if (hwnd && IsWindow(hwnd)) DestroyWindow(hwnd);
+        else if (!hwnd) delete clock;
+        Pump();
+        ClearProfile();
+    }
+    void Create()
+    {
+        ASSERT_TRUE(clock->CreateEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP,
+                                    100, 100, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr));
+        hwnd = clock->m_hWnd;
+        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    }
+    RECT Rect() const
+    {
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        return r;
+    }
+    TestClock* clock = nullptr;
+    HWND hwnd = nullptr;
+};
+
+bool TrayIconPresent(HWND owner)
+{
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = owner;
+    data.uID = 12;
+    data.uFlags = NIF_TIP;
+    lstrcpyW(data.szTip, L"probe");
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+TEST_F(ClockTickTest, TrayIconOnlyWhenNotAlwaysOnTopAndBackAfterTheShellRestarts)
+{
+    WriteSettingInt(Setting::kAT, 0);
+    Create();
+    EXPECT_TRUE(clock->m_trayIconAdded);
+    EXPECT_TRUE(TrayIconPresent(hwnd));
+
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = hwnd;
+    data.uID = 12;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &data));
+    EXPECT_FALSE(TrayIconPresent(hwnd));
+    SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(TrayIconPresent(hwnd)) << "re-added for a restarted shell";
+
+    DestroyWindow(hwnd);
+    EXPECT_FALSE(TrayIconPresent(hwnd)) << "removed with the window";
+}
+
+TEST_F(ClockTickTest, NoTrayIconWhenAlwaysOnTopAlsoAfterTheShellRestarts)
+{
+    Create();
+    EXPECT_FALSE(clock->m_trayIconAdded);
+    EXPECT_FALSE(TrayIconPresent(hwnd));
+    SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_FALSE(TrayIconPresent(hwnd));
+}
+
+struct MenuItem {
+    CString text;
+    UINT id;
+    bool grey;
+    bool checked;
+};
+
+void ReadMenu(HMENU menu, std::vector<MenuItem>& items, const CString& prefix = CString())
+{
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = 128;
+        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+        CString name = (info.fType & MFT_SEPARATOR) ? CString(L"-") : CString(text);
+        items.push_back({prefix + name, info.wID, (info.fState & MFS_GRAYED) != 0, (info.fState & MFS_CHECKED) != 0});
+        if (info.hSubMenu) ReadMenu(info.hSubMenu, items, prefix + name + L" > ");
+    }
+}
+
+std::vector<MenuItem> PreparedMenu(CDigitClock* clock)
+{
+    HMENU bar = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    HMENU popup = GetSubMenu(bar, 0);
+    clock->PrepareContextMenu(popup);
+    std::vector<MenuItem> items;
+    ReadMenu(popup, items);
+    DestroyMenu(bar);
+    return items;
+}
+
+TEST_F(ClockTickTest, ContextMenuTextsAndStates)
+{
+    Create();
+    for (int soundOn : {1, 0}) {
+        for (int locked : {0, 1}) {
+            clock->m_soundEnabled = soundOn;
+            g_positionLocked = locked;
+            std::vector<MenuItem> items = PreparedMenu(clock);
+            std::vector<CString> texts;
+            for (const MenuItem& m : items) texts.push_back(m.text);
+            const CString sound = soundOn ? L"&Sound ( enabled )" : L"&Sound ( disabled )";
+            EXPECT_THAT(texts, testing::ElementsAre(sound, sound + L" > &Enable", sound + L" > &Disable",
+                                                    CString(L"&Lock Window Position"), CString(L"-"),
+                                                    CString(L"&Help"), CString(L"&Help > Zarnock on the &Web"),
+                                                    CString(L"-"), CString(L"E&xit")));
+            ASSERT_EQ(items.size(), 9u);
+            EXPECT_EQ(items[1].grey, soundOn == 1) << "Enable only while off";
+            EXPECT_EQ(items[2].grey, soundOn == 0) << "Disable only while on";
+            EXPECT_EQ(items[3].checked, locked == 1);
+            EXPECT_FALSE(items[3].grey);
+            EXPECT_FALSE(items[6].grey);
+            EXPECT_FALSE(items[8].grey);
+        }
+    }
+}
+
+TEST_F(ClockTickTest, EachMenuCommandReachesItsHandler)
+{
+    Create();
+    clock->m_soundEnabled = 1;
+    SendMessageW(hwnd, WM_COMMAND, ID_SOUND_DISABLE, 0);
+    EXPECT_EQ(clock->m_soundEnabled, 0);
+    EXPECT_EQ(GetSettingInt(Setting::kSE), 0);
+    SendMessageW(hwnd, WM_COMMAND, ID_SOUND_ENABLE, 0);
+    EXPECT_EQ(clock->m_soundEnabled, 1);
+    EXPECT_EQ(GetSettingInt(Setting::kSE), 1);
+
+    SendMessageW(hwnd, WM_COMMAND, ID_LOCK_POSITION, 0);
+    EXPECT_EQ(g_positionLocked, 1);
+    EXPECT_EQ(GetSettingInt(Setting::kLW), 1);
+    SendMessageW(hwnd, WM_COMMAND, ID_LOCK_POSITION, 0);
+    EXPECT_EQ(g_positionLocked, 0);
+
+    SendMessageW(hwnd, WM_COMMAND, ID_WEB_PAGE, 0);
+    ASSERT_EQ(clock->opened.size(), 1u);
+    EXPECT_EQ(clock->opened[0], CString(L"https://www.mervale-software.example/zarnock/?src=about&version=5.1.2.0r"));
+
+    SendMessageW(hwnd, WM_COMMAND, ID_APP_EXIT_CLOCK, 0);
+    EXPECT_FALSE(IsWindow(hwnd)) << "Exit closes the clock";
+}
+
+TEST_F(ClockTickTest, TrayClicksRaiseTheClockButOnlyBeepWhileTheSheetIsOpen)
+{
+    WriteSettingInt(Setting::kAT, 0);
+    Create();
+    clock->m_stateFlags |= CDigitClock::STATE_OPTIONS_OPEN;
+    // No menu may open: the call returns at once.
+    SendMessageW(hwnd, WM_USER + 101, 12, WM_RBUTTONUP);
+    SendMessageW(hwnd, WM_USER + 101, 12, WM_LBUTTONDOWN);
+    EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "raised, then not topmost again";
+    clock->m_stateFlags &= ~CDigitClock::STATE_OPTIONS_OPEN;
+}
+
+VOID CALLBACK CloseClockFromTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    HWND clock = FindWindowW(GetStr(SID_CLOCK_WNDCLASS), nullptr);
+    PostMessageW(clock, WM_CLOSE, 0, 0);
+}
+
+TEST_F(ClockTickTest, CloseWhileTheMenuIsOpenWaitsForTheMenu)
+{
+    Create();
+    SetTimer(nullptr, 0, 300, CloseClockFromTimer);
+    // Runs the menu's own loop; the close comes in the middle of it.
+    clock->ShowContextMenu(POINT{200, 200});
+    ASSERT_TRUE(IsWindow(hwnd)) << "the object is still alive after the menu returned";
+    EXPECT_EQ(clock->m_modalDepth, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(hwnd)) << "the close was carried out afterwards";
+}
+
+// A window of a sibling program's class on a thread of its own, recording the tip message.
+class Sibling
+{
+public:
+    explicit Sibling(const wchar_t* className, DWORD hangMs = 0) : m_class(className), m_hang(hangMs)
+    {
+        m_thread = std::thread([this] { Run(); });
+        while (!m_ready) Sleep(5);
+    }
+    ~Sibling()
+    {
+        PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+        m_thread.join();
+    }
+    std::vector<std::pair<WPARAM, LPARAM>> received;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        auto* self = reinterpret_cast<Sibling*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && msg == RegisterWindowMessageW(L"qx_rv_tool_32")) {
+            if (self->m_hang) Sleep(self->m_hang);
+            self->received.push_back({wp, lp});
+            return 0x5A;
+        }
+        if (msg == WM_CLOSE) {
+            DestroyWindow(hwnd);
+            PostQuitMessage(0);
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    void Run()
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = m_class;
+        RegisterClassW(&wc);
+        m_hwnd = CreateWindowW(m_class, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_ready = true;
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+        UnregisterClassW(m_class, wc.hInstance);
+    }
+    const wchar_t* m_class;
+    DWORD m_hang;
+    HWND m_hwnd = nullptr;
+    std::atomic<bool> m_ready{false};
+    std::thread m_thread;
+};
+
+TEST_F(ClockTickTest, SiblingOfTheChosenKindReceivesTheClockWindowAndShowOrHide)
+{
+    Create();
+    struct Case {
+        int target;
+        const wchar_t* cls;
+    } cases[] = {{0, L"qx_qdl_tray_32"}, {1, L"qx_am_mainfrm_32"}, {2, L"qx_amnet_mainfrm_32"}, {7, L"qx_qdl_tray_32"}};
+    for (const Case& c : cases) {
+        g_tipTarget = c.target;
+        Sibling sibling(c.cls);
+        EXPECT_EQ(clock->ForwardClick(1), 0x5A) << "the reply is returned";
+        clock->ForwardClick(0);
+        ASSERT_EQ(sibling.received.size(), 2u) << c.target;
+        EXPECT_EQ(sibling.received[0].first, reinterpret_cast<WPARAM>(hwnd));
+        EXPECT_EQ(sibling.received[0].second, 1);
+        EXPECT_EQ(sibling.received[1].second, 0);
+        EXPECT_TRUE(!clock->m_tip || !IsWindowVisible(clock->m_tip->m_hWnd)) << "no own tip";
+    }
+}
+
+TEST_F(ClockTickTest, HoverAndLeaveAreHandedToTheSibling)
+{
+    Create();
+    g_tipTarget = 2;
+    Sibling sibling(L"qx_amnet_mainfrm_32");
+    SendMessageW(hwnd, WM_MOUSEHOVER, 0, 0);
+    SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0);
+    ASSERT_EQ(sibling.received.size(), 2u);
+    EXPECT_EQ(sibling.received[0].second, 1);
+    EXPECT_EQ(sibling.received[1].second, 0);
+}
+
+TEST_F(ClockTickTest, HungSiblingIsGivenUp)
+{
+    Create();
+    Sibling sibling(L"qx_qdl_tray_32", 8000);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(clock->ForwardClick(1), 0);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::seconds(6)) << "the send has a time-out";
+}
+
+TEST_F(ClockTickTest, OwnTipWhenNoSiblingRuns)
+{
+    Create();
+    ASSERT_EQ(FindWindowW(L"qx_qdl_tray_32", nullptr), nullptr);
+    clock->ForwardClick(1);
+    ASSERT_TRUE(clock->m_tip);
+    ASSERT_TRUE(clock->m_tip->m_hWnd);
+    EXPECT_TRUE(IsWindowVisible(clock->m_tip->m_hWnd));
+    EXPECT_EQ(clock->m_tip->m_hAnchor, hwnd);
+    EXPECT_FALSE(clock->m_tip->m_bSiblingFound);
+    clock->ForwardClick(0);
+    EXPECT_FALSE(IsWindowVisible(clock->m_tip->m_hWnd));
+}
+
+TEST_F(ClockTickTest, LockedPositionStartsNoDrag)
+{
+    Create();
+    g_positionLocked = 1;
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, hwnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE));
+    g_positionLocked = 0;
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    ASSERT_TRUE(PeekMessageW(&msg, hwnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>(HTCAPTION));
+}
+
+RECT PrimaryMonitor()
+{
+    RECT none{};
+    return GetMonitorRectForWindow(none);
+}
+
+bool EnoughShows(const RECT& window)
+{
+    RECT monitor = PrimaryMonitor(), shown;
+    if (!IntersectRect(&shown, &window, &monitor)) return false;
+    return shown.right - shown.left >= (window.right - window.left) / 2 &&
+           shown.bottom - shown.top >= (window.bottom - window.top) / 2;
+}
+
+TEST_F(ClockTickTest, DisplayChangeBringsTheClockBackToAVisibleMonitor)
+{
+    WriteSettingInt(Setting::kPDPI, 1);
+    WriteSettingInt(Setting::kAWP, 1);
+    Create();
+    RECT monitor = PrimaryMonitor();
+    // The clock sat near the right edge of a wider monitor that is gone now.
+    clock->m_monitorRect = RECT{monitor.left, monitor.top, monitor.right + 1000, monitor.bottom};
+    SetWindowPos(hwnd, nullptr, monitor.right + 800, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_FALSE(EnoughShows(Rect()));
+    SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(monitor.right, monitor.bottom));
+    EXPECT_TRUE(EnoughShows(Rect()));
+    EXPECT_TRUE(EqualRect(&clock->m_monitorRect, &monitor));
+}
+
+TEST_F(ClockTickTest, UnforcedAdjustmentNeedsAwpButTheEndOfADragAlwaysMoves)
+{
+    Create();
+    RECT monitor = PrimaryMonitor();
+    SetWindowPos(hwnd, nullptr, monitor.right - 5, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    clock->AdjustWindowPos(FALSE, FALSE);
+    EXPECT_FALSE(EnoughShows(Rect())) << "aswp ignored";
+    SendMessageW(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    EXPECT_EQ(g_clockMoving, 1);
+    SendMessageW(hwnd, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_TRUE(EnoughShows(Rect()));
+    EXPECT_EQ(g_clockMoving, 0);
+}
+
+TEST_F(ClockTickTest, DpiChangeClosesOnlyWithPdpiAndNotDuringADrag)
+{
+    WriteSettingInt(Setting::kPDPI, 1);
+    Create();
+    RECT suggested{0, 0, 100, 30};
+    clock->SetFormat(L"HH:mm:ss.SS", FALSE);
+    SendMessageW(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_TRUE(IsWindow(hwnd)) << "ignored while dragged";
+    g_clockMoving = 0;
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_FALSE(IsWindow(hwnd)) << "\"PDPI\" closes the clock";
+}
+
+TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
+{
+    Create();
+    RECT monitor = PrimaryMonitor();
+    HWND full = CreateWindowExW(0, L"STATIC", L"full", WS_POPUP | WS_VISIBLE, monitor.left, monitor.top,
+                                monitor.right - monitor.left, monitor.bottom - monitor.top, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(full);
+    SetForegroundWindow(full);
+    Pump();
+    if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
+    EXPECT_TRUE(clock->WatchFullScreen());
+    EXPECT_TRUE(clock->m_fullScreen);
+    EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "moved to the bottom";
+    EXPECT_FALSE(clock->WatchFullScreen()) << "no change, nothing done";
+
+    SetWindowPos(full, nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
+    EXPECT_TRUE(clock->WatchFullScreen());
+    EXPECT_FALSE(clock->m_fullScreen);
+    EXPECT_TRUE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "topmost again";
+    DestroyWindow(full);
+}
+
+}  // namespace
