@@ -238,19 +238,25 @@ TEST_F(ClockTickTest, TrayClicksRaiseTheClockButOnlyBeepWhileTheSheetIsOpen)
     clock->m_stateFlags &= ~CDigitClock::STATE_OPTIONS_OPEN;
 }
 
+HWND g_closeTarget = nullptr;
+int g_closeFired = 0;
+
 VOID CALLBACK CloseClockFromTimer(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
-    HWND clock = FindWindowW(GetStr(SID_CLOCK_WNDCLASS), nullptr);
-    PostMessageW(clock, WM_CLOSE, 0, 0);
+    ++g_closeFired;
+    PostMessageW(g_closeTarget, WM_CLOSE, 0, 0);
 }
 
 TEST_F(ClockTickTest, CloseWhileTheMenuIsOpenWaitsForTheMenu)
 {
     Create();
+    g_closeTarget = hwnd;
+    g_closeFired = 0;
     SetTimer(nullptr, 0, 300, CloseClockFromTimer);
     // Runs the menu's own loop; the close comes in the middle of it.
     clock->ShowContextMenu(POINT{200, 200});
+    EXPECT_EQ(g_closeFired, 1) << "the close came while the menu was open";
     ASSERT_TRUE(IsWindow(hwnd)) << "the object is still alive after the menu returned";
     EXPECT_EQ(clock->m_modalDepth, 0);
     Pump();
