@@ -18,7 +18,7 @@ public:
 };
 BenchApp g_app;
 
-ULONGLONG ThreadCpu100ns()
+ULONGLONG ProcessCpu100ns()
 {
     FILETIME created, exited, kernel, user;
     if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
@@ -65,14 +65,14 @@ void Measure(const wchar_t* format, DWORD milliseconds)
     while (GetTickCount() < settle && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     clock->ticks = clock->texts = clock->paints = 0;
 
-    ULONGLONG cpu0 = ThreadCpu100ns();
+    ULONGLONG cpu0 = ProcessCpu100ns();
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
     DWORD end = GetTickCount() + milliseconds;
     while (GetTickCount() < end && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     QueryPerformanceCounter(&t1);
-    ULONGLONG cpu = ThreadCpu100ns() - cpu0;
+    ULONGLONG cpu = ProcessCpu100ns() - cpu0;
     double seconds = double(t1.QuadPart - t0.QuadPart) / double(f.QuadPart);
 
     std::wprintf(L"format \"%ls\": %.1f s, ticks %.1f/s, text changes %.1f/s, redraws %.1f/s, CPU %.2f %% of one core\n",
@@ -85,7 +85,7 @@ void Measure(const wchar_t* format, DWORD milliseconds)
 
 int wmain()
 {
-    Gdiplus::ULONG_PTR token = 0;
+    ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
     Measure(L"HH:mm:ss", 10000);
