@@ -1,0 +1,3 @@
+#include "Globals.h"
+
+int g_canSetClock = 0;
