@@ -6,6 +6,7 @@
 #include "CString.h"
 #include "CFile.h"
 #include "CSync.h"
+#include "COleDateTime.h"
 #include "CWnd.h"
 #include "CCmdUI.h"
 #include "CDialog.h"
