@@ -5,6 +5,7 @@
 #include "MessageBoxEx.h"
 #include "StringTable.h"
 #include "SupportText.h"
+#include "SupportWindowsVersion.h"
 #include "resource.h"
 
 #include <ctime>
@@ -437,7 +438,7 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
 
     ZN_LOG(LOG_INFO, L"0x721 Start");
     BOOL set = FALSE;
-    if (g_canSetClock) {
+    if (!IsWindowsAtLeast(WINLEVEL_VISTA) || g_canSetClock) {
         if (EnablePrivilege()) {
             set = m_clock->SetSystemTime(newTime);
             if (!set) ZN_LOG_ERROR(GetLastError(), L"SetSystemTime", LOG_ERROR);
@@ -496,6 +497,7 @@ void CSNTPWnd::RestorePrivilege()
 
 DWORD CSNTPWnd::QueryServiceState()
 {
+    if (!IsWindowsAtLeast(WINLEVEL_VISTA)) return 0;
     DWORD state = 0;
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, GENERIC_READ);
     if (!manager) {
