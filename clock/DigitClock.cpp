@@ -309,6 +309,11 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     TaskbarCreatedMessage();
     SiblingTipMessage();
 
+    if (!m_sntpWnd.Create(m_hWnd)) {
+        ZN_LOG_ERROR(GetLastError(), L"CSNTPWnd::Create", LOG_ERROR);
+        return -1;
+    }
+
     m_timerInterval = NeededTimerInterval();
     m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(m_timerInterval));
     if (!m_timerId) {
@@ -349,6 +354,8 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
         SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
         OnTaskbarCreated();
     }
+
+    m_sntpWnd.Start();
 
     if (GetSettingInt(Setting::kFST) != 0)
         SendMessage(WM_COMMAND, ID_OPTIONS);
@@ -452,7 +459,9 @@ void CDigitClock::OnDestroy()
     if (m_trayIconAdded) NotifyIcon(NIM_DELETE, 0, nullptr);
     StopSound();
     g_soundThread.SetNotifyWindow(nullptr);
+    m_sntpWnd.Shutdown();
     if (m_tip && m_tip->m_hWnd) m_tip->DestroyWindow();
+    if (m_sntpWnd.m_hWnd) m_sntpWnd.DestroyWindow();
     Default(WM_DESTROY, 0, 0);
     if (m_timerId) {
         KillTimer(m_timerId);

@@ -6,6 +6,7 @@
 #include "CFrameWnd.h"
 #include "PaintBuffer.h"
 #include "ChimeSchedule.h"
+#include "SNTPWnd.h"
 #include "FormatEnvironment.h"
 #include "SupportTime.h"
 #include <string>
@@ -147,6 +148,10 @@ public:
     static CString WebPageAddress();
     // Hands an address to the shell; tests stand in for the browser.
     virtual void OpenAddress(const wchar_t* address);
+    // The SNTP client, a hidden child of the clock window; the time-synchronisation page
+    // reaches it here.
+    CSNTPWnd* GetSntpWnd() { return &m_sntpWnd; }
+    CSNTPWnd m_sntpWnd;
     BOOL m_trayIconAdded = FALSE;
     BOOL m_trackingLeave = FALSE;
     std::unique_ptr<CToolTipCtrl3> m_tip;
@@ -199,6 +204,7 @@ protected:
     void OnLockPosition();
     void OnExit();
     void OnWebPage();
+    void OnSyncNow();
     void DestroyOwnedDialogs();
     void TrackMouse(DWORD flags);
 

@@ -250,6 +250,9 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
         case ID_LOCK_POSITION:
             cmdUI->SetCheck(g_positionLocked ? 1 : 0);
             return TRUE;
+        case ID_SYNC_NOW:
+            cmdUI->Enable(!GetSettingString(Setting::kSVR).IsEmpty() && !m_sntpWnd.IsRequestRunning());
+            return TRUE;
         default:
             return FALSE;
         }
@@ -269,6 +272,9 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
         break;
     case ID_WEB_PAGE:
         handler = &CDigitClock::OnWebPage;
+        break;
+    case ID_SYNC_NOW:
+        handler = &CDigitClock::OnSyncNow;
         break;
     default:
         return FALSE;
@@ -310,6 +316,11 @@ void CDigitClock::OpenAddress(const wchar_t* address)
 void CDigitClock::OnWebPage()
 {
     OpenAddress(WebPageAddress());
+}
+
+void CDigitClock::OnSyncNow()
+{
+    m_sntpWnd.SyncNow(TRUE);
 }
 
 void CDigitClock::OnExit()

@@ -33,3 +33,7 @@ bool IsBetaBuildText(const wchar_t* specialBuild);
 int ShellExecuteOpen(const wchar_t* file, BOOL showError, HWND parent);
 // ShellExecuteOpen without the box; a failure adds a second entry with the file name.
 int ShellExecuteOpenSilent(const wchar_t* file);
+// Runs work on a worker thread under a marquee progress dialog while this (user-interface)
+// thread keeps dispatching messages; the work's result, or E_OUTOFMEMORY.
+HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,
+                        BOOL disableParent);

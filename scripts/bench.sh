@@ -6,14 +6,23 @@ source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
 
 zk_install
 zk_build
-trap zk_testbed_down EXIT
+# bench_sntp synchronises against a loopback chrony of the benchmarks' own.
+export ZARNOCK_CHRONY_DIR="$ZK_BUILD/chrony-bench"
+bench_down() {
+    bash "$ZK_ROOT/scripts/chrony.sh" stop "$ZARNOCK_CHRONY_DIR" || true
+    zk_testbed_down
+}
+trap bench_down EXIT
 zk_start_xvfb
 zk_prefix_up "$ZK_BUILD/wine-bench"
+bash "$ZK_ROOT/scripts/chrony.sh" start "$ZARNOCK_CHRONY_DIR"
 names=("$@")
 if [ ${#names[@]} -eq 0 ]; then
     for f in "$ZK_BUILD"/bin/bench_*.exe; do names+=("$(basename "$f" .exe)"); done
 fi
+status=0
 for n in "${names[@]}"; do
-    echo "== $n"
-    wine "$ZK_BUILD/bin/$n.exe" </dev/null
+    zk_log "running $n"
+    wine "$ZK_BUILD/bin/$n.exe" </dev/null || { zk_log "$n failed"; status=1; }
 done
+exit $status
