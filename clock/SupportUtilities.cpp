@@ -2,17 +2,16 @@
 
 #include "HelperBase.h"
 #include "Log/LogMan.h"
-#include "SupportShell.h"
 #include "ProgressDlg.h"
+#include "SupportShell.h"
 #include "VersionInfo.h"
 #include "WaitWithMessageLoop.h"
 
 #include <memory>
 #include <new>
+#include <sstream>
 
 #include <shellapi.h>
-
-#include <sstream>
 
 namespace {
 
@@ -129,6 +128,8 @@ int ShellExecuteOpenSilent(const wchar_t* file)
     if (ShellExecuteOpen(file, FALSE, nullptr)) return 1;
     ZN_LOG(LOG_ERROR, (file ? file : L""));
     return 0;
+}
+
 HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,
                         BOOL disableParent)
 {
