@@ -25,7 +25,6 @@ int g_tipTarget = 0;
 int g_positionLocked = 0;
 double g_chimePeriodStart = 0;
 double g_chimePeriodEnd = 0;
-int g_canSetClock = 0;
 int g_sendingLogs = 0;
 int g_chimeDays = 127;
 

@@ -52,5 +52,4 @@ extern int g_tipTarget;
 extern int g_positionLocked;
 extern double g_chimePeriodStart;
 extern double g_chimePeriodEnd;
-extern int g_canSetClock;
 extern int g_sendingLogs;
