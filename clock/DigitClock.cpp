@@ -26,13 +26,6 @@ bool IsEmptyRect(const RECT& r)
     return r.right <= r.left || r.bottom <= r.top;
 }
 
-CString LoadResString(UINT id)
-{
-    const wchar_t* text = nullptr;
-    int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
-    return n > 0 ? CString(text, n) : CString();
-}
-
 // The log shows a format as its UTF-8 bytes read back in the ANSI code page, as the
 // settings export and the older log readers expect.
 CString AnsiReadOfUtf8(const wchar_t* text)

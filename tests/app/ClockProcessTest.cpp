@@ -281,9 +281,9 @@ TEST_F(ClockProcessTest, DamagedStoreStillGivesAUsableClockOnAVisibleMonitor)
          }},
         {"old position far off every monitor", [] { SetInt(kCommon, L"XY", 0x8AD08AD0); }},
         {"saved rectangle far off every monitor", [] {
-             RECT far{60000, 60000, 60200, 60040};
-             SetBinary(kCommon, L"CR", &far, sizeof(far));
-             SetBinary(kCommon, L"DR", &far, sizeof(far));
+             RECT distant{60000, 60000, 60200, 60040};
+             SetBinary(kCommon, L"CR", &distant, sizeof(distant));
+             SetBinary(kCommon, L"DR", &distant, sizeof(distant));
              SetInt(kCommon, L"WPM", 1);
          }},
         {"rectangles of the wrong length", [] {

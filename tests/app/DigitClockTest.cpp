@@ -292,7 +292,9 @@ TEST_F(ClockWindowTest, LayeredAlphaOfBodyAndOutline)
         int above = 0;
         for (auto& kv : h)
             if (kv.first > c.bodyAlpha) above += kv.second;
-        if (c.bodyAlpha == 200) EXPECT_LT(above, h[200]) << "body pixels keep the text alpha";
+        if (c.bodyAlpha == 200) {
+            EXPECT_LT(above, h[200]) << "body pixels keep the text alpha";
+        }
     }
 }
 
