@@ -34,6 +34,10 @@ public:
     BOOL GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYTE** data, UINT* bytes) const;
     BOOL WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const BYTE* data, UINT bytes);
 
+    // Modal boxes and dialogs bracket themselves with FALSE and TRUE; nested boxes count.
+    void EnableModeless(BOOL enable) { m_modalDepth += enable ? (m_modalDepth > 0 ? -1 : 0) : 1; }
+    BOOL InModalState() const { return m_modalDepth > 0; }
+
     // With onlyIfAbsent 1 the setting is written only when reading it back with the
     // sentinel as default gives the sentinel (a stored sentinel counts as absent too).
     // TRUE when written.
@@ -51,6 +55,9 @@ public:
     CString m_pszProfileName;     // the product part; the application name unless changed
     CWnd* m_pMainWnd = nullptr;
     int m_exitCode = 0;
+
+private:
+    int m_modalDepth = 0;
 };
 
 CWinApp* AfxGetApp();

@@ -6,5 +6,8 @@
 #include "CString.h"
 #include "CFile.h"
 #include "CSync.h"
+#include "COleDateTime.h"
 #include "CWnd.h"
+#include "CCmdUI.h"
+#include "CDialog.h"
 #include "CWinApp.h"

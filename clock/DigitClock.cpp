@@ -55,7 +55,7 @@ RECT GetMonitorRectForWindow(const RECT& window)
     return r;
 }
 
-CDigitClock::CDigitClock()
+CDigitClock::CDigitClock() : m_formatEnvironment(&GetSystemFormatEnvironment())
 {
     // The name is put together at run time, so the import is never bound at load time and
     // a system without the function still runs the clock, opaque.

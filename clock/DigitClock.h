@@ -4,7 +4,12 @@
 
 #include "ClassLib.h"
 #include "CFrameWnd.h"
+#include "FormatEnvironment.h"
 #include "PaintBuffer.h"
+#include "SupportTime.h"
+
+#include <string>
+#include <vector>
 
 // The clock window's class name (also how a second start finds the running copy).
 #define ZN_CLOCK_TIMER_ID 15
@@ -44,9 +49,21 @@ public:
     void DrawLayered(SIZE size, const wchar_t* text);
 
     // Format engine.
+    // The display text of the current format for a local time (one pass, no registry).
     void FormatTime(const SYSTEMTIME& time, CString& text);
-    BOOL FormatHasMilliseconds() const;
-    void LoadFormatTimeZones(const wchar_t* format, BOOL log);
+    // The fragment that one run (a character repeated length times) gives for stage 2.
+    CString ExpandFormatToken(const wchar_t* run, int length, const SYSTEMTIME& time);
+    // An 'S' outside literals and zone tokens: the display needs a 1 ms timer.
+    BOOL FormatHasMilliseconds() const { return FormatHasMilliseconds(m_format); }
+    static BOOL FormatHasMilliseconds(const wchar_t* format);
+    // Reads the zones of the format's #NNN tokens from section "TimeZones" and the system's
+    // zone data, with their transitions in the year given (0: the current UTC year).
+    void LoadFormatTimeZones(const wchar_t* format, BOOL log, int year = 0);
+    BOOL FindFormatTimeZone(int key, tagTZI2& zone) const;
+    static int GetWeekNumber(const COleDateTime& date);
+    static int WeekOfYearFromWeekEnd(const COleDateTime& weekEnd);
+    // The machine seen by the engine; the system's unless a test gives its own.
+    void SetFormatEnvironment(IFormatEnvironment* environment) { m_formatEnvironment = environment; }
 
     enum StateFlags {
         STATE_OPTIONS_OPEN = 1,
@@ -98,6 +115,7 @@ public:
     int m_stateFlags = 0;
     UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
     CPaintBuffer m_paintBuffer;
+    std::vector<tagTZI2> m_formatZones;
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
@@ -113,6 +131,13 @@ private:
     int NeededTimerInterval() const { return FormatHasMilliseconds() ? 1 : 250; }
     void PushLayered();
     void PlaceAtCreation(const SIZE& size, int transparent);
+
+    void AppendFormatToken(std::wstring& out, const wchar_t* run, int length, const SYSTEMTIME& time);
+    void AppendZoneTime(std::wstring& out, int key, const SYSTEMTIME& time);
+
+    IFormatEnvironment* m_formatEnvironment;
+    int m_formatZonesYear = 0;      // the year the zones' transitions were resolved for
+    std::wstring m_formatScratch;   // the intermediate text, kept to spare the tick an allocation
 };
 
 // The full rectangle of the monitor that the rectangle lies most on; the primary monitor's

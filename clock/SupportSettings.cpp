@@ -3,6 +3,7 @@
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportRegistry.h"
+#include "SupportText.h"
 #include "SupportWindowsHelpers.h"
 
 #include <shlobj.h>
@@ -35,11 +36,10 @@ bool IsVistaOrLater()
 void CopyNarrowFont(const BYTE* data, LOGFONTW* font)
 {
     std::memcpy(font, data, offsetof(LOGFONTA, lfFaceName));
-    const char* face = reinterpret_cast<const char*>(data + offsetof(LOGFONTA, lfFaceName));
-    int bytes = static_cast<int>(strnlen(face, LF_FACESIZE));
+    char face[LF_FACESIZE + 1] = {};
+    std::memcpy(face, data + offsetof(LOGFONTA, lfFaceName), LF_FACESIZE);
     std::fill(std::begin(font->lfFaceName), std::end(font->lfFaceName), L'\0');
-    if (bytes)
-        MultiByteToWideChar(CP_ACP, 0, face, bytes, font->lfFaceName, LF_FACESIZE - 1);
+    lstrcpynW(font->lfFaceName, MultiByteToWide(face, CP_ACP), LF_FACESIZE);
 }
 
 } // namespace
