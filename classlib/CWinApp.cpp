@@ -161,7 +161,7 @@ BOOL AfxOleInit()
 int AfxMessageBox(const wchar_t* text, UINT type)
 {
     CWinApp* app = AfxGetApp();
-    HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
+    HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
     return MessageBoxW(owner, text, app && app->m_pszAppName ? app->m_pszAppName : L"", type);
 }
 
