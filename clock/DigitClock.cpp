@@ -3,6 +3,7 @@
 #include "Settings.h"
 #include "SupportWindowsHelpers.h"
 #include "ColorHelpers.h"
+#include "Globals.h"
 #include "Log/LogMan.h"
 #include "StringTable.h"
 #include "resource.h"
@@ -313,6 +314,7 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     m_gdiplusLayered = GetSettingInt(Setting::kGPSTT);
     m_watchFullScreen = GetSettingInt(Setting::kFSW);
     m_soundEnabled = GetSettingInt(Setting::kSE);
+    g_chimeDays = GetSettingInt(Setting::kSD) & 0x7F;
     m_soundWithScreenSaver = GetSettingInt(Setting::kSSA);
     m_soundOverFullScreen = GetSettingInt(Setting::kSFS);
     int transparent = GetSettingInt(Setting::kTR);

@@ -1,7 +1,11 @@
 #include "SupportUtilities.h"
 
 #include "Log/LogMan.h"
+#include "StringTable.h"
+#include "SupportFiles.h"
 #include "VersionInfo.h"
+
+#include <shlobj.h>
 
 namespace {
 
@@ -94,4 +98,34 @@ CString GetFileVersionText(const wchar_t* path)
     CString text;
     text.Format(L"%d.%d.%d.%d %s", v[0], v[1], v[2], v[3], special);
     return text + L" " + path;
+}
+
+CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder)
+{
+    wchar_t base[MAX_PATH] = {};
+    if (!GetShellFolderPath(nullptr, base, CSIDL_LOCAL_APPDATA, true) || !base[0]) return CString();
+    CString folder(base);
+    AppendPath(folder, GetStr(SID_COMPANY));
+    AppendPath(folder, L"Logs");
+    AppendPath(folder, firstSubFolder);
+    if (secondSubFolder && *secondSubFolder) AppendPath(folder, secondSubFolder);
+    int rc = CreateDirectoryTree(folder, nullptr, nullptr);
+    if (rc != 0) {
+        ZN_LOG_ERROR(rc, folder, LOG_ERROR);
+        return CString();
+    }
+    return folder;
+}
+
+CString BuildLogFilePath(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder, const wchar_t* nameFormat,
+                         const wchar_t* argument)
+{
+    CString folder = GetLogFolder(firstSubFolder, secondSubFolder);
+    if (folder.IsEmpty()) return folder;
+    wchar_t name[MAX_PATH] = {};
+    _snwprintf(name, MAX_PATH - 5, nameFormat, argument);
+    CString file(name);
+    file += L".txt";
+    AppendPath(folder, file);
+    return folder;
 }

@@ -26,3 +26,10 @@ DWORD GetFileVersionNumber(const wchar_t* path, int* isBeta);
 CString GetFileVersionText(const wchar_t* path);
 // True when the "SpecialBuild" text marks a beta.
 bool IsBetaBuildText(const wchar_t* specialBuild);
+
+// The per-user log folder: local application data, the company, "Logs", first and (when not
+// empty) second sub-folder, made when missing; empty when it cannot be had.
+CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder);
+// That folder, then nameFormat applied to argument, then ".txt"; empty without the folder.
+CString BuildLogFilePath(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder, const wchar_t* nameFormat,
+                         const wchar_t* argument);

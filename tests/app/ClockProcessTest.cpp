@@ -3,6 +3,10 @@
 #include "ClockProcess.h"
 
 #include <gmock/gmock.h>
+#include <shlobj.h>
+
+#include <fstream>
+#include <sstream>
 
 using namespace clocktest;
 
@@ -37,6 +41,29 @@ std::wstring WindowText(HWND hwnd)
     DWORD_PTR len = 0;
     SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &len);
     return buf;
+}
+
+std::string ReadProgramLog()
+{
+    wchar_t base[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, base);
+    std::wstring path = std::wstring(base) + L"\\Mervale Software\\Logs\\zarnock_logs\\exec\\znc_log_exec.txt";
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
 }
 
 class ClockProcessTest : public testing::Test
@@ -285,6 +312,29 @@ TEST_F(ClockProcessTest, DamagedStoreStillGivesAUsableClockOnAVisibleMonitor)
         EXPECT_FALSE(WindowText(hwnd).empty()) << d.what;
         run.Close();
     }
+}
+
+TEST_F(ClockProcessTest, ExitWritesEndAsTheLastLogEntry)
+{
+    ASSERT_TRUE(clock.Start());
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(clock.WaitForExit(), 0);
+
+    std::vector<std::string> lines = Lines(ReadProgramLog());
+    ASSERT_FALSE(lines.empty());
+    const std::string& last = lines.back();
+    // An entry: mark, time, level, the text padded to a column, then the source.
+    EXPECT_NE(last.find(" - END "), std::string::npos) << last;
+    size_t start = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find("START Zarnock") != std::string::npos) start = i;
+    EXPECT_GT(start, 0u) << "this run's start line";
+    bool placed = false;
+    for (size_t i = start; i < lines.size(); ++i)
+        if (lines[i].find("set wp ") != std::string::npos) placed = true;
+    EXPECT_TRUE(placed) << "the placement is logged";
 }
 
 TEST_F(ClockProcessTest, BlankFormatShowsEmptyClock)
