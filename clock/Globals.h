@@ -1,5 +1,5 @@
 // Process-wide values of the clock program, set at start-up from the settings and shared
-// by the clock window, its format engine and the option pages.
+// by the clock window, its format engine, the option pages and the SNTP client.
 #pragma once
 
 // First day of the week for week numbers: 0 Monday .. 6 Sunday ("FDOW").

@@ -33,3 +33,8 @@ CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFold
 // That folder, then nameFormat applied to argument, then ".txt"; empty without the folder.
 CString BuildLogFilePath(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder, const wchar_t* nameFormat,
                          const wchar_t* argument);
+
+// Runs work on a worker thread under a marquee progress dialog while this (user-interface)
+// thread keeps dispatching messages; the work's result, or E_OUTOFMEMORY.
+HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,
+                        BOOL disableParent);
