@@ -1,6 +1,7 @@
 #include "DigitClock.h"
 
 #include "Settings.h"
+#include "WSoundThread.h"
 #include "SupportWindowsHelpers.h"
 #include "ColorHelpers.h"
 #include "Globals.h"
@@ -219,6 +220,7 @@ void CDigitClock::SetChimeOptions(int mode, int hourOnce, int flags, const wchar
 void CDigitClock::EnableSound(int enable)
 {
     m_soundEnabled = enable;
+    if (!enable) StopSound();
 }
 
 void CDigitClock::SetTransparent(int transparent)
@@ -241,6 +243,14 @@ void CDigitClock::SetText(const wchar_t* text)
         return;
     }
     PushLayered();
+}
+
+void ActivateOpenOptions()
+{
+    MessageBeep(0);
+    CString title;
+    title.Format(LoadResString(IDS_OPTIONS_TITLE), GetStr(SID_VERSION));
+    if (HWND sheet = FindWindowW(L"#32770", title)) SetForegroundWindow(GetLastActivePopup(sheet));
 }
 
 void CDigitClock::ActivateLastPopup()
@@ -300,14 +310,18 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
 {
     if (Default(WM_CREATE, 0, reinterpret_cast<LPARAM>(cs)) == -1) return -1;
 
+    g_soundThread.SetNotifyWindow(m_hWnd);
+
     m_timerInterval = NeededTimerInterval();
     m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(m_timerInterval));
     if (!m_timerId) {
         ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
         return -1;
     }
+    if (!m_sntp.Create(m_hWnd)) return -1;
 
     m_proportionalDpi = GetSettingInt(Setting::kPDPI);
+    g_soundThread.SetPause(GetSettingInt(Setting::kH3));
     m_textAlpha = std::clamp(GetSettingInt(Setting::kCTA), 0, 255);
     m_outlineAlpha = std::clamp(GetSettingInt(Setting::kCOA), 0, 255);
     m_gdiplusOpaque = GetSettingInt(Setting::kGPST);
@@ -333,6 +347,8 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     SetText(text);
     SavePlacement();
     m_stateFlags &= ~STATE_INITIAL_PLACEMENT;
+
+    m_sntp.Start();
 
     if (!m_alwaysOnTop) SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
 
@@ -440,6 +456,9 @@ void CDigitClock::OnDestroy()
         KillTimer(m_timerId);
         m_timerId = 0;
     }
+    m_sntp.Shutdown();
+    m_sntp.DestroyWindow();
+    if (g_soundThread.m_hNotifyWnd == m_hWnd) g_soundThread.SetNotifyWindow(nullptr);
 }
 
 void CDigitClock::OnTimer(UINT_PTR id)
@@ -471,6 +490,9 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         return OnSetText(wp, lp);
     case WM_TIMER:
         OnTimer(wp);
+        return 0;
+    case MM_MCINOTIFY:
+        g_soundThread.OnMciNotify(wp, lp);
         return 0;
     default:
         return CFrameWnd::WindowProc(msg, wp, lp);

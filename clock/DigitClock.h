@@ -6,6 +6,7 @@
 #include "CFrameWnd.h"
 #include "FormatEnvironment.h"
 #include "PaintBuffer.h"
+#include "SNTPWnd.h"
 #include "SupportTime.h"
 
 #include <string>
@@ -115,6 +116,7 @@ public:
     int m_stateFlags = 0;
     UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
     CPaintBuffer m_paintBuffer;
+    CSNTPWnd m_sntp;
     std::vector<tagTZI2> m_formatZones;
 
 protected:
@@ -139,6 +141,9 @@ private:
     int m_formatZonesYear = 0;      // the year the zones' transitions were resolved for
     std::wstring m_formatScratch;   // the intermediate text, kept to spare the tick an allocation
 };
+
+// Brings the open Options sheet (and whatever it has open) to the front, with a beep.
+void ActivateOpenOptions();
 
 // The full rectangle of the monitor that the rectangle lies most on; the primary monitor's
 // when it lies on none.

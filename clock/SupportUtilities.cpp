@@ -134,6 +134,7 @@ CString BuildLogFilePath(const wchar_t* firstSubFolder, const wchar_t* secondSub
     file += L".txt";
     AppendPath(folder, file);
     return folder;
+}
 
 HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,
                         BOOL disableParent)
