@@ -1,14 +1,18 @@
 #include "App.h"
 
 #include "DigitClock.h"
+#include "Globals.h"
 #include "LocaleTimeFormats.h"
 #include "RTLLayout.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportSettings.h"
 #include "SupportRegistry.h"
+#include "SupportFiles.h"
+#include "SupportMail.h"
 #include "SupportUtilities.h"
 #include "SupportWindowsHelpers.h"
+#include "SupportWindowsVersion.h"
 #include "resource.h"
 
 #include <curl/curl.h>
@@ -20,17 +24,20 @@
 #include <clocale>
 #include <vector>
 
-int g_chimePeriodOn = 0;
-int g_tipTarget = 0;
-int g_positionLocked = 0;
-double g_chimePeriodStart = 0;
-double g_chimePeriodEnd = 0;
-int g_sendingLogs = 0;
-int g_chimeDays = 127;
-
 namespace {
 
 const wchar_t kMutexName[] = L"m_zarnock32";
+const int kLevelXp = 2;
+const int kLevelVista = 3;
+
+// Before Windows Vista the clock's own Run value goes with "-uninstall"; later the
+// installer removes it.
+void DeleteRunValueBeforeVista()
+{
+    if (IsWindowsAtLeast(kLevelVista)) return;
+    CString runKey = CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run";
+    RegistryDeleteValue(HKEY_CURRENT_USER, runKey, GetStr(SID_PRODUCT));
+}
 
 CString RectText(const RECT& r)
 {
@@ -60,6 +67,12 @@ double TimeOfDay(int hour, int minute)
 }
 
 }  // namespace
+
+CString GetLogFilePath()
+{
+    return BuildLogFilePath(GetStr(SID_LOGS_FOLDER), GetStr(SID_LOG_EXEC), GetStr(SID_LOG_NAME_FORMAT),
+                            GetStr(SID_LOG_EXEC));
+}
 
 AppSwitch ParseAppSwitch(int argc, const wchar_t* const* argv)
 {
@@ -105,6 +118,7 @@ BOOL CApp::HandOverToRunningCopy(bool uninstall)
         return FALSE;
     }
     if (uninstall) {
+        DeleteRunValueBeforeVista();
         SendMessageW(running, WM_COMMAND, ID_APP_EXIT_CLOCK, 0);
         return FALSE;
     }
@@ -128,6 +142,7 @@ BOOL CApp::InitInstance()
     if (m_hMutex && GetLastError() == ERROR_ALREADY_EXISTS) return HandOverToRunningCopy(sw == AppSwitch::Uninstall);
 
     if (sw == AppSwitch::Uninstall) {
+        DeleteRunValueBeforeVista();
         if (m_hMutex) CloseHandle(m_hMutex);
         m_hMutex = nullptr;
         return FALSE;
@@ -142,9 +157,10 @@ BOOL CApp::InitInstance()
     ApplyFirstRunDefaults();
     setlocale(LC_TIME, ".ACP");
     InitLocaleTimeFormats();
-    if (BufferedPaintInit() == S_OK) m_bufferedPaintOn = TRUE;
+    if (IsWindowsAtLeast(kLevelVista) && BufferedPaintInit() == S_OK) m_bufferedPaintOn = TRUE;
     InitScreenDpi();
 
+    m_log.Open(GetLogFilePath(), L'-', 3, 51200);
     LogEnvironment();
     WaitForMissingMonitor();
 
@@ -153,8 +169,13 @@ BOOL CApp::InitInstance()
                               << L")");
     InitRTLLayout();
     if (IsRTLLayout()) ZN_LOG(LOG_INFO, L"RTL");
-    g_canSetClock = m_elevated;
+    g_canSetClock = IsWindowsAtLeast(kLevelVista) ? m_elevated : 1;
     ZN_LOG(LOG_INFO, g_canSetClock);
+
+    if (!IsWindowsAtLeast(kLevelXp)) {
+        RefuseUnknownWindows();
+        return FALSE;
+    }
 
     LoadProcessWideValues();
 
@@ -181,6 +202,9 @@ void CApp::LogEnvironment()
                                                      << (m_log.m_secondFlag ? 1 : 0) << L"]");
     ZN_LOG(LOG_INFO, GetTickCount() << L" " << GetStr(SID_SHORT_PREFIX) << L" x64 "
                                     << GetFileVersionText(nullptr).GetString());
+    wchar_t windows[261] = {};
+    GetWindowsName(windows, 261);
+    ZN_LOG(LOG_INFO, windows);
     MEMORYSTATUSEX mem{};
     mem.dwLength = sizeof(mem);
     if (GlobalMemoryStatusEx(&mem))
@@ -205,8 +229,10 @@ void CApp::LogEnvironment()
         lstrcpyW(user, L"<null>");
     }
     BOOL elevated = FALSE;
-    HRESULT hr = GetProcessElevation(GetCurrentProcess(), &elevated);
-    if (FAILED(hr)) ZN_LOG_ERROR(hr, L"GetProcessElevation", LOG_ERROR);
+    if (IsWindowsAtLeast(kLevelVista)) {
+        HRESULT hr = GetProcessElevation(GetCurrentProcess(), &elevated);
+        if (FAILED(hr)) ZN_LOG_ERROR(hr, L"GetProcessElevation", LOG_ERROR);
+    }
     m_elevated = elevated ? 1 : 0;
     ZN_LOG(LOG_INFO, computer << L" [" << user << L"] " << (IsUserAdmin() ? L"admin" : L"std") << L" "
                               << (m_elevated ? L"[RAA]" : L""));
@@ -214,8 +240,21 @@ void CApp::LogEnvironment()
     HDC screen = GetDC(nullptr);
     ZN_LOG(LOG_INFO, L"clr:" << (screen ? GetDeviceCaps(screen, BITSPIXEL) : 0));
     if (screen) ReleaseDC(nullptr, screen);
+    CString mailClient;
+    GetDefaultMailClient(mailClient, true);
     ZN_LOG(LOG_INFO, L"DPI cx=" << GetScreenDpiX() << L" cy=" << GetScreenDpiY());
     ZN_LOG(LOG_INFO, GetSystemMetrics(SM_CMONITORS));
+}
+
+void CApp::RefuseUnknownWindows()
+{
+    CString text = CString(L"Unknown Windows version.") + L"\n\nDo you want to view log file?";
+    if (AfxMessageBox(text, MB_TOPMOST | MB_ICONERROR | MB_YESNOCANCEL) != IDYES) return;
+    CString path = m_log.GetFilePath();
+    m_log.Flush();
+    if (FileExists(path)) return;
+    ZN_LOG(LOG_INFO, path.GetString());
+    AfxMessageBox(CString(L"The file does not exist.\n\n") + path, MB_TOPMOST | MB_ICONWARNING);
 }
 
 void CApp::WaitForMissingMonitor()

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ClassLib.h"
-#include "Globals.h"
 #include "Log/LogMan.h"
 
 class CDigitClock;
@@ -31,9 +30,14 @@ private:
     // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
     BOOL HandOverToRunningCopy(bool uninstall);
     void LogEnvironment();
+    // The version gate's message, with the offer to show the log.
+    void RefuseUnknownWindows();
     void WaitForMissingMonitor();
     void LoadProcessWideValues();
 };
+
+// The program log's file: znc_log_exec.txt in the folders zarnock_logs and exec of the log root.
+CString GetLogFilePath();
 
 // The command-line switch of the clock's one argument, when it is one.
 enum class AppSwitch { None, Uninstall, Restore };
@@ -46,10 +50,3 @@ AppSwitch ParseAppSwitch(int argc, const wchar_t* const* argv);
 int FirstWeekOfYearFrom(int localeValue, bool localeOk, const int* storedValue);
 int FirstDayOfWeekFrom(int localeValue, bool localeOk, const int* storedValue);
 
-// Process-wide values set once at start-up from the settings.
-extern int g_chimePeriodOn;
-extern int g_tipTarget;
-extern int g_positionLocked;
-extern double g_chimePeriodStart;
-extern double g_chimePeriodEnd;
-extern int g_sendingLogs;

@@ -1,13 +1,14 @@
 #include "DigitClock.h"
 
 #include "Settings.h"
+#include "WSoundThread.h"
 #include "SupportWindowsHelpers.h"
 #include "ColorHelpers.h"
+#include "Globals.h"
 #include "Log/LogMan.h"
 #include "StringTable.h"
 #include "resource.h"
 #include "ToolTipCtrl3.h"
-#include "WSoundThread.h"
 
 #include <shellapi.h>
 #include <windowsx.h>
@@ -60,7 +61,7 @@ RECT GetMonitorRectForWindow(const RECT& window)
     return r;
 }
 
-CDigitClock::CDigitClock()
+CDigitClock::CDigitClock() : m_formatEnvironment(&GetSystemFormatEnvironment())
 {
     // The name is put together at run time, so the import is never bound at load time and
     // a system without the function still runs the clock, opaque.
@@ -223,6 +224,7 @@ void CDigitClock::SetChimeOptions(int mode, int hourOnce, int flags, const wchar
 void CDigitClock::EnableSound(int enable)
 {
     m_soundEnabled = enable;
+    if (!enable) StopSound();
 }
 
 void CDigitClock::SetTransparent(int transparent)
@@ -245,6 +247,14 @@ void CDigitClock::SetText(const wchar_t* text)
         return;
     }
     PushLayered();
+}
+
+void ActivateOpenOptions()
+{
+    MessageBeep(0);
+    CString title;
+    title.Format(LoadResString(IDS_OPTIONS_TITLE), GetStr(SID_VERSION));
+    if (HWND sheet = FindWindowW(L"#32770", title)) SetForegroundWindow(GetLastActivePopup(sheet));
 }
 
 void CDigitClock::ActivateLastPopup()
@@ -305,14 +315,8 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     if (Default(WM_CREATE, 0, reinterpret_cast<LPARAM>(cs)) == -1) return -1;
 
     g_soundThread.SetNotifyWindow(m_hWnd);
-    g_soundThread.SetPause(GetSettingInt(Setting::kH3));
     TaskbarCreatedMessage();
     SiblingTipMessage();
-
-    if (!m_sntpWnd.Create(m_hWnd)) {
-        ZN_LOG_ERROR(GetLastError(), L"CSNTPWnd::Create", LOG_ERROR);
-        return -1;
-    }
 
     m_timerInterval = NeededTimerInterval();
     m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(m_timerInterval));
@@ -320,18 +324,20 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
         ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
         return -1;
     }
+    if (!m_sntp.Create(m_hWnd)) return -1;
 
     m_proportionalDpi = GetSettingInt(Setting::kPDPI);
+    g_soundThread.SetPause(GetSettingInt(Setting::kH3));
     m_textAlpha = std::clamp(GetSettingInt(Setting::kCTA), 0, 255);
     m_outlineAlpha = std::clamp(GetSettingInt(Setting::kCOA), 0, 255);
     m_gdiplusOpaque = GetSettingInt(Setting::kGPST);
     m_gdiplusLayered = GetSettingInt(Setting::kGPSTT);
     m_watchFullScreen = GetSettingInt(Setting::kFSW);
     m_soundEnabled = GetSettingInt(Setting::kSE);
+    g_chimeDays = GetSettingInt(Setting::kSD) & 0x7F;
     m_soundWithScreenSaver = GetSettingInt(Setting::kSSA);
     m_soundOverFullScreen = GetSettingInt(Setting::kSFS);
     m_adjustAllowed = GetSettingInt(Setting::kAWP);
-    g_chimeDays = GetSettingInt(Setting::kSD);
     int transparent = GetSettingInt(Setting::kTR);
     if (transparent) SetTransparent(1);
 
@@ -350,12 +356,12 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     SavePlacement();
     m_stateFlags &= ~STATE_INITIAL_PLACEMENT;
 
+    m_sntp.Start();
+
     if (!m_alwaysOnTop) {
         SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
         OnTaskbarCreated();
     }
-
-    m_sntpWnd.Start();
 
     if (GetSettingInt(Setting::kFST) != 0)
         SendMessage(WM_COMMAND, ID_OPTIONS);
@@ -456,16 +462,18 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
 
 void CDigitClock::OnDestroy()
 {
-    if (m_trayIconAdded) NotifyIcon(NIM_DELETE, 0, nullptr);
-    StopSound();
-    g_soundThread.SetNotifyWindow(nullptr);
-    m_sntpWnd.Shutdown();
-    if (m_tip && m_tip->m_hWnd) m_tip->DestroyWindow();
-    if (m_sntpWnd.m_hWnd) m_sntpWnd.DestroyWindow();
     Default(WM_DESTROY, 0, 0);
     if (m_timerId) {
         KillTimer(m_timerId);
         m_timerId = 0;
+    }
+    m_sntp.Shutdown();
+    if (m_tip && m_tip->m_hWnd) m_tip->DestroyWindow();
+    m_sntp.DestroyWindow();
+    if (m_trayIconAdded) NotifyIcon(NIM_DELETE, 0, nullptr);
+    if (g_soundThread.m_hNotifyWnd == m_hWnd) {
+        StopSound();
+        g_soundThread.SetNotifyWindow(nullptr);
     }
 }
 

@@ -4,15 +4,15 @@
 
 #include "ClassLib.h"
 #include "CFrameWnd.h"
-#include "PaintBuffer.h"
 #include "ChimeSchedule.h"
-#include "SNTPWnd.h"
 #include "FormatEnvironment.h"
+#include "PaintBuffer.h"
+#include "SNTPWnd.h"
 #include "SupportTime.h"
-#include <string>
-#include <vector>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class CToolTipCtrl3;
 
@@ -54,21 +54,21 @@ public:
     void DrawLayered(SIZE size, const wchar_t* text);
 
     // Format engine.
+    // The display text of the current format for a local time (one pass, no registry).
     void FormatTime(const SYSTEMTIME& time, CString& text);
+    // The fragment that one run (a character repeated length times) gives for stage 2.
     CString ExpandFormatToken(const wchar_t* run, int length, const SYSTEMTIME& time);
+    // An 'S' outside literals and zone tokens: the display needs a 1 ms timer.
     BOOL FormatHasMilliseconds() const { return FormatHasMilliseconds(m_format); }
     static BOOL FormatHasMilliseconds(const wchar_t* format);
+    // Reads the zones of the format's #NNN tokens from section "TimeZones" and the system's
+    // zone data, with their transitions in the year given (0: the current UTC year).
     void LoadFormatTimeZones(const wchar_t* format, BOOL log, int year = 0);
     BOOL FindFormatTimeZone(int key, tagTZI2& zone) const;
     static int GetWeekNumber(const COleDateTime& date);
     static int WeekOfYearFromWeekEnd(const COleDateTime& weekEnd);
+    // The machine seen by the engine; the system's unless a test gives its own.
     void SetFormatEnvironment(IFormatEnvironment* environment) { m_formatEnvironment = environment; }
-    std::vector<tagTZI2> m_formatZones;
-    void AppendFormatToken(std::wstring& out, const wchar_t* run, int length, const SYSTEMTIME& time);
-    void AppendZoneTime(std::wstring& out, int key, const SYSTEMTIME& time);
-    IFormatEnvironment* m_formatEnvironment = &GetSystemFormatEnvironment();
-    int m_formatZonesYear = 0;
-    std::wstring m_formatScratch;
 
     enum StateFlags {
         STATE_OPTIONS_OPEN = 1,
@@ -120,6 +120,8 @@ public:
     int m_stateFlags = 0;
     UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
     CPaintBuffer m_paintBuffer;
+    CSNTPWnd m_sntp;
+    std::vector<tagTZI2> m_formatZones;
 
     // Display timer, full-screen watch and chimes.
     ChimeSettings GetChimeSettings() const;
@@ -141,17 +143,14 @@ public:
     // The sound item's state text and the update handlers, applied to the menu's items.
     void PrepareContextMenu(HMENU popup);
     LRESULT ForwardClick(int show);
-    void BringOptionsSheetForward();
     void RaiseClock();
     BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly) override;
     // The product page: the maker's address + "/zarnock/?src=about&version=" + the full version.
     static CString WebPageAddress();
     // Hands an address to the shell; tests stand in for the browser.
     virtual void OpenAddress(const wchar_t* address);
-    // The SNTP client, a hidden child of the clock window; the time-synchronisation page
-    // reaches it here.
-    CSNTPWnd* GetSntpWnd() { return &m_sntpWnd; }
-    CSNTPWnd m_sntpWnd;
+    // The SNTP client; the time-synchronisation page reaches it here.
+    CSNTPWnd* GetSntpWnd() { return &m_sntp; }
     BOOL m_trayIconAdded = FALSE;
     BOOL m_trackingLeave = FALSE;
     std::unique_ptr<CToolTipCtrl3> m_tip;
@@ -212,7 +211,17 @@ private:
     int NeededTimerInterval() const { return FormatHasMilliseconds() ? 1 : 250; }
     void PushLayered();
     void PlaceAtCreation(const SIZE& size, int transparent);
+
+    void AppendFormatToken(std::wstring& out, const wchar_t* run, int length, const SYSTEMTIME& time);
+    void AppendZoneTime(std::wstring& out, int key, const SYSTEMTIME& time);
+
+    IFormatEnvironment* m_formatEnvironment;
+    int m_formatZonesYear = 0;      // the year the zones' transitions were resolved for
+    std::wstring m_formatScratch;   // the intermediate text, kept to spare the tick an allocation
 };
+
+// Brings the open Options sheet (and whatever it has open) to the front, with a beep.
+void ActivateOpenOptions();
 
 // The full rectangle of the monitor that the rectangle lies most on; the primary monitor's
 // when it lies on none.
@@ -224,7 +233,5 @@ RECT GetMonitorRectForWindow(const RECT& window);
 // non-elevated program to an elevated one would be dropped).
 bool MaySendToSibling(int windowsLevel, bool selfKnown, bool selfElevated, bool siblingKnown, bool siblingElevated);
 
-// The "LW" position lock and the moving state between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE.
-extern int g_positionLocked;
+// The moving state between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE.
 extern int g_clockMoving;
-extern int g_chimeDays;

@@ -138,16 +138,6 @@ void CDigitClock::RaiseClock()
     SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
 }
 
-void CDigitClock::BringOptionsSheetForward()
-{
-    MessageBeep(0);
-    CString title;
-    CString format = LoadResString(IDS_OPTIONS_TITLE);
-    title.Format(format, GetStr(SID_VERSION));
-    HWND sheet = FindWindowW(L"#32770", title);
-    if (sheet) SetForegroundWindow(GetLastActivePopup(sheet));
-}
-
 LRESULT CDigitClock::OnTrayNotify(WPARAM, LPARAM lp)
 {
     const UINT mouse = LOWORD(lp);
@@ -159,18 +149,18 @@ LRESULT CDigitClock::OnTrayNotify(WPARAM, LPARAM lp)
     switch (mouse) {
     case WM_LBUTTONDOWN:
         RaiseClock();
-        if (sheetOpen) BringOptionsSheetForward();
+        if (sheetOpen) ActivateOpenOptions();
         else ActivateLastPopup();
         break;
     case WM_LBUTTONDBLCLK:
         RaiseClock();
-        if (sheetOpen) BringOptionsSheetForward();
+        if (sheetOpen) ActivateOpenOptions();
         else SendMessage(WM_COMMAND, ID_OPTIONS);
         break;
     case WM_RBUTTONUP: {
         RaiseClock();
         if (sheetOpen) {
-            BringOptionsSheetForward();
+            ActivateOpenOptions();
             break;
         }
         POINT pt;
@@ -212,7 +202,7 @@ void CDigitClock::PrepareContextMenu(HMENU popup)
 void CDigitClock::ShowContextMenu(POINT screen)
 {
     if (m_stateFlags & STATE_OPTIONS_OPEN) {
-        BringOptionsSheetForward();
+        ActivateOpenOptions();
         return;
     }
     HMENU bar = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
@@ -251,7 +241,7 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
             cmdUI->SetCheck(g_positionLocked ? 1 : 0);
             return TRUE;
         case ID_SYNC_NOW:
-            cmdUI->Enable(!GetSettingString(Setting::kSVR).IsEmpty() && !m_sntpWnd.IsRequestRunning());
+            cmdUI->Enable(!GetSettingString(Setting::kSVR).IsEmpty() && !m_sntp.IsRequestRunning());
             return TRUE;
         default:
             return FALSE;
@@ -320,7 +310,7 @@ void CDigitClock::OnWebPage()
 
 void CDigitClock::OnSyncNow()
 {
-    m_sntpWnd.SyncNow(TRUE);
+    m_sntp.SyncNow(TRUE);
 }
 
 void CDigitClock::OnExit()

@@ -11,6 +11,18 @@ extern int g_firstWeekOfYear;
 extern int g_zonePrefixMode;
 // Further zones' times in 24-hour "%H:%M" when not 0, else the locale's short time ("FTZTM").
 extern int g_zoneTimeMode;
-// The program may set the system clock itself (elevated, or a system before Vista);
-// otherwise the SNTP client hands the time to the time-setting service.
+// Chimes only inside the chime period ("PS"), and the period's ends as times of day
+// (date-time values on day 0, seconds 0) from "PST".
+extern int g_chimePeriodOn;
+extern double g_chimePeriodStart;
+extern double g_chimePeriodEnd;
+// Chime days: bit d for weekday d, 0 Sunday .. 6 Saturday ("SD", read when the clock window is made).
+extern int g_chimeDays;
+// Which sibling program a click on the clock is handed to: 0, 1 or 2 ("TPS").
+extern int g_tipTarget;
+// The clock's position is locked ("LW").
+extern int g_positionLocked;
+// The program may set the system clock itself (elevated, or before Windows Vista).
 extern int g_canSetClock;
+// 1 while a diagnostic archive is prepared and sent.
+extern int g_sendingLogs;

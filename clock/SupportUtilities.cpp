@@ -4,8 +4,12 @@
 #include "Log/LogMan.h"
 #include "ProgressDlg.h"
 #include "SupportShell.h"
+#include "StringTable.h"
+#include "SupportFiles.h"
 #include "VersionInfo.h"
 #include "WaitWithMessageLoop.h"
+
+#include <shlobj.h>
 
 #include <memory>
 #include <new>
@@ -128,6 +132,36 @@ int ShellExecuteOpenSilent(const wchar_t* file)
     if (ShellExecuteOpen(file, FALSE, nullptr)) return 1;
     ZN_LOG(LOG_ERROR, (file ? file : L""));
     return 0;
+}
+
+CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder)
+{
+    wchar_t base[MAX_PATH] = {};
+    if (!GetShellFolderPath(nullptr, base, CSIDL_LOCAL_APPDATA, true) || !base[0]) return CString();
+    CString folder(base);
+    AppendPath(folder, GetStr(SID_COMPANY));
+    AppendPath(folder, L"Logs");
+    AppendPath(folder, firstSubFolder);
+    if (secondSubFolder && *secondSubFolder) AppendPath(folder, secondSubFolder);
+    int rc = CreateDirectoryTree(folder, nullptr, nullptr);
+    if (rc != 0) {
+        ZN_LOG_ERROR(rc, folder, LOG_ERROR);
+        return CString();
+    }
+    return folder;
+}
+
+CString BuildLogFilePath(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder, const wchar_t* nameFormat,
+                         const wchar_t* argument)
+{
+    CString folder = GetLogFolder(firstSubFolder, secondSubFolder);
+    if (folder.IsEmpty()) return folder;
+    wchar_t name[MAX_PATH] = {};
+    _snwprintf(name, MAX_PATH - 5, nameFormat, argument);
+    CString file(name);
+    file += L".txt";
+    AppendPath(folder, file);
+    return folder;
 }
 
 HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,

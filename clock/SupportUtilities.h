@@ -33,6 +33,13 @@ bool IsBetaBuildText(const wchar_t* specialBuild);
 int ShellExecuteOpen(const wchar_t* file, BOOL showError, HWND parent);
 // ShellExecuteOpen without the box; a failure adds a second entry with the file name.
 int ShellExecuteOpenSilent(const wchar_t* file);
+// The per-user log folder: local application data, the company, "Logs", first and (when not
+// empty) second sub-folder, made when missing; empty when it cannot be had.
+CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder);
+// That folder, then nameFormat applied to argument, then ".txt"; empty without the folder.
+CString BuildLogFilePath(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder, const wchar_t* nameFormat,
+                         const wchar_t* argument);
+
 // Runs work on a worker thread under a marquee progress dialog while this (user-interface)
 // thread keeps dispatching messages; the work's result, or E_OUTOFMEMORY.
 HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the clock's icon (a round dial with two hands) at 16, 24, 32 and 48 pixels and
-writes it as a Windows .ico of 32-bit images with alpha. Run once; the result is committed.
-    python3 scripts/make-icons.py clock/res/zarnock.ico
+writes it as a Windows .ico of 32-bit images with alpha, and the clock window's cursor (a
+four-way move arrow, 32 pixels) as a .cur. Run once; the results are committed.
+    python3 scripts/make-icons.py clock/res/zarnock.ico clock/res/move.cur
 """
 import math
 import struct
@@ -75,7 +76,51 @@ def dib(size, pixels):
     return header + body + mask
 
 
-def main(path):
+def draw_move_cursor(size=32):
+    """A four-way arrow: black outline, white fill, transparent elsewhere."""
+    c = size / 2.0
+
+    def inside(x, y, grow):
+        dx, dy = abs(x - c), abs(y - c)
+        shaft = 1.5 + grow
+        head_len, reach = 5.0, 14.0 + grow
+        if dx <= shaft and dy <= reach - head_len:
+            return True
+        if dy <= shaft and dx <= reach - head_len:
+            return True
+        # arrow heads: triangles at the four ends
+        for a, b in ((dx, dy), (dy, dx)):
+            if b <= reach and b >= reach - head_len - grow and a <= (reach - b) * 0.8 + grow:
+                return True
+        return False
+
+    fill = coverage(size, lambda x, y: inside(x, y, 0.0), samples=1)
+    edge = coverage(size, lambda x, y: inside(x, y, 1.0), samples=1)
+    pixels = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            if fill[y][x]:
+                row.append((255, 255, 255, 255))
+            elif edge[y][x]:
+                row.append((0, 0, 0, 255))
+            else:
+                row.append((0, 0, 0, 0))
+        pixels.append(row)
+    return pixels
+
+
+def write_cursor(path, size=32):
+    img = dib(size, draw_move_cursor(size))
+    hot = size // 2
+    out = struct.pack('<HHH', 0, 2, 1)
+    out += struct.pack('<BBBBHHII', size, size, 0, 0, hot, hot, len(img), 6 + 16)
+    out += img
+    with open(path, 'wb') as f:
+        f.write(out)
+
+
+def main(path, cursor_path=None):
     sizes = [16, 24, 32, 48]
     images = [dib(s, draw(s)) for s in sizes]
     out = struct.pack('<HHH', 0, 1, len(sizes))
@@ -86,7 +131,9 @@ def main(path):
     out += b''.join(images)
     with open(path, 'wb') as f:
         f.write(out)
+    if cursor_path:
+        write_cursor(cursor_path)
 
 
 if __name__ == '__main__':
-    main(sys.argv[1])
+    main(*sys.argv[1:3])

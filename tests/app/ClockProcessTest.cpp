@@ -3,6 +3,10 @@
 #include "ClockProcess.h"
 
 #include <gmock/gmock.h>
+#include <shlobj.h>
+
+#include <fstream>
+#include <sstream>
 
 using namespace clocktest;
 
@@ -39,40 +43,28 @@ std::wstring WindowText(HWND hwnd)
     return buf;
 }
 
-// A plain green window behind the clock, so that transparency shows as green.
-class Backdrop
+std::string ReadProgramLog()
 {
-public:
-    explicit Backdrop(const RECT& r)
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"zarnock_test_backdrop";
-        wc.hbrBackground = CreateSolidBrush(RGB(0, 255, 0));
-        RegisterClassW(&wc);
-        m_hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, nullptr, WS_POPUP,
-                                 r.left - 20, r.top - 20, r.right - r.left + 40, r.bottom - r.top + 40, nullptr,
-                                 nullptr, wc.hInstance, nullptr);
-        ShowWindow(m_hwnd, SW_SHOWNOACTIVATE);
-        UpdateWindow(m_hwnd);
-        Pump(500);
-    }
-    ~Backdrop() { DestroyWindow(m_hwnd); }
+    wchar_t base[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, base);
+    std::wstring path = std::wstring(base) + L"\\Mervale Software\\Logs\\zarnock_logs\\exec\\znc_log_exec.txt";
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
-    static void Pump(DWORD ms)
-    {
-        DWORD start = GetTickCount();
-        MSG msg;
-        while (GetTickCount() - start < ms) {
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-            Sleep(10);
-        }
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) lines.push_back(line);
     }
-
-private:
-    HWND m_hwnd = nullptr;
-};
+    return lines;
+}
 
 class ClockProcessTest : public testing::Test
 {
@@ -165,15 +157,16 @@ TEST_F(ClockProcessTest, TransparentClockShowsTextOutlineAndWhatLiesBehind)
     GetWindowRect(hwnd, &r);
     EXPECT_EQ(r.left, 200);
     EXPECT_EQ(r.top, 300);
-    Backdrop backdrop(r);
-    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Backdrop::Pump(1200);
+    // The desktop just outside the clock is what transparency must show inside it.
+    Shot around = CaptureScreen(RECT{r.left - 4, r.top - 4, r.left - 1, r.top - 1});
+    ASSERT_GT(around.width, 0);
+    COLORREF desktop = around.At(0, 0);
 
     Shot shot = CaptureScreen(r);
     EXPECT_GT(shot.Count(RGB(255, 255, 0), 40), 20) << "text body";
     EXPECT_GT(shot.Count(RGB(255, 0, 0), 40), 20) << "outline";
-    EXPECT_GT(shot.Count(RGB(0, 255, 0), 40), (r.right - r.left) * (r.bottom - r.top) / 4)
-        << "the backdrop shows through the transparent background";
+    EXPECT_GT(shot.Count(desktop, 4), (r.right - r.left) * (r.bottom - r.top) / 4)
+        << "the desktop shows through the transparent background";
 }
 
 TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
@@ -319,6 +312,29 @@ TEST_F(ClockProcessTest, DamagedStoreStillGivesAUsableClockOnAVisibleMonitor)
         EXPECT_FALSE(WindowText(hwnd).empty()) << d.what;
         run.Close();
     }
+}
+
+TEST_F(ClockProcessTest, ExitWritesEndAsTheLastLogEntry)
+{
+    ASSERT_TRUE(clock.Start());
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(clock.WaitForExit(), 0);
+
+    std::vector<std::string> lines = Lines(ReadProgramLog());
+    ASSERT_FALSE(lines.empty());
+    const std::string& last = lines.back();
+    // An entry: mark, time, level, the text padded to a column, then the source.
+    EXPECT_NE(last.find(" - END "), std::string::npos) << last;
+    size_t start = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find("START Zarnock") != std::string::npos) start = i;
+    EXPECT_GT(start, 0u) << "this run's start line";
+    bool placed = false;
+    for (size_t i = start; i < lines.size(); ++i)
+        if (lines[i].find("set wp ") != std::string::npos) placed = true;
+    EXPECT_TRUE(placed) << "the placement is logged";
 }
 
 TEST_F(ClockProcessTest, BlankFormatShowsEmptyClock)

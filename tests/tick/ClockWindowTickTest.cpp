@@ -226,10 +226,10 @@ TEST_F(ClockTickTest, EachMenuCommandReachesItsHandler)
 
     // A server nobody answers on: the request runs; the close ends it silently.
     WriteSettingString(Setting::kSVR, L"127.0.0.1");
-    clock->m_sntpWnd.LoadOptions(FALSE);
+    clock->m_sntp.LoadOptions(FALSE);
     EXPECT_FALSE(PreparedMenu(clock)[5].grey) << "a server is set and nothing runs";
     SendMessageW(hwnd, WM_COMMAND, ID_SYNC_NOW, 0);
-    EXPECT_TRUE(clock->m_sntpWnd.IsRequestRunning());
+    EXPECT_TRUE(clock->m_sntp.IsRequestRunning());
     EXPECT_TRUE(PreparedMenu(clock)[5].grey) << "greyed while a request runs";
 
     SendMessageW(hwnd, WM_COMMAND, ID_APP_EXIT_CLOCK, 0);
