@@ -3,6 +3,7 @@
 #include "DigitClock.h"
 
 #include "App.h"
+#include "Globals.h"
 #include "ClockPlacement.h"
 #include "Log/LogMan.h"
 #include "SupportWindowsHelpers.h"

@@ -3,6 +3,7 @@
 #include "DigitClock.h"
 
 #include "App.h"
+#include "Globals.h"
 #include "Log/LogMan.h"
 #include "Settings.h"
 #include "StringTable.h"

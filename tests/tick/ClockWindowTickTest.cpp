@@ -2,6 +2,7 @@
 // commands, the hand-off to a sibling program and the own tip, the full-screen watch, and
 // placement after display changes, drags and DPI changes.
 #include "App.h"
+#include "Globals.h"
 #include "DigitClock.h"
 #include "Settings.h"
 #include "StringTable.h"
