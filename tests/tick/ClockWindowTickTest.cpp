@@ -457,10 +457,14 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
 {
     Create();
     RECT monitor = PrimaryMonitor();
-    HWND full = CreateWindowExW(0, L"STATIC", L"full", WS_POPUP | WS_VISIBLE, monitor.left, monitor.top,
+    // Fully transparent, so that other test programs' screen shots on the same display
+    // never see it.
+    HWND full = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"full", WS_POPUP, monitor.left, monitor.top,
                                 monitor.right - monitor.left, monitor.bottom - monitor.top, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(full);
+    SetLayeredWindowAttributes(full, 0, 0, LWA_ALPHA);
+    ShowWindow(full, SW_SHOW);
     SetForegroundWindow(full);
     Pump();
     if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
