@@ -7,4 +7,6 @@
 #include "CFile.h"
 #include "CSync.h"
 #include "CWnd.h"
+#include "CGdiObject.h"
+#include "CDC.h"
 #include "CWinApp.h"
