@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -104,7 +105,8 @@ BOOL CWinApp::GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYT
     DWORD type = 0, size = 0;
     if (RegQueryValueExW(k.key, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_BINARY)
         return FALSE;
-    BYTE* buf = new BYTE[size ? size : 1];
+    BYTE* buf = new (std::nothrow) BYTE[size ? size : 1];
+    if (!buf) return FALSE;
     if (RegQueryValueExW(k.key, entry, nullptr, &type, buf, &size) != ERROR_SUCCESS || type != REG_BINARY) {
         delete[] buf;
         return FALSE;
@@ -119,6 +121,21 @@ BOOL CWinApp::WriteProfileBinary(const wchar_t* section, const wchar_t* entry, c
     KeyCloser k{GetSectionKey(section)};
     if (!k.key || !entry) return FALSE;
     return RegSetValueExW(k.key, entry, 0, REG_BINARY, data, bytes) == ERROR_SUCCESS;
+}
+
+BOOL CWinApp::WriteProfileIntIfAbsent(const wchar_t* section, const wchar_t* entry, int value, int onlyIfAbsent)
+{
+    if (onlyIfAbsent == 1 && static_cast<int>(GetProfileInt(section, entry, kProfileAbsentInt)) != kProfileAbsentInt)
+        return FALSE;
+    return WriteProfileInt(section, entry, value);
+}
+
+BOOL CWinApp::WriteProfileStringIfAbsent(const wchar_t* section, const wchar_t* entry, const wchar_t* value,
+                                         int onlyIfAbsent)
+{
+    if (onlyIfAbsent == 1 && GetProfileString(section, entry, kProfileAbsentText) != kProfileAbsentText)
+        return FALSE;
+    return WriteProfileString(section, entry, value);
 }
 
 CWinApp::~CWinApp()

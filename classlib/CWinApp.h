@@ -5,6 +5,10 @@
 
 #include "CWnd.h"
 
+// The defaults that mark a setting as absent when read back.
+constexpr int kProfileAbsentInt = 0x0EEDBEEF;
+constexpr const wchar_t* kProfileAbsentText = L"0EEDBEEF";
+
 class CWinApp
 {
 public:
@@ -30,6 +34,17 @@ public:
     BOOL GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYTE** data, UINT* bytes) const;
     BOOL WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const BYTE* data, UINT bytes);
 
+    // Modal boxes and dialogs bracket themselves with FALSE and TRUE; nested boxes count.
+    void EnableModeless(BOOL enable) { m_modalDepth += enable ? (m_modalDepth > 0 ? -1 : 0) : 1; }
+    BOOL InModalState() const { return m_modalDepth > 0; }
+
+    // With onlyIfAbsent 1 the setting is written only when reading it back with the
+    // sentinel as default gives the sentinel (a stored sentinel counts as absent too).
+    // TRUE when written.
+    BOOL WriteProfileIntIfAbsent(const wchar_t* section, const wchar_t* entry, int value, int onlyIfAbsent);
+    BOOL WriteProfileStringIfAbsent(const wchar_t* section, const wchar_t* entry, const wchar_t* value,
+                                    int onlyIfAbsent);
+
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return m_exitCode; }
     virtual int Run();
@@ -40,6 +55,9 @@ public:
     CString m_pszProfileName;     // the product part; the application name unless changed
     CWnd* m_pMainWnd = nullptr;
     int m_exitCode = 0;
+
+private:
+    int m_modalDepth = 0;
 };
 
 CWinApp* AfxGetApp();

@@ -6,6 +6,14 @@
 
 #include "CString.h"
 
+class CCmdUI;
+
+// Codes of CWnd::OnCmdMsg.
+enum : int {
+    CN_COMMAND = 0,
+    CN_UPDATE_COMMAND_UI = -1,
+};
+
 class CWnd
 {
 public:
@@ -47,6 +55,11 @@ public:
     CString GetWindowText() const;
     LONG_PTR GetStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_STYLE); }
     LONG_PTR GetExStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE); }
+
+    // Menu command routing. CN_UPDATE_COMMAND_UI: run the update handler of id on cmdUI and
+    // return TRUE when there is one. CN_COMMAND: return TRUE when there is a handler of id,
+    // running it unless queryOnly is set.
+    virtual BOOL OnCmdMsg(UINT /*id*/, int /*code*/, CCmdUI* /*cmdUI*/, bool /*queryOnly*/) { return FALSE; }
 
     HWND m_hWnd = nullptr;
 

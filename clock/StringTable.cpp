@@ -127,3 +127,11 @@ const wchar_t* GetStr(unsigned int id)
 {
     return kStrings[id < SID_COUNT ? id : SID_EMPTY];
 }
+
+CString LoadResString(UINT id)
+{
+    CString text;
+    if (!text.LoadString(id))
+        text.Format(L"Unknown resource %d.\n\nPlease contact %s.", id, GetStr(SID_SUPPORT_EMAIL));
+    return text;
+}

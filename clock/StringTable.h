@@ -3,6 +3,8 @@
 // the table's order; every settings access names its section and value through GetStr.
 #pragma once
 
+#include "CString.h"
+
 enum StrId : unsigned int {
     SID_COMPANY = 0,
     SID_PRODUCT = 1,
@@ -127,3 +129,7 @@ enum StrId : unsigned int {
 
 // The text of entry id; ids of 118 and more give the last, empty entry. Never freed.
 const wchar_t* GetStr(unsigned int id);
+
+// The string resource of that id from the program's resources; when there is none, a text
+// that names the id and the support address, so the user still knows whom to tell.
+CString LoadResString(UINT id);

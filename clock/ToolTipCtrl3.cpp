@@ -1,6 +1,7 @@
 #include "ToolTipCtrl3.h"
 
 #include "Log/LogMan.h"
+#include "RTLLayout.h"
 #include "StringTable.h"
 #include "ZNMemDC.h"
 #include "resource.h"
@@ -301,5 +302,5 @@ void CToolTipCtrl3::OnPaint()
     CZNMemDC surface(&paint, this, TRUE);
     RECT client;
     GetClientRect(&client);
-    Draw(*surface.GetDrawDC(), client, FALSE);
+    Draw(*surface.GetDrawDC(), client, IsRTLLayout());
 }

@@ -1,23 +1,437 @@
 #include "LogMan.h"
 
-// Interim: the log's interface links; entries are not written yet.
+#include "StringTable.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <atomic>
+#include <string>
+
 namespace {
-CLogMan* g_appLog = nullptr;
+
+std::atomic<CLogMan*> g_appLog{nullptr};
+
+// Entry text lines up its source reference at this column (counted in UTF-16 units).
+constexpr int kReferenceColumn = 152;
+
+const wchar_t* LevelMark(int level)
+{
+    static const wchar_t* const marks[] = {L" - ", L" . ", L" W ", L" * "};
+    return level >= 0 && level < 4 ? marks[level] : L"";
 }
 
+// A failure whose cause reads "none" must still silence the log.
+int StickyCause(const CFileException* e)
+{
+    return e->m_cause != CFileException::none ? e->m_cause : CFileException::genericException;
+}
+
+const char* SourceFileName(const char* sourceFile)
+{
+    if (!sourceFile) return "";
+    // The cross compiler writes __FILE__ with forward slashes.
+    const char* name = sourceFile;
+    for (const char* p = sourceFile; *p; ++p)
+        if (*p == '\\' || *p == '/') name = p + 1;
+    return name;
+}
+
+std::string ToUtf8(const CString& text)
+{
+    std::string bytes;
+    int length = text.GetLength();
+    if (length == 0) return bytes;
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return bytes;
+    bytes.resize(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_UTF8, 0, text, length, &bytes[0], n, nullptr, nullptr);
+    return bytes;
+}
+
+// The size query of the file-status helper: paths of MAX_PATH characters or more are refused.
+bool ReadFileSize(const wchar_t* path, ULONGLONG* size)
+{
+    if (!path || wcslen(path) >= MAX_PATH) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
+    *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+bool IsExistingFile(const wchar_t* path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A new, empty, uniquely named file in a sub-folder of the temporary folder; empty on failure.
+// Runs while the log is closed, so its failures cannot be logged.
+CString CreateTempLogFile(const wchar_t* subFolder)
+{
+    wchar_t temp[MAX_PATH];
+    DWORD n = GetTempPathW(MAX_PATH, temp);
+    if (n == 0 || n > MAX_PATH) return CString();
+    wchar_t folder[MAX_PATH];
+    if (!PathCombineW(folder, temp, subFolder)) return CString();
+    int r = SHCreateDirectoryExW(nullptr, folder, nullptr);
+    if (r != ERROR_SUCCESS && r != ERROR_ALREADY_EXISTS && r != ERROR_FILE_EXISTS) return CString();
+    wchar_t file[MAX_PATH];
+    if (!GetTempFileNameW(folder, GetStr(SID_SHORT_PREFIX), 0, file)) return CString();
+    return CString(file);
+}
+
+// Deletes or renames one copy during rotation; false when the rotation must stop. A missing
+// file is no reason to stop.
+bool RotationStepOk(BOOL done)
+{
+    if (done) return true;
+    int cause = CFileException::OsErrorToException(static_cast<LONG>(GetLastError()));
+    return cause == CFileException::none || cause == CFileException::fileNotFound;
+}
+
+} // namespace
+
 CLogMan::CLogMan() = default;
-CLogMan::~CLogMan() = default;
-void CLogMan::Flush() {}
-void CLogMan::Close() { CFile::Close(); }
-void CLogMan::LogLine(CLogMan*, const wchar_t*, int, const char*, int) {}
-DWORD CLogMan::LogError(CLogMan*, DWORD code, const wchar_t*, int, const char*, int) { return code; }
-int CLogMan::Open(const wchar_t*, wchar_t, int, ULONGLONG) { return 0; }
-HRESULT CLogMan::OpenFile(const wchar_t*, wchar_t, BOOL, int, ULONGLONG) { return E_NOTIMPL; }
-void CLogMan::RotateFiles(const wchar_t*, int) {}
-void CLogMan::RegisterThread(wchar_t) {}
-void CLogMan::UnregisterThread() {}
-CLogMan* GetAppLogMan() { return g_appLog; }
-void SetAppLogMan(CLogMan* log) { g_appLog = log; }
-CString HexText(ULONG_PTR, BOOL) { return CString(); }
-CString HexText64(ULONGLONG) { return CString(); }
-CString FileTimeText(const FILETIME&) { return CString(); }
+
+CLogMan::~CLogMan()
+{
+    Flush();
+}
+
+void CLogMan::Flush()
+{
+    // Under the lock, so a flush never meets a handle that another thread is closing.
+    CSingleLock lock(&m_lock, TRUE);
+    if (!IsOpen() || m_lastWriteError) return;
+    try {
+        CFile::Flush();
+    } catch (CFileException* e) {
+        m_lastWriteError = StickyCause(e);
+        e->Delete();
+    }
+}
+
+void CLogMan::Close()
+{
+    CSingleLock lock(&m_lock, TRUE);
+    UnregisterThread();
+    try {
+        CFile::Close();
+    } catch (CFileException* e) {
+        e->Delete();
+    }
+}
+
+void CLogMan::RegisterThread(wchar_t letter)
+{
+    CSingleLock lock(&m_lock, TRUE);
+    try {
+        m_threadLetters.emplace(GetCurrentThreadId(), letter);
+    } catch (const std::exception&) {
+        // Out of memory: the thread prints "*".
+    }
+}
+
+void CLogMan::UnregisterThread()
+{
+    CSingleLock lock(&m_lock, TRUE);
+    m_threadLetters.erase(GetCurrentThreadId());
+}
+
+void CLogMan::LogLine(CLogMan* log, const wchar_t* text, int level, const char* sourceFile, int line)
+{
+    if (!log || !log->IsOpen()) return;
+    try {
+        log->WriteEntry(text ? text : L"", level, sourceFile, line);
+    } catch (const std::exception&) {
+        // Out of memory while building the entry: it is lost, the caller goes on.
+    }
+    if (log->m_flushAfterEachLine) log->Flush();
+}
+
+DWORD CLogMan::LogError(CLogMan* log, DWORD code, const wchar_t* text, int level, const char* sourceFile, int line)
+{
+    if (!text) text = L"";
+    if (code == 0 && *text == 0) return 0;
+    if (!log || !log->IsOpen()) return code;
+    CString entry;
+    entry.Format(L"%#010x %s", code, text);
+    LogLine(log, entry, level, sourceFile, line);
+    return code;
+}
+
+void CLogMan::WriteEntry(const wchar_t* text, int level, const char* sourceFile, int line)
+{
+    CString body(text);
+    body.Replace(L"\r\n", L"\n");
+    body.Replace(L'\r', L'\n');
+    body.Replace(L"\n\n", L"\n");
+
+    // Trailing newlines are dropped; the rest keeps its leading "\n" for the indent below.
+    CString first = body;
+    CString rest;
+    int newline = body.Find(L'\n');
+    if (newline >= 0) {
+        first = body.Left(newline);
+        int end = body.GetLength();
+        while (end > newline && body[end - 1] == L'\n') --end;
+        rest = body.Mid(newline, end - newline);
+    }
+
+    CSingleLock lock(&m_lock, TRUE);
+    // The file may have been closed since the caller looked.
+    if (!IsOpen() || m_lastWriteError) return;
+    try {
+        CFile::Seek(0, CFile::end);
+    } catch (CFileException* e) {
+        m_lastWriteError = StickyCause(e);
+        e->Delete();
+        return;
+    }
+
+    auto letter = m_threadLetters.find(GetCurrentThreadId());
+    SYSTEMTIME now{};
+    m_localTime(&now);
+    const wchar_t* mark = LevelMark(level);
+    CString entry;
+    entry.Format(L"[%c] %d-%02d-%02d %02d:%02d:%02d%s", letter != m_threadLetters.end() ? letter->second : L'*',
+                 now.wYear - 2000, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, mark);
+    int prefixLength = entry.GetLength();
+
+    int padding = kReferenceColumn - prefixLength - first.GetLength();
+    entry += first;
+    if (padding > 0)
+        entry += CString(L' ', padding);
+    else
+        entry += L" - ";
+    entry.AppendFormat(L"[%S:%d]", SourceFileName(sourceFile), line);
+
+    if (!rest.IsEmpty()) {
+        CString indent = L"\r\n" + CString(L' ', prefixLength - 3) + mark;
+        rest.Replace(L"\n", indent);
+        entry += rest;
+    }
+    entry += L"\r\n";
+
+    // One write per entry: a failure never leaves half an entry behind a good one.
+    std::string bytes = ToUtf8(entry);
+    WriteBytes(bytes.data(), bytes.size());
+}
+
+void CLogMan::WriteBytes(const void* data, size_t size)
+{
+    if (m_lastWriteError || size == 0) return;
+    try {
+        CFile::Write(data, static_cast<UINT>(size));
+    } catch (CFileException* e) {
+        m_lastWriteError = StickyCause(e);
+        e->Delete();
+    }
+}
+
+void CLogMan::KeepOrLog(const CString& text, int level, const char* sourceFile, int line)
+{
+    if (IsOpen()) {
+        LogLine(this, text, level, sourceFile, line);
+        return;
+    }
+    CSingleLock lock(&m_lock, TRUE);
+    try {
+        m_pending.push_back(PendingEntry{text, level, sourceFile, line});
+    } catch (const std::exception&) {
+    }
+}
+
+int CLogMan::Open(const wchar_t* path, wchar_t letter, int keepCount, ULONGLONG sizeLimit)
+{
+    int reopened = 0;
+    ULONGLONG oldLength = 0;
+    if (IsOpen()) {
+        Flush();
+        {
+            CSingleLock lock(&m_lock, TRUE);
+            try {
+                oldLength = IsOpen() ? GetLength() : 0;
+            } catch (CFileException* e) {
+                e->Delete();
+            }
+        }
+        if (oldLength > sizeLimit) {
+            Flush();
+            Close();
+            reopened = 1;
+        }
+    }
+
+    if (!IsOpen()) {
+        HRESULT r = OpenFile(path, letter, TRUE, keepCount, sizeLimit);
+        if (r != 0) {
+            CString subFolder;
+            subFolder.Format(GetStr(SID_LOG_NAME_FORMAT), L"tmp");
+            CString tempPath = CreateTempLogFile(subFolder);
+            if (OpenFile(tempPath, letter, FALSE, 0, sizeLimit) == 0) {
+                LogError(this, static_cast<DWORD>(r), L"", LOG_ERROR, __FILE__, __LINE__);
+                LogLine(this, HexText(static_cast<ULONG>(r), TRUE) + L" " + (path ? path : L""), LOG_ERROR,
+                        __FILE__, __LINE__);
+                LogLine(this, tempPath, LOG_INFO, __FILE__, __LINE__);
+            }
+        }
+    }
+
+    if (reopened) {
+        CString text;
+        text.Format(L"%I64u %I64u %s [%d,%d]", oldLength, sizeLimit, path ? path : L"",
+                    m_flushAfterEachLine ? 1 : 0, m_secondFlag ? 1 : 0);
+        LogLine(this, text, LOG_INFO, __FILE__, __LINE__);
+        Flush();
+    }
+    return reopened;
+}
+
+HRESULT CLogMan::OpenFile(const wchar_t* path, wchar_t letter, BOOL append, int keepCount, ULONGLONG sizeLimit)
+{
+    if (!path || !*path) return 1;
+
+    bool rotated = false;
+    ULONGLONG size = 0;
+    if (keepCount != 0 && ReadFileSize(path, &size) && size > sizeLimit) {
+        RotateFiles(path, keepCount);
+        rotated = true;
+    }
+
+    const UINT flags = append ? modeCreate | modeNoTruncate | modeWrite | shareDenyNone
+                              : modeCreate | modeWrite | shareDenyNone;
+    bool retried = false;
+    for (;;) {
+        CFileException error;
+        BOOL opened;
+        {
+            CSingleLock lock(&m_lock, TRUE);
+            opened = CFile::Open(path, flags, &error);
+        }
+        if (opened) break;
+        // A live file that cannot be written (read-only, say) is moved aside once.
+        if (error.m_lOsError == ERROR_ACCESS_DENIED && keepCount != 0 && !rotated && !retried) {
+            RotateFiles(path, keepCount);
+            retried = true;
+            continue;
+        }
+        LONG e = error.m_lOsError;
+        return e < 1 ? e : HRESULT_FROM_WIN32(static_cast<DWORD>(e));
+    }
+
+    {
+        CSingleLock lock(&m_lock, TRUE);
+        try {
+            CFile::Seek(0, CFile::end);
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+        if (append) WriteBytes("\r\n\r\n", 4);
+    }
+    RegisterThread(letter);
+
+    std::vector<PendingEntry> pending;
+    {
+        CSingleLock lock(&m_lock, TRUE);
+        pending.swap(m_pending);
+    }
+    for (const PendingEntry& entry : pending)
+        LogLine(this, entry.text, entry.level, entry.sourceFile, entry.line);
+    return 0;
+}
+
+void CLogMan::RotateFiles(const wchar_t* path, int keepCount)
+{
+    if (!path || !*path) return;
+
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            KeepOrLog(path, LOG_ERROR, __FILE__, __LINE__);
+        } else {
+            // Another process holding the file would make every rename fail half-way.
+            CFile probe;
+            CFileException error;
+            if (probe.Open(path, modeCreate | modeNoTruncate | modeWrite | shareExclusive, &error)) {
+                probe.Abort();
+            } else if (error.m_cause == CFileException::sharingViolation) {
+                CString text;
+                text.Format(L"%#010x %s", static_cast<unsigned>(CFileException::sharingViolation), path);
+                KeepOrLog(text, LOG_ERROR, __FILE__, __LINE__);
+                return;
+            }
+        }
+    }
+
+    CString live(path);
+    int cut = live.ReverseFind(L'\\');
+    if (cut < 0) cut = live.ReverseFind(L'/');
+    if (cut < 0 || keepCount < 1) return;
+    CString folder = live.Left(cut + 1);
+    CString name = live.Mid(cut + 1);
+    // A path that names a folder has no file to number: "folder\3" could be anything.
+    if (name.IsEmpty()) return;
+    CString stem = name;
+    CString extension;
+    int dot = name.ReverseFind(L'.');
+    if (dot >= 0) {
+        stem = name.Left(dot + 1);
+        extension = name.Mid(dot);
+    }
+    auto copyName = [&](int n) {
+        CString copy;
+        copy.Format(L"%s%s%d%s", folder.GetString(), stem.GetString(), n, extension.GetString());
+        return copy;
+    };
+
+    CString oldest = copyName(keepCount);
+    if (IsExistingFile(oldest) && !RotationStepOk(DeleteFileW(oldest))) return;
+    for (int n = keepCount; n >= 2; --n) {
+        CString from = copyName(n - 1);
+        if (IsExistingFile(from) && !RotationStepOk(MoveFileW(from, copyName(n)))) return;
+    }
+    if (IsExistingFile(path)) RotationStepOk(MoveFileW(path, copyName(1)));
+}
+
+CLogMan* GetAppLogMan()
+{
+    return g_appLog.load();
+}
+
+void SetAppLogMan(CLogMan* log)
+{
+    g_appLog.store(log);
+}
+
+CString HexText(ULONG_PTR value, BOOL wide)
+{
+    // The C runtime prints a zero without its "0x"; the log keeps the width for it too.
+    if (value == 0) return CString(wide ? L"0x00000000" : L"0x0000");
+    CString text;
+    if (wide)
+        text.Format(L"%#010Ix", value);
+    else
+        text.Format(L"%#06x", static_cast<unsigned>(value));
+    return text;
+}
+
+CString HexText64(ULONGLONG value)
+{
+    if (value == 0) return CString(L"0x0000000000000000");
+    CString text;
+    text.Format(L"%#018I64x", value);
+    return text;
+}
+
+CString FileTimeText(const FILETIME& time)
+{
+    if (time.dwLowDateTime == 0 && time.dwHighDateTime == 0) return CString(L"<unk>");
+    // A file time that is no system time reads as the date-time value 0.
+    SYSTEMTIME st;
+    if (!FileTimeToSystemTime(&time, &st)) st = SYSTEMTIME{1899, 12, 0, 30, 0, 0, 0, 0};
+    CString text;
+    text.Format(L"%02d/%02d/%d %02d:%02d:%02d", st.wMonth, st.wDay, st.wYear, st.wHour, st.wMinute, st.wSecond);
+    return text;
+}

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <sstream>
+#include <vector>
 
 enum LogLevel {
     LOG_INFO = 0,     // " - "
@@ -17,6 +18,9 @@ enum LogLevel {
 class CLogMan : public CFile
 {
 public:
+    // Where an entry's time stamp comes from; GetLocalTime unless a test sets its own.
+    using LocalTimeSource = void(WINAPI*)(LPSYSTEMTIME);
+
     CLogMan();
     ~CLogMan() override;
 
@@ -37,13 +41,30 @@ public:
     void RegisterThread(wchar_t letter);
     void UnregisterThread();
 
+    void SetTimeSource(LocalTimeSource source) { m_localTime = source ? source : ::GetLocalTime; }
+
     int m_flushAfterEachLine = 1;
     int m_secondFlag = 1;
     int m_lastWriteError = 0;
 
 private:
+    // An entry made while the file is closed (rotation runs before the file is opened);
+    // it is written as soon as the file is open.
+    struct PendingEntry {
+        CString text;
+        int level;
+        const char* sourceFile;
+        int line;
+    };
+
+    void WriteEntry(const wchar_t* text, int level, const char* sourceFile, int line);
+    void WriteBytes(const void* data, size_t size);
+    void KeepOrLog(const CString& text, int level, const char* sourceFile, int line);
+
     CCriticalSection m_lock;
     std::map<DWORD, wchar_t> m_threadLetters;
+    std::vector<PendingEntry> m_pending;
+    LocalTimeSource m_localTime = ::GetLocalTime;
 };
 
 // The application's log; null outside the application object's lifetime.

@@ -1,0 +1,7 @@
+#include "DigitClock.h"
+
+CDigitClock::CDigitClock() : m_formatEnvironment(&GetSystemFormatEnvironment())
+{
+}
+
+CDigitClock::~CDigitClock() = default;

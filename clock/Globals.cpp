@@ -1,0 +1,6 @@
+#include "Globals.h"
+
+int g_firstDayOfWeek = 0;
+int g_firstWeekOfYear = 0;
+int g_zonePrefixMode = 0;
+int g_zoneTimeMode = 0;

@@ -1,0 +1,188 @@
+#include "SupportSettings.h"
+
+#include "Settings.h"
+#include "StringTable.h"
+#include "SupportRegistry.h"
+#include "SupportText.h"
+#include "SupportWindowsHelpers.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int kMinPoints = 6;
+constexpr int kMaxPoints = 2304;
+// CLEARTYPE_QUALITY; stored qualities 2..6 are the user's own choice and are kept.
+constexpr BYTE kDefaultQuality = 5;
+constexpr BYTE kMaxQuality = 6;
+
+// From Windows Vista on; the level of the running Windows decides the branches below.
+bool IsVistaOrLater()
+{
+    OSVERSIONINFOW v = {};
+    v.dwOSVersionInfoSize = sizeof(v);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return GetVersionExW(&v) && v.dwMajorVersion >= 6;
+#pragma GCC diagnostic pop
+}
+
+// The 60-byte LOGFONTA: the same fields as LOGFONTW, then 32 bytes of face name in the
+// ANSI code page, converted from the bytes read (never past them) into a terminated name.
+void CopyNarrowFont(const BYTE* data, LOGFONTW* font)
+{
+    std::memcpy(font, data, offsetof(LOGFONTA, lfFaceName));
+    char face[LF_FACESIZE + 1] = {};
+    std::memcpy(face, data + offsetof(LOGFONTA, lfFaceName), LF_FACESIZE);
+    std::fill(std::begin(font->lfFaceName), std::end(font->lfFaceName), L'\0');
+    lstrcpynW(font->lfFaceName, MultiByteToWide(face, CP_ACP), LF_FACESIZE);
+}
+
+} // namespace
+
+int ReadProfileFont(LOGFONTW* font, const wchar_t* section, const wchar_t* entry, int defaultPoints)
+{
+    *font = LOGFONTW{};
+    bool read = false;
+    CWinApp* app = AfxGetApp();
+    BYTE* raw = nullptr;
+    UINT size = 0;
+    if (app && app->GetProfileBinary(section, entry, &raw, &size)) {
+        std::unique_ptr<BYTE[]> data(raw);
+        // Only a whole font record counts; anything else (the restore switch's single
+        // byte among them) is absent and gets the full defaults.
+        if (size == sizeof(LOGFONTW)) {
+            std::memcpy(font, data.get(), sizeof(LOGFONTW));
+            font->lfFaceName[LF_FACESIZE - 1] = 0;
+            read = true;
+        } else if (size == sizeof(LOGFONTA)) {
+            CopyNarrowFont(data.get(), font);
+            read = true;
+        }
+    }
+
+    int points = font->lfHeight ? font->lfHeight : defaultPoints;
+    points = std::clamp(points, kMinPoints, kMaxPoints);
+    if (!read) {
+        font->lfWeight = FW_BOLD;
+        font->lfItalic = 1;
+        font->lfCharSet = DEFAULT_CHARSET;
+    }
+    font->lfHeight = -MulDiv(points, GetScreenDpiY(), 72);
+    if (!font->lfFaceName[0])
+        lstrcpynW(font->lfFaceName, GetStr(IsVistaOrLater() ? SID_FONT_NEW : SID_FONT_OLD), LF_FACESIZE);
+
+    int quality = GetSettingInt(Setting::kCFQ);
+    BYTE low = static_cast<BYTE>(quality & 0xFF);
+    if (low) font->lfQuality = std::min(low, kMaxQuality);
+    else if (font->lfQuality < 2) font->lfQuality = kDefaultQuality;
+    return quality;
+}
+
+void WriteProfileFont(const LOGFONTW& font, const wchar_t* section, const wchar_t* entry)
+{
+    CWinApp* app = AfxGetApp();
+    if (!app) return;
+    LOGFONTW stored = font;
+    stored.lfHeight = -MulDiv(font.lfHeight, 72, GetScreenDpiY());
+    app->WriteProfileBinary(section, entry, reinterpret_cast<const BYTE*>(&stored), sizeof(stored));
+}
+
+CString GetInstallKeyPath()
+{
+    CWinApp* app = AfxGetApp();
+    CString company = app && !app->m_pszRegistryKey.IsEmpty() ? app->m_pszRegistryKey : CString(GetStr(SID_COMPANY));
+    return CString(GetStr(SID_REG_SOFTWARE)) + L"\\" + company + L"\\" + GetStr(SID_PRODUCT_KEY) + L"\\" +
+           GetStr(SID_REG_INSTALL);
+}
+
+CString ReadInstallValue(const wchar_t* name)
+{
+    const CString key = GetInstallKeyPath();
+    CString value = RegistryReadString(HKEY_LOCAL_MACHINE, key, name, L"", FALSE);
+    // Installers before Vista could write for the current user only.
+    if (value.IsEmpty() && !IsVistaOrLater()) value = RegistryReadString(HKEY_CURRENT_USER, key, name, L"", FALSE);
+    return value.Trim();
+}
+
+CString GetMainExePath()
+{
+    CString path = ReadInstallValue(GetStr(SID_KEY_PATH));
+    return path.IsEmpty() ? path : path + L"\\" + L"Zarnock.exe";
+}
+
+CString GetInstallDate()
+{
+    CString stamp = ReadInstallValue(GetStr(SID_KEY_STAMP));
+    if (stamp.IsEmpty()) return L"no";
+    if (stamp.GetLength() != 12) return stamp;
+    int f[6] = {};
+    if (swscanf(stamp, L"%02d%02d%02d%02d%02d%02d", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) != 6) return stamp;
+    CString text;
+    text.Format(L"%02d%02d%02d", f[1], f[3], f[4]);
+    return text;
+}
+
+bool GetSharedDataFilePath(const wchar_t* folderName, const wchar_t* fileName, CString* path)
+{
+    if (!folderName || lstrcmpiW(folderName, GetStr(SID_SOUNDS_FOLDER)) != 0) return false;
+    CString folder;
+    if (IsVistaOrLater()) {
+        wchar_t common[MAX_PATH] = {};
+        if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, common) !=
+            S_OK)
+            return false;
+        folder = common;
+        for (const wchar_t* part : {GetStr(SID_COMPANY), GetStr(SID_PRODUCT)}) {
+            folder += CString(L"\\") + part;
+            if (!CreateDirectoryW(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+        }
+        folder += L"\\";
+    } else {
+        folder = ReadInstallValue(GetStr(SID_KEY_PATH));
+        if (folder.IsEmpty()) {
+            wchar_t own[MAX_PATH] = {};
+            DWORD n = GetModuleFileNameW(nullptr, own, MAX_PATH);
+            if (n == 0 || n >= MAX_PATH) return false;
+            folder = own;
+            folder = folder.Left(folder.ReverseFind(L'\\'));
+        }
+        if (folder.Right(1) != L"\\") folder += L"\\";
+    }
+    *path = folder + folderName + L"\\";
+    if (fileName) *path += fileName;
+    return true;
+}
+
+bool ApplyFirstRunDefaults()
+{
+    CWinApp* app = AfxGetApp();
+    if (!app) return false;
+    const CString stamp = ReadInstallValue(L"Stamp");
+    if (stamp.IsEmpty()) return false;
+    if (app->GetProfileString(L"Common", L"Stamp", L"") == stamp) return false;
+
+    app->WriteProfileIntIfAbsent(L"Common", L"CC", 1, 1);
+    app->WriteProfileIntIfAbsent(L"Common", L"CF", 1, 1);
+    CString sounds;
+    // Without the shared folder the chimes are the bare file names.
+    if (!GetSharedDataFilePath(GetStr(SID_SOUNDS_FOLDER), nullptr, &sounds)) sounds.Empty();
+    app->WriteProfileStringIfAbsent(L"Common", L"H0", sounds + L"Cuckoo.wav", 1);
+    app->WriteProfileStringIfAbsent(L"Common", L"H2", sounds + L"Chimes.wav", 1);
+
+    const CString exe = GetMainExePath();
+    if (!exe.IsEmpty())
+        RegistryWriteString(HKEY_CURRENT_USER, CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run", GetStr(SID_PRODUCT),
+                            L"\"" + exe + L"\"", nullptr);
+    app->WriteProfileString(L"Common", L"Stamp", stamp);
+    return true;
+}
+
+CString GetDefaultClockFormat()
+{
+    return GetStr(SID_DEFAULT_FORMAT);
+}

@@ -1,0 +1,97 @@
+#include "SupportUtilities.h"
+
+#include "Log/LogMan.h"
+#include "VersionInfo.h"
+
+namespace {
+
+// The program's own file; false (logged) when it cannot be had.
+bool OwnModulePath(wchar_t (&path)[MAX_PATH])
+{
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        DWORD error = n ? ERROR_INSUFFICIENT_BUFFER : GetLastError();
+        ZN_LOG_ERROR(error, L"GetModuleFileNameW", LOG_ERROR);
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+CString CodeText(DWORD code)
+{
+    CString text;
+    text.Format(L"(%#010x)", code);
+    return text;
+}
+
+} // namespace
+
+DllLoader::DllLoader(const wchar_t* name, const wchar_t* directory, bool freeOnDestroy)
+    : m_freeOnDestroy(freeOnDestroy)
+{
+    bool own = directory && *directory;
+    if (own) SetDllDirectoryW(directory);
+    m_module = LoadLibraryW(name);
+    DWORD error = m_module ? ERROR_SUCCESS : GetLastError();
+    if (!m_module) ZN_LOG(LOG_ERROR, HexText(error, TRUE).GetString() << L" " << (name ? name : L"<null>"));
+    if (own) SetDllDirectoryW(nullptr);
+    if (!m_module) SetLastError(error);
+}
+
+DllLoader::~DllLoader()
+{
+    if (m_module && m_freeOnDestroy) FreeLibrary(m_module);
+}
+
+bool IsBetaBuildText(const wchar_t* specialBuild)
+{
+    return specialBuild && lstrcmpiW(specialBuild, L"beta") == 0;
+}
+
+DWORD GetFileVersionNumber(const wchar_t* path, int* isBeta)
+{
+    if (isBeta) *isBeta = 0;
+    wchar_t own[MAX_PATH] = {};
+    if (!path) {
+        if (!OwnModulePath(own)) return 0;
+        path = own;
+    }
+    auto info = std::unique_ptr<CVersionInfo>(new (std::nothrow) CVersionInfo(path));
+    if (!info) {
+        ZN_LOG_ERROR(ERROR_OUTOFMEMORY, path, LOG_ERROR);
+        return 0;
+    }
+    if (!info->Load()) {
+        ZN_LOG_ERROR(GetLastError(), path, LOG_ERROR);
+        return 0;
+    }
+    if (isBeta) {
+        wchar_t special[CVersionInfo::kTextChars + 1] = {};
+        *isBeta = info->QueryString(L"SpecialBuild", special) && IsBetaBuildText(special) ? 1 : 0;
+    }
+    const WORD* v = info->m_fileVersion;
+    return static_cast<DWORD>(v[0] & 0xFF) << 24 | static_cast<DWORD>(v[1] & 0xFF) << 16 |
+           static_cast<DWORD>(v[2] & 0xFF) << 8 | static_cast<DWORD>(v[3] & 0xFF);
+}
+
+CString GetFileVersionText(const wchar_t* path)
+{
+    wchar_t own[MAX_PATH] = {};
+    if (!path) {
+        if (!OwnModulePath(own)) return CodeText(GetLastError());
+        path = own;
+    }
+    auto info = std::unique_ptr<CVersionInfo>(new (std::nothrow) CVersionInfo(path));
+    if (!info || !info->Load()) {
+        DWORD error = info ? GetLastError() : static_cast<DWORD>(ERROR_OUTOFMEMORY);
+        ZN_LOG_ERROR(error, path, LOG_ERROR);
+        return CodeText(error) + L" " + path;
+    }
+    wchar_t special[CVersionInfo::kTextChars + 1] = {};
+    info->QueryString(L"SpecialBuild", special);
+    const WORD* v = info->m_fileVersion;
+    CString text;
+    text.Format(L"%d.%d.%d.%d %s", v[0], v[1], v[2], v[3], special);
+    return text + L" " + path;
+}

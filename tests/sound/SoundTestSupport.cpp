@@ -1,0 +1,166 @@
+#include "SoundTestSupport.h"
+
+#include <cstring>
+
+CString ProgramFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    CString folder(path);
+    return folder.Mid(0, folder.ReverseFind(L'\\') + 1);
+}
+
+CString TempFile(const wchar_t* name, const void* bytes, size_t size)
+{
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    CString path = CString(dir) + L"zk_sound_tests_" + name;
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
+        CloseHandle(file);
+    }
+    return path;
+}
+
+std::vector<BYTE> ResourceBytes(HMODULE module, int id)
+{
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const BYTE* bytes = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    if (!bytes)
+        return {};
+    return std::vector<BYTE>(bytes, bytes + SizeofResource(module, found));
+}
+
+bool WorkerEnds(CWSoundThread& player, DWORD ms)
+{
+    return !player.m_hThread || WaitForSingleObject(player.m_hThread, ms) == WAIT_OBJECT_0;
+}
+
+TestLog::TestLog() : m_path(TempFile(L"player.log", "", 0))
+{
+    m_log.OpenFile(m_path, L'-', FALSE, 0, 1 << 20);
+    SetAppLogMan(&m_log);
+}
+
+TestLog::~TestLog()
+{
+    SetAppLogMan(nullptr);
+    m_log.Close();
+    DeleteFileW(m_path);
+}
+
+std::string TestLog::Take()
+{
+    std::string text;
+    HANDLE file = CreateFileW(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read)
+            text.append(buffer, read);
+        CloseHandle(file);
+    }
+    std::string fresh = m_read < text.size() ? text.substr(m_read) : std::string();
+    m_read = text.size();
+    return fresh;
+}
+
+namespace {
+double NowMs()
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return now.QuadPart * 1000.0 / frequency.QuadPart;
+}
+}
+
+MCIERROR FakeSoundPlatform::SendMciCommand(MCIDEVICEID device, UINT message, DWORD_PTR flags, DWORD_PTR params)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_commands.push_back(message);
+    switch (message) {
+    case MCI_OPEN:
+        openType = reinterpret_cast<MCI_OPEN_PARMSW*>(params)->lpstrDeviceType
+                       ? reinterpret_cast<DWORD_PTR>(reinterpret_cast<MCI_OPEN_PARMSW*>(params)->lpstrDeviceType)
+                       : 0;
+        openFlags = flags;
+        if (openError)
+            return openError;
+        reinterpret_cast<MCI_OPEN_PARMSW*>(params)->wDeviceID = 5;
+        return 0;
+    case MCI_PLAY:
+        m_playTimes.push_back(NowMs());
+        playing = true;
+        if (!keepsPlaying) {
+            playing = false;
+            hold.unlock();
+            player->OnMciNotify(MCI_NOTIFY_SUCCESSFUL, device);
+        }
+        return 0;
+    case MCI_STATUS:
+        reinterpret_cast<MCI_STATUS_PARMS*>(params)->dwReturn = playing ? MCI_MODE_PLAY : MCI_MODE_STOP;
+        return 0;
+    case MCI_STOP:
+        playing = false;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+BOOL FakeSoundPlatform::GetMciErrorText(MCIERROR, wchar_t* text, UINT length)
+{
+    lstrcpynW(text, L"fake device error", static_cast<int>(length));
+    return TRUE;
+}
+
+BOOL FakeSoundPlatform::PlayMemory(const BYTE* image, DWORD)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!image) {
+        m_images.emplace_back();
+        return TRUE;
+    }
+    DWORD riffSize;
+    std::memcpy(&riffSize, image + 4, sizeof riffSize);
+    m_images.emplace_back(image, image + 8 + riffSize);
+    return playResult;
+}
+
+HMODULE FakeSoundPlatform::LoadSoundLibrary()
+{
+    if (libraryPath.IsEmpty())
+        return CSoundPlatform::LoadSoundLibrary();
+    return LoadLibraryExW(libraryPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
+
+size_t FakeSoundPlatform::Count(UINT message) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    size_t n = 0;
+    for (UINT m : m_commands)
+        n += m == message;
+    return n;
+}
+
+std::vector<UINT> FakeSoundPlatform::Commands() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_commands;
+}
+
+std::vector<std::vector<BYTE>> FakeSoundPlatform::Images() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_images;
+}
+
+std::vector<double> FakeSoundPlatform::PlayTimes() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_playTimes;
+}
