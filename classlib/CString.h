@@ -162,18 +162,22 @@ public:
         va_end(args);
         m_s += tail.m_s;
     }
+    // Formats into a new buffer, so the string's own text may be one of the arguments.
     void FormatV(const T* fmt, va_list args)
     {
-        m_s.clear();
-        if (!fmt) return;
-        va_list counting;
-        va_copy(counting, args);
-        int n = classlib_detail::VCount(fmt, counting);
-        va_end(counting);
-        if (n <= 0) return;
-        m_s.resize(static_cast<size_t>(n) + 1);
-        int written = classlib_detail::VPrint(&m_s[0], m_s.size(), fmt, args);
-        m_s.resize(written > 0 ? static_cast<size_t>(written) : 0);
+        std::basic_string<T> out;
+        if (fmt) {
+            va_list counting;
+            va_copy(counting, args);
+            int n = classlib_detail::VCount(fmt, counting);
+            va_end(counting);
+            if (n > 0) {
+                out.resize(static_cast<size_t>(n) + 1);
+                int written = classlib_detail::VPrint(&out[0], out.size(), fmt, args);
+                out.resize(written > 0 ? static_cast<size_t>(written) : 0);
+            }
+        }
+        m_s.swap(out);
     }
 
     // Loads a string resource of the calling module; false when it does not exist.

@@ -2,11 +2,14 @@
 
 #include "Log/LogMan.h"
 #include "RTLLayout.h"
+#include "SupportShell.h"
+#include "SupportWindowsVersion.h"
 #include "StringTable.h"
 #include "ZNMemDC.h"
 #include "resource.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <cwchar>
@@ -15,18 +18,21 @@ namespace {
 const wchar_t kClassName[] = L"qx_znctooltipctrl_32";
 const UINT kMeasureFlags = DT_CALCRECT | DT_NOCLIP | DT_NOPREFIX | DT_EDITCONTROL;
 const LONG kBoldWeight = 700;
+static_assert(sizeof(NONCLIENTMETRICSW) == 504 && offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth) == 500,
+              "the two sizes of the non-client metrics");
 
 struct IconHandle {
     HICON icon;
     ~IconHandle() { if (icon) DestroyIcon(icon); }
 };
 
-// The status-bar font of the non-client metrics; the metrics carry the padded-border field
-// from Windows Vista on, and Windows XP refuses a structure that has it.
+// The status-bar font of the non-client metrics. The metrics carry the padded-border field
+// from Windows Vista on; Windows XP refuses a structure that has it.
 BOOL ReadStatusFont(LOGFONTW& font)
 {
     NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(NONCLIENTMETRICSW);
+    metrics.cbSize = IsWindowsExactly(WINLEVEL_XP) ? offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth)
+                                                   : sizeof(NONCLIENTMETRICSW);
     if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
         ZN_LOG(LOG_ERROR, GetLastError());
         return FALSE;
@@ -178,8 +184,8 @@ CString CToolTipCtrl3::FormatDateLine(const SYSTEMTIME& date, const wchar_t* lon
 
 CString CToolTipCtrl3::GetDateText()
 {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
+    SYSTEMTIME now{};   // an invalid local time leaves it zero, which no step can format
+    GetLocalDateTime().GetAsSystemTime(now);
     wchar_t format[256];
     if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLONGDATE, format, 256)) format[0] = 0;
     return FormatDateLine(now, format);

@@ -77,3 +77,10 @@ TEST(CString, CaseAndTrim)
     EXPECT_STREQ(L"HEBREW", CString(s).MakeUpper());
     EXPECT_STREQ(L"\x00e9t\x00e9", CString(L"\x00c9T\x00c9").MakeLower());
 }
+
+TEST(CString, FormatMayTakeItsOwnText)
+{
+    CString s(L"C:\\temp\\");
+    s.Format(L"%szn_%d", s.GetString(), 7);
+    EXPECT_STREQ(L"C:\\temp\\zn_7", s);
+}

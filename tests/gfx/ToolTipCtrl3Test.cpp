@@ -296,14 +296,16 @@ TEST(CToolTipCtrl3, CreatePopupHideUnderTheWindowingSystem)
     tip.GetWindowRect(&r);
     EXPECT_EQ(10, r.left);
 
-    // The painted window on the screen: frame and text.
+    // What the window painted: frame and text. Read from the window's own context, which
+    // other test programs' windows on the same display cannot cover.
     tip.ShowTip(TRUE);
     UpdateWindow(tip);
     tip.GetWindowRect(&r);
     Surface shot(r.right - r.left, r.bottom - r.top);
-    HDC screen = GetDC(nullptr);
-    BitBlt(shot.m_dc, 0, 0, shot.m_cx, shot.m_cy, screen, r.left, r.top, SRCCOPY);
-    ReleaseDC(nullptr, screen);
+    {
+        CClientDC window(&tip);
+        BitBlt(shot.m_dc, 0, 0, shot.m_cx, shot.m_cy, window, 0, 0, SRCCOPY);
+    }
     EXPECT_EQ(RGB(0, 0, 0), shot.Pixel(0, 0));
     EXPECT_EQ(GetSysColor(COLOR_INFOBK), shot.Pixel(2, 2));
     EXPECT_GE(Bands(shot.RowsWith(GetSysColor(COLOR_INFOTEXT), 40, shot.m_cx - 40)), 3);

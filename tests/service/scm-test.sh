@@ -97,14 +97,20 @@ sleep 1
 check "second -install does not start it" is "$(state)" 1
 check "second -install keeps the description" is "$(value description "$(run "$probe" config)")" "changed by the test"
 
-run "$probe" start >/dev/null
-check "running again" run "$probe" wait running 10
-check "served after a restart" is "$(value reply "$(run "$probe" send now)")" 0
+# -uninstall of a stopped service deletes it and logs nothing (not running is no failure).
+wine "$kestrom" -uninstall </dev/null >/dev/null 2>&1
+check "-uninstall of a stopped service exits 0" is "$?" 0
+check "stopped service gone after -uninstall" run "$probe" wait missing 15
+check "-uninstall of a stopped service logs nothing" test ! -s "$log"
+
+wine "$kestrom" -install </dev/null >/dev/null 2>&1
+check "running after a new -install" run "$probe" wait running 10
+check "served after a new -install" is "$(value reply "$(run "$probe" send now)")" 0
 
 # -uninstall stops and deletes a running service; a second one succeeds silently.
 wine "$kestrom" -uninstall </dev/null >/dev/null 2>&1
 check "-uninstall exits 0" is "$?" 0
-check "gone after -uninstall" run "$probe" wait missing 15
+check "running service gone after -uninstall" run "$probe" wait missing 15
 wine "$kestrom" -uninstall </dev/null >/dev/null 2>&1
 check "-uninstall of a missing service exits 0" is "$?" 0
 
