@@ -26,3 +26,8 @@ DWORD GetFileVersionNumber(const wchar_t* path, int* isBeta);
 CString GetFileVersionText(const wchar_t* path);
 // True when the "SpecialBuild" text marks a beta.
 bool IsBetaBuildText(const wchar_t* specialBuild);
+
+// Runs work on a worker thread under a marquee progress dialog while this (user-interface)
+// thread keeps dispatching messages; the work's result, or E_OUTOFMEMORY.
+HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,
+                        BOOL disableParent);
