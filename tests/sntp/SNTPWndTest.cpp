@@ -149,6 +149,7 @@ TEST_P(GoodReplyTest, SetsTheClockAndLogsTheChange)
     SyncWith(server);
     EXPECT_EQ(clock.sets, 1);
     EXPECT_EQ(Ansi(wnd.m_strStatus), std::string("Synchronized : ") + c.change);
+    EXPECT_NE(ProgramLog().find("0x721 Start"), std::string::npos);
     std::string line = SyncLog();
     std::string tail = std::string(": Time Synchronized to Host '127.0.0.1' : ") + c.change + "\r\n";
     ASSERT_GE(line.size(), tail.size());
@@ -322,6 +323,34 @@ TEST_F(SntpTest, ARequestIsNotDisturbedByAnother)
     // Shutting down ends it silently: no box, even for an interactive request.
     wnd.Shutdown();
     EXPECT_FALSE(wnd.IsRequestRunning());
+}
+
+// A failure of a request the user started is shown in a box owned by the client's window;
+// a watcher reads and closes it.
+TEST_F(SntpTest, AnInteractiveFailureIsShownInAMessageBox)
+{
+    clock.fixedNow = kNoon;
+    NtpReply r = Reply(0x24, 0, 0);
+    FakeNtpServer server(BuildReply(r));
+    ASSERT_TRUE(wnd.Start());
+
+    struct Seen { wchar_t text[256] = L""; bool found = false; } seen;
+    std::thread watcher([&seen] {
+        for (int i = 0; i < 500 && !seen.found; ++i) {
+            if (HWND box = FindWindowW(L"#32770", L"Zarnock")) {
+                GetDlgItemTextW(box, 0xFFFF, seen.text, 256);
+                seen.found = true;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+            Sleep(10);
+        }
+    });
+    wnd.Synchronize("127.0.0.1", server.Port(), TRUE);
+    wnd.SyncNow(TRUE);  // the running request is not disturbed, but now it is the user's
+    PumpUntil([&] { return !wnd.IsRequestRunning(); }, 5000);
+    watcher.join();
+    EXPECT_TRUE(seen.found);
+    EXPECT_STREQ(seen.text, L"Failed : server refused (stratum 0)");
 }
 
 TEST_F(SntpTest, WithoutServerSynchronisationIsDisabled)
