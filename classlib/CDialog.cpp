@@ -78,6 +78,20 @@ INT_PTR CDialog::DoModal()
     return result;
 }
 
+BOOL CDialog::Create(UINT templateId, HWND parent)
+{
+    m_lpszTemplateName = MAKEINTRESOURCEW(templateId);
+    m_hWndParent = parent;
+    HINSTANCE inst = m_hInstance ? m_hInstance : ::GetModuleHandleW(nullptr);
+    CDialog* outer = t_initDialog;
+    t_initDialog = this;
+    HWND h = ::CreateDialogParamW(inst, m_lpszTemplateName, parent, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    DWORD error = ::GetLastError();
+    t_initDialog = outer;
+    ::SetLastError(error);
+    return h != nullptr;
+}
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM)
 {
     auto* dlg = static_cast<CDialog*>(FromHandlePermanent(hwnd));

@@ -19,6 +19,8 @@ public:
 
     // The button id that ended the dialog, or -1 when it could not be created.
     virtual INT_PTR DoModal();
+    // A modeless dialog from a resource template; the caller destroys its window.
+    BOOL Create(UINT templateId, HWND parent);
     void EndDialog(int result) const { ::EndDialog(m_hWnd, result); }
 
     // TRUE lets the system set the focus to the first control.

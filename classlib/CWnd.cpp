@@ -40,13 +40,32 @@ BOOL CWnd::RegisterClass(const wchar_t* className, UINT style, HICON icon, HCURS
 BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style,
                     int x, int y, int cx, int cy, HWND parent, HMENU menu, void* param)
 {
-    if (parent && !(style & WS_POPUP)) style |= WS_CHILD;
+    CREATESTRUCTW cs{};
+    cs.dwExStyle = exStyle;
+    cs.lpszClass = className;
+    cs.lpszName = windowName;
+    cs.style = static_cast<LONG>(style);
+    cs.x = x;
+    cs.y = y;
+    cs.cx = cx;
+    cs.cy = cy;
+    cs.hwndParent = parent;
+    cs.hMenu = menu;
+    cs.hInstance = GetModuleHandleW(nullptr);
+    cs.lpCreateParams = param;
+    if (!PreCreateWindow(cs)) return FALSE;
+    if (cs.hwndParent && !(cs.style & WS_POPUP)) cs.style |= WS_CHILD;
     t_creating = this;
-    HWND h = CreateWindowExW(exStyle, className, windowName, style, x, y, cx, cy, parent, menu,
-                             GetModuleHandleW(nullptr), param);
+    HWND h = CreateWindowExW(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
+                             cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
     t_creating = nullptr;
     if (!h) return FALSE;
     if (!m_hWnd) Bind(h);
+    return TRUE;
+}
+
+BOOL CWnd::PreCreateWindow(CREATESTRUCTW&)
+{
     return TRUE;
 }
 

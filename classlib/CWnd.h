@@ -27,7 +27,8 @@ public:
                               HCURSOR cursor = nullptr, HBRUSH background = nullptr);
 
     // Creates a window of a class registered through RegisterClass; a parented window
-    // always gets WS_CHILD unless it is a popup.
+    // always gets WS_CHILD unless it is a popup. PreCreateWindow sees (and may change) the
+    // creation parameters first; its FALSE ends the creation.
     virtual BOOL CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style,
                           int x, int y, int cx, int cy, HWND parent, HMENU menu, void* param = nullptr);
     virtual BOOL DestroyWindow();
@@ -63,6 +64,7 @@ public:
     HWND m_hWnd = nullptr;
 
 protected:
+    virtual BOOL PreCreateWindow(CREATESTRUCTW& cs);
     virtual LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp);
     // Called after WM_NCDESTROY, when the handle is gone; the object may delete itself here.
     virtual void PostNcDestroy() {}

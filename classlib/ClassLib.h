@@ -8,6 +8,8 @@
 #include "CSync.h"
 #include "COleDateTime.h"
 #include "CWnd.h"
+#include "CGdiObject.h"
+#include "CDC.h"
 #include "CCmdUI.h"
 #include "CDialog.h"
 #include "CWinApp.h"

@@ -1,5 +1,5 @@
 // Process-wide values of the clock program, set at start-up from the settings and shared
-// by the clock window, its format engine and the option pages.
+// by the clock window, its format engine, the option pages and the SNTP client.
 #pragma once
 
 // First day of the week for week numbers: 0 Monday .. 6 Sunday ("FDOW").
@@ -11,3 +11,6 @@ extern int g_firstWeekOfYear;
 extern int g_zonePrefixMode;
 // Further zones' times in 24-hour "%H:%M" when not 0, else the locale's short time ("FTZTM").
 extern int g_zoneTimeMode;
+// The program may set the system clock itself (elevated, or a system before Vista);
+// otherwise the SNTP client hands the time to the time-setting service.
+extern int g_canSetClock;

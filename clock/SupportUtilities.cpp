@@ -1,15 +1,21 @@
 #include "SupportUtilities.h"
 
+#include "HelperBase.h"
 #include "Log/LogMan.h"
+#include "ProgressDlg.h"
 #include "StringTable.h"
 #include "SupportFiles.h"
 #include "SupportRegistry.h"
 #include "SupportShell.h"
 #include "SupportWindowsVersion.h"
 #include "VersionInfo.h"
+#include "WaitWithMessageLoop.h"
 #include "res/resource.h"
 
 #include <shlobj.h>
+
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -117,6 +123,41 @@ CString GetFileVersionText(const wchar_t* path)
     CString text;
     text.Format(L"%d.%d.%d.%d %s", v[0], v[1], v[2], v[3], special);
     return text + L" " + path;
+}
+
+HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,
+                        BOOL disableParent)
+{
+    // QS_ALLINPUT with raw, touch and pointer input: nothing the user does waits behind the work.
+    constexpr DWORD kWakeMask = 0x1CFF;
+    constexpr DWORD kShowCompleteMs = 2000;
+    try {
+        auto dialog = std::make_unique<CProgressDlg>(TRUE, parent);
+        auto worker = std::make_unique<CThreadBase>(work, argument, tag, TRUE, FALSE);
+        if (disableParent && parent) EnableWindow(parent, FALSE);
+        if (!dialog->Open(parent, text)) ZN_LOG_ERROR(kThreadNotRun, L"RunWithProgress: no dialog", LOG_ERROR);
+
+        worker->CreateHandles();
+        worker->Start();
+        HANDLE thread = worker->GetThreadHandle();
+        ZN_LOG(LOG_INFO, L"Thread begin");
+        if (thread) WaitWithMessageLoop(1, &thread, INFINITE, kWakeMask);
+        ZN_LOG(LOG_INFO, L"Thread end");
+
+        HRESULT result = worker->m_result;
+        if (result == 0) {
+            dialog->Complete();
+            WaitWithMessageLoop(0, nullptr, kShowCompleteMs, kWakeMask);
+        }
+        if (dialog->m_hWnd) dialog->DestroyWindow();
+        if (disableParent && parent) EnableWindow(parent, TRUE);
+        if (parent) SetFocus(parent);
+        worker.reset();
+        dialog.reset();
+        return result;
+    } catch (const std::bad_alloc&) {
+        return static_cast<HRESULT>(ZN_LOG_ERROR(E_OUTOFMEMORY, L"RunWithProgress", LOG_ERROR));
+    }
 }
 
 CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder)

@@ -27,6 +27,11 @@ CString GetFileVersionText(const wchar_t* path);
 // True when the "SpecialBuild" text marks a beta.
 bool IsBetaBuildText(const wchar_t* specialBuild);
 
+// Runs work on a worker thread under a marquee progress dialog while this (user-interface)
+// thread keeps dispatching messages; the work's result, or E_OUTOFMEMORY.
+HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,
+                        BOOL disableParent);
+
 // The per-user log folder: local application data, the company, "Logs", the first and
 // (when not empty) the second sub-folder, made when missing; empty when it cannot be had.
 CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder);

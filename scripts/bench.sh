@@ -6,9 +6,16 @@ source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
 
 zk_install
 zk_build
-trap zk_testbed_down EXIT
+# bench_sntp synchronises against a loopback chrony of the benchmarks' own.
+export ZARNOCK_CHRONY_DIR="$ZK_BUILD/chrony-bench"
+bench_down() {
+    bash "$ZK_ROOT/scripts/chrony.sh" stop "$ZARNOCK_CHRONY_DIR" || true
+    zk_testbed_down
+}
+trap bench_down EXIT
 zk_start_xvfb
 zk_prefix_up "$ZK_BUILD/wine-tests"
+bash "$ZK_ROOT/scripts/chrony.sh" start "$ZARNOCK_CHRONY_DIR"
 status=0
 for bench in "$ZK_BUILD"/bin/bench_*.exe; do
     [ -e "$bench" ] || continue

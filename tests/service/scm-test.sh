@@ -12,6 +12,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 kestrom="$bin/kestrom.exe"
 probe="$bin/kestrom_probe.exe"
+sntp_probe="$bin/sntp_service_probe.exe"
 log="$WINEPREFIX/drive_c/ProgramData/Mervale Software/Zarnock/kestrom.log"
 failures=0
 
@@ -70,6 +71,9 @@ check "quoted image path" is "$(value path "$out")" "\"$(winepath -w "$kestrom" 
 check "now gives 0" is "$(value reply "$(run "$probe" send now)")" 0
 check "an hour away gives 1314" is "$(value reply "$(run "$probe" send hour)")" 1314
 check "month 13 gives 87" is "$(value reply "$(run "$probe" send month13)")" 87
+# The clock's own client (CSNTPWnd::SendTimeToService) against the running service.
+out=$(run "$sntp_probe" send)
+check "the clock hands the time to the service" is "$(value result "$out")/$(value status "$out")" "1/"
 
 # Hostile clients, then the genuine request, with the service's handle count flat.
 out=$(run "$probe" hostile 200)
@@ -88,6 +92,8 @@ out=$(run "$probe" stop-silent)
 check "stopped while a client held the pipe" is "$(value stopped "$out")" 1
 check "stop took under 5 s" below "$(value stop-ms "$out")" 5000
 check "stopped with exit code 0" is "$(value exit "$(run "$probe" status)")" 0
+out=$(run "$sntp_probe" send)
+check "the clock sees the service stopped" is "$(value result "$out")/$(value status "$out")" "0/Failed : service stopped"
 
 # -install on an existing service neither starts it nor touches its description.
 run "$probe" describe "changed by the test" >/dev/null

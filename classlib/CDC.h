@@ -1,0 +1,70 @@
+// CDC: a device context. A plain CDC owns what it holds (DeleteDC with the object) unless the
+// handle is detached first; CPaintDC and CClientDC hold the contexts that BeginPaint and GetDC
+// hand out and give them back with EndPaint and ReleaseDC.
+#pragma once
+
+#include "CGdiObject.h"
+
+class CWnd;
+
+class CDC
+{
+public:
+    CDC() = default;
+    virtual ~CDC() { DeleteDC(); }
+    CDC(const CDC&) = delete;
+    CDC& operator=(const CDC&) = delete;
+
+    BOOL Attach(HDC dc);
+    HDC Detach();
+    BOOL CreateCompatibleDC(CDC* dc);
+    BOOL DeleteDC();
+
+    operator HDC() const { return m_hDC; }
+
+    HGDIOBJ SelectObject(HGDIOBJ obj) { return ::SelectObject(m_hDC, obj); }
+    HGDIOBJ SelectObject(CGdiObject* obj) { return ::SelectObject(m_hDC, obj->m_hObject); }
+    COLORREF SetTextColor(COLORREF color) { return ::SetTextColor(m_hDC, color); }
+    int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
+    int GetClipBox(RECT* rect) const { return ::GetClipBox(m_hDC, rect); }
+    int DrawText(const wchar_t* text, int count, RECT* rect, UINT format)
+    {
+        return ::DrawTextW(m_hDC, text, count, rect, format);
+    }
+    BOOL BitBlt(int x, int y, int width, int height, CDC* src, int xSrc, int ySrc, DWORD rop)
+    {
+        return ::BitBlt(m_hDC, x, y, width, height, src ? src->m_hDC : nullptr, xSrc, ySrc, rop);
+    }
+    int FillRect(const RECT* rect, HBRUSH brush) { return ::FillRect(m_hDC, rect, brush); }
+    int FrameRect(const RECT* rect, HBRUSH brush) { return ::FrameRect(m_hDC, rect, brush); }
+    BOOL DrawIconEx(int x, int y, HICON icon, int width, int height, UINT flags)
+    {
+        return ::DrawIconEx(m_hDC, x, y, icon, width, height, 0, nullptr, flags);
+    }
+    int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
+
+    HDC m_hDC = nullptr;
+};
+
+class CPaintDC : public CDC
+{
+public:
+    explicit CPaintDC(CWnd* wnd);
+    ~CPaintDC() override;
+
+    PAINTSTRUCT m_ps{};
+
+private:
+    HWND m_hWnd;
+};
+
+// A window's client-area context; with no window, the screen's.
+class CClientDC : public CDC
+{
+public:
+    explicit CClientDC(CWnd* wnd);
+    ~CClientDC() override;
+
+private:
+    HWND m_hWnd;
+};

@@ -1,0 +1,29 @@
+// CPaintBuffer: the layered clock window's back buffer, a 32-bit DIB section selected into a
+// memory context that is kept between paints. Callers read the members directly and write
+// m_pPixels only after a Prepare that returned 0.
+#pragma once
+
+#include "ClassLib.h"
+
+class CPaintBuffer
+{
+public:
+    CPaintBuffer() = default;
+    virtual ~CPaintBuffer() { Release(); }
+    CPaintBuffer(const CPaintBuffer&) = delete;
+    CPaintBuffer& operator=(const CPaintBuffer&) = delete;
+
+    // 0 when the buffer has exactly this size (made anew only when the size changed), else
+    // the failure as an HRESULT; after a failure there is no bitmap and the size is 0x0.
+    int Prepare(SIZE size);
+    void Release();
+
+    HDC m_hDC = nullptr;            // compatible with the screen; made once, kept until Release
+    HBITMAP m_hBitmap = nullptr;    // the DIB section, selected into m_hDC while it exists
+    void* m_pPixels = nullptr;      // blue, green, red, alpha; rows bottom-up
+    HGDIOBJ m_hOldObject = nullptr; // what m_hDC held before the DIB section
+    SIZE m_size{0, 0};
+
+private:
+    void DeleteBitmap();
+};

@@ -1,0 +1,687 @@
+#include "SNTPWnd.h"
+
+#include "Globals.h"
+#include "Log/LogMan.h"
+#include "MessageBoxEx.h"
+#include "StringTable.h"
+#include "SupportText.h"
+#include "SupportWindowsVersion.h"
+#include "resource.h"
+
+#include <ctime>
+
+namespace {
+
+const wchar_t kWindowClass[] = L"qx_zncsynch_32";
+
+constexpr UINT_PTR kWatchdogTimer = 16;
+constexpr UINT_PTR kFirstSyncTimer = 17;
+constexpr UINT_PTR kPeriodicTimer = 18;
+constexpr UINT kWatchdogPeriodMs = 1000;
+constexpr UINT kFirstSyncDelayMs = 5000;
+constexpr DWORD kReplyTimeoutMs = 10000;
+constexpr DWORD kHourMs = 3600000;
+
+constexpr int kPacketSize = 48;
+// Leap indicator 0, version 1, mode 3 (client).
+constexpr BYTE kRequestFirstByte = 0x0B;
+constexpr int kModeServer = 4;
+constexpr int kLeapUnsynchronised = 3;
+
+// 100 ns units from 1601-01-01 (FILETIME's origin) to 1900-01-01 (NTP's).
+constexpr ULONGLONG kNtpEpochAsFileTime = 0x014F373BFDE04000ULL;
+constexpr ULONGLONG kTicksPerSecond = 10000000ULL;
+
+// Dial-up connection state "connected".
+constexpr DWORD kRasConnected = 0x2000;
+
+constexpr DWORD kServiceRunning = SERVICE_RUNNING;
+
+ULONGLONG ToUInt64(const FILETIME& ft) { return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
+FILETIME ToFileTime(ULONGLONG v)
+{
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(v);
+    ft.dwHighDateTime = static_cast<DWORD>(v >> 32);
+    return ft;
+}
+
+DWORD ReadBigEndian32(const BYTE* p)
+{
+    return (static_cast<DWORD>(p[0]) << 24) | (static_cast<DWORD>(p[1]) << 16) | (static_cast<DWORD>(p[2]) << 8) | p[3];
+}
+
+bool IsZero(const BYTE* p, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (p[i]) return false;
+    return true;
+}
+
+CString Formatted(const wchar_t* format, ...)
+{
+    CString text;
+    va_list args;
+    va_start(args, format);
+    text.FormatV(format, args);
+    va_end(args);
+    return text;
+}
+
+// One overlapped transfer on the service pipe, bounded by timeoutMs; the error code (0 on
+// success). A transfer that runs out of time is cancelled and waited for before its
+// OVERLAPPED goes.
+DWORD PipeTransfer(HANDLE pipe, bool write, void* buffer, DWORD size, DWORD* done, DWORD timeoutMs)
+{
+    *done = 0;
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!ov.hEvent) return GetLastError();
+    BOOL ok = write ? WriteFile(pipe, buffer, size, nullptr, &ov) : ReadFile(pipe, buffer, size, nullptr, &ov);
+    DWORD error = ok ? 0 : GetLastError();
+    if (error == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(ov.hEvent, timeoutMs) != WAIT_OBJECT_0) {
+            CancelIo(pipe);
+            GetOverlappedResult(pipe, &ov, done, TRUE);
+            CloseHandle(ov.hEvent);
+            *done = 0;
+            return WAIT_TIMEOUT;
+        }
+        error = 0;
+    }
+    if (error == 0 && !GetOverlappedResult(pipe, &ov, done, FALSE)) error = GetLastError();
+    CloseHandle(ov.hEvent);
+    return error;
+}
+
+} // namespace
+
+CSntpClock CSNTPWnd::s_systemClock;
+
+CSNTPWnd::CSNTPWnd()
+{
+    m_tokenPrivileges.PrivilegeCount = 1;
+}
+
+CSNTPWnd::~CSNTPWnd()
+{
+    if (m_started) Shutdown();
+}
+
+BOOL CSNTPWnd::Create(HWND parent)
+{
+    if (!CWnd::RegisterClass(kWindowClass, 0, nullptr, nullptr, nullptr)) {
+        ZN_LOG_ERROR(GetLastError(), L"RegisterClass qx_zncsynch_32", LOG_ERROR);
+        return FALSE;
+    }
+    BOOL ok = CreateEx(0, kWindowClass, L"", 0, 0, 0, 0, 0, parent,
+                       parent ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kSntpWndId)) : nullptr);
+    if (!ok) ZN_LOG_ERROR(GetLastError(), L"CreateEx qx_zncsynch_32", LOG_ERROR);
+    return ok;
+}
+
+LRESULT CSNTPWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_TIMER:
+        OnTimer(wp);
+        return 0;
+    case WM_SNTP_HOST_RESOLVED:
+        OnHostResolved(reinterpret_cast<HANDLE>(wp), lp);
+        return 0;
+    case WM_SNTP_SOCKET_EVENT:
+        OnSocketRead(static_cast<SOCKET>(wp), lp);
+        return 0;
+    default:
+        return CWnd::WindowProc(msg, wp, lp);
+    }
+}
+
+BOOL CSNTPWnd::Start()
+{
+    m_socket = INVALID_SOCKET;
+    m_lookup = nullptr;
+    WSADATA data;
+    if (int error = WSAStartup(MAKEWORD(1, 1), &data)) {
+        LogResult(Formatted(L"unable to initialize (%#08x)", error), FALSE);
+        return FALSE;
+    }
+    m_started = TRUE;
+
+    CWinApp* app = AfxGetApp();
+    BOOL noRas = app ? app->GetProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_NOR), 0) != 0 : FALSE;
+    if (!noRas) {
+        m_rasLibrary = LoadLibraryW(L"RASAPI32.dll");
+        if (m_rasLibrary) {
+            m_rasEnumConnections = reinterpret_cast<decltype(m_rasEnumConnections)>(
+                reinterpret_cast<void*>(GetProcAddress(m_rasLibrary, "RasEnumConnectionsW")));
+            m_rasGetConnectStatus = reinterpret_cast<decltype(m_rasGetConnectStatus)>(
+                reinterpret_cast<void*>(GetProcAddress(m_rasLibrary, "RasGetConnectStatusW")));
+            if (!m_rasEnumConnections || !m_rasGetConnectStatus) {
+                FreeLibrary(m_rasLibrary);
+                m_rasLibrary = nullptr;
+                m_rasEnumConnections = nullptr;
+                m_rasGetConnectStatus = nullptr;
+            }
+        }
+    }
+
+    LoadOptions(FALSE);
+    if (!m_server.IsEmpty()) {
+        m_scheduleTimer = SetTimer(kFirstSyncTimer, kFirstSyncDelayMs) ? kFirstSyncTimer : 0;
+    } else {
+        m_strStatus = L"Synchronization disabled";
+    }
+    return TRUE;
+}
+
+void CSNTPWnd::Shutdown()
+{
+    // Ending a synchronisation during exit is silent: no error box while the program goes.
+    m_interactive = FALSE;
+    Finish(nullptr);
+    if (m_scheduleTimer && m_hWnd) KillTimer(m_scheduleTimer);
+    m_scheduleTimer = 0;
+    if (m_rasLibrary) FreeLibrary(m_rasLibrary);
+    m_rasLibrary = nullptr;
+    m_rasEnumConnections = nullptr;
+    m_rasGetConnectStatus = nullptr;
+    if (m_started) WSACleanup();
+    m_started = FALSE;
+}
+
+void CSNTPWnd::LoadOptions(BOOL restart)
+{
+    const wchar_t* section = GetStr(SID_SECTION_TIMESYNC);
+    CWinApp* app = AfxGetApp();
+    auto readInt = [&](StrId key, int def) { return app ? static_cast<int>(app->GetProfileInt(section, GetStr(key), def)) : def; };
+
+    m_writeToFile = readInt(SID_KEY_W2F, 1);
+    UINT hours = static_cast<UINT>(readInt(SID_KEY_AHR, 1));
+    m_intervalHours = hours <= 1 ? 1 : (hours > 24 ? 24 : hours);
+    m_dialUp = m_rasEnumConnections ? readInt(SID_KEY_NOD, 0) : 0;
+    m_automatic = readInt(SID_KEY_ATA, 0);
+    m_minutesSecondsOnly = readInt(SID_KEY_MSO, 0);
+    m_server = app ? app->GetProfileString(section, GetStr(SID_KEY_SVR), L"") : CString();
+
+    if (restart) {
+        if (m_scheduleTimer) KillTimer(m_scheduleTimer);
+        m_scheduleTimer = 0;
+        if (m_automatic && SetTimer(kPeriodicTimer, m_intervalHours * kHourMs)) m_scheduleTimer = kPeriodicTimer;
+    }
+}
+
+void CSNTPWnd::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case kWatchdogTimer: {
+        DWORD now = m_clock->TickCount();
+        if (m_awaitingReply && now - m_sendTime >= kReplyTimeoutMs) {
+            Finish(Formatted(L"timeout (%04d)", static_cast<int>(now - m_sendTime)));
+        } else if (m_lookup && now - m_lookupStart >= kReplyTimeoutMs) {
+            Finish(L"unable to get IP address");
+        }
+        break;
+    }
+    case kFirstSyncTimer:
+        KillTimer(kFirstSyncTimer);
+        m_scheduleTimer = 0;
+        if (!m_dialUp || IsRasConnected()) SyncNow(FALSE);
+        if (m_automatic && m_intervalHours && SetTimer(kPeriodicTimer, m_intervalHours * kHourMs))
+            m_scheduleTimer = kPeriodicTimer;
+        break;
+    case kPeriodicTimer:
+        if (!m_dialUp || IsRasConnected()) SyncNow(FALSE);
+        break;
+    default:
+        break;
+    }
+}
+
+void CSNTPWnd::SyncNow(BOOL interactive)
+{
+    m_interactive = interactive;
+    CStringA server = WideToAnsi(m_server);
+    Synchronize(server, m_port, FALSE);
+}
+
+void CSNTPWnd::Synchronize(const char* server, UINT port, BOOL remember)
+{
+    if (remember) {
+        m_server = AnsiToWide(server);
+        m_port = port;
+    }
+    // A request already running is not disturbed, and nothing is reported.
+    if (!server || !*server || m_socket != INVALID_SOCKET || m_lookup) return;
+
+    m_port = port;
+    m_failurePending = TRUE;
+    if (!SetTimer(kWatchdogTimer, kWatchdogPeriodMs)) {
+        LogResult(L"not enough system resources", FALSE);
+        ShowFailure();
+        return;
+    }
+    m_watchdogTimer = kWatchdogTimer;
+
+    m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (m_socket == INVALID_SOCKET) {
+        int error = WSAGetLastError();
+        KillTimer(kWatchdogTimer);
+        m_watchdogTimer = 0;
+        LogResult(Formatted(L"error %d(%#010x)", 2, error), FALSE);
+        ShowFailure();
+        return;
+    }
+
+    ULONG address = inet_addr(server);
+    if (address != INADDR_NONE) {
+        SendRequest(address);
+        return;
+    }
+    m_hostBuffer.reset(new (std::nothrow) char[MAXGETHOSTSTRUCT]);
+    m_lookup = m_hostBuffer ? WSAAsyncGetHostByName(m_hWnd, WM_SNTP_HOST_RESOLVED, server, m_hostBuffer.get(),
+                                                    MAXGETHOSTSTRUCT)
+                            : nullptr;
+    if (!m_lookup) {
+        Finish(Formatted(L"error %d(%#010x)", 3, WSAGetLastError()));
+        return;
+    }
+    m_lookupStart = m_clock->TickCount();
+}
+
+void CSNTPWnd::OnHostResolved(HANDLE lookup, LPARAM packed)
+{
+    if (!m_lookup) return;
+    if (WSAGETASYNCERROR(packed)) {
+        Finish(L"host not found");
+        return;
+    }
+    if (lookup != m_lookup) return;
+    auto* host = reinterpret_cast<hostent*>(m_hostBuffer.get());
+    ULONG address = INADDR_NONE;
+    if (host && host->h_addrtype == AF_INET && host->h_addr_list && host->h_addr_list[0])
+        memcpy(&address, host->h_addr_list[0], sizeof(address));
+    m_hostBuffer.reset();
+    m_lookup = nullptr;
+    if (address == INADDR_NONE) {
+        Finish(L"host not found");
+        return;
+    }
+    SendRequest(address);
+}
+
+void CSNTPWnd::SendRequest(ULONG address)
+{
+    if (WSAAsyncSelect(m_socket, m_hWnd, WM_SNTP_SOCKET_EVENT, FD_READ) == SOCKET_ERROR) {
+        Finish(Formatted(L"error %d(%#010x)", 5, WSAGetLastError()));
+        return;
+    }
+    BYTE request[kPacketSize] = {};
+    request[0] = kRequestFirstByte;
+    m_peer = sockaddr_in{};
+    m_peer.sin_family = AF_INET;
+    m_peer.sin_addr.s_addr = address;
+    m_peer.sin_port = htons(static_cast<u_short>(m_port));
+    if (sendto(m_socket, reinterpret_cast<const char*>(request), kPacketSize, 0,
+               reinterpret_cast<const sockaddr*>(&m_peer), sizeof(m_peer)) == SOCKET_ERROR) {
+        Finish(Formatted(L"error %d(%#010x)", 6, WSAGetLastError()));
+        return;
+    }
+    m_sendTime = m_clock->TickCount();
+    m_awaitingReply = TRUE;
+}
+
+void CSNTPWnd::OnSocketRead(SOCKET socket, LPARAM packed)
+{
+    if (m_socket == INVALID_SOCKET) return;
+    if (WSAGETSELECTERROR(packed)) {
+        Finish(Formatted(L"error %d(%#010x)", 7, static_cast<unsigned>(packed)));
+        return;
+    }
+    if (WSAGETSELECTEVENT(packed) != FD_READ || socket != m_socket) return;
+
+    // A short reply leaves zeros behind it, which the checks below refuse.
+    BYTE reply[kPacketSize] = {};
+    sockaddr_in from{};
+    int fromLength = sizeof(from);
+    if (recvfrom(m_socket, reinterpret_cast<char*>(reply), kPacketSize, 0, reinterpret_cast<sockaddr*>(&from),
+                 &fromLength) == SOCKET_ERROR) {
+        int error = WSAGetLastError();
+        // A datagram longer than a reply still fills the buffer; anything else is a failure.
+        if (error != WSAEMSGSIZE) {
+            Finish(Formatted(L"error %d(%#010x)", 8, error));
+            return;
+        }
+    }
+    HandleReply(reply, from);
+}
+
+void CSNTPWnd::HandleReply(const BYTE* reply, const sockaddr_in& from)
+{
+    const int leap = reply[0] >> 6;
+    const int mode = reply[0] & 7;
+    const int stratum = reply[1];
+    // Only the server that was asked may set the clock, and only with a server reply that
+    // claims to be synchronised (leap 3 is "unsynchronised", stratum 0 a refusal).
+    if (from.sin_family != AF_INET || from.sin_addr.s_addr != m_peer.sin_addr.s_addr || from.sin_port != m_peer.sin_port) {
+        Finish(L"reply from an unexpected sender");
+        return;
+    }
+    if (mode != kModeServer) {
+        Finish(Formatted(L"incorrect mode (%d)", mode));
+        return;
+    }
+    if (leap == kLeapUnsynchronised) {
+        Finish(L"server not synchronized");
+        return;
+    }
+    if (stratum == 0) {
+        Finish(L"server refused (stratum 0)");
+        return;
+    }
+    if (IsZero(reply + 16, 24)) {
+        LogResult(L"incorrect values (0,0,0)", FALSE);
+        Finish(nullptr);
+        return;
+    }
+    ApplyServerTime(ReadBigEndian32(reply + 40), ReadBigEndian32(reply + 44));
+    Finish(nullptr);
+}
+
+void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
+{
+    const DWORD elapsed = m_clock->TickCount() - m_sendTime;
+    if (elapsed >= kReplyTimeoutMs) {
+        LogResult(Formatted(L"timeout (%04d)", static_cast<int>(elapsed)), FALSE);
+        return;
+    }
+    if (seconds == 0) {
+        LogResult(Formatted(L"incorrect value (%04d)", static_cast<int>(elapsed)), FALSE);
+        return;
+    }
+
+    FILETIME nowFt;
+    m_clock->UtcNow(&nowFt);
+    const ULONGLONG now = ToUInt64(nowFt);
+    // Era rule: a timestamp with its top bit clear lies in the era that began in 2036.
+    ULONGLONG ntpSeconds = seconds;
+    if (!(seconds & 0x80000000u)) ntpSeconds += 0x100000000ULL;
+    FILETIME serverFt = ToFileTime(ntpSeconds * kTicksPerSecond + kNtpEpochAsFileTime);
+    SYSTEMTIME newTime;
+    if (!FileTimeToSystemTime(&serverFt, &newTime)) {
+        LogResult(Formatted(L"unable to set system time (%#08x)", GetLastError()), FALSE);
+        return;
+    }
+    if (m_minutesSecondsOnly) {
+        SYSTEMTIME current;
+        if (!FileTimeToSystemTime(&nowFt, &current)) {
+            LogResult(Formatted(L"unable to set system time (%#08x)", GetLastError()), FALSE);
+            return;
+        }
+        current.wMinute = newTime.wMinute;
+        current.wSecond = newTime.wSecond;
+        newTime = current;
+    }
+    newTime.wMilliseconds = static_cast<WORD>((static_cast<ULONGLONG>(fraction) * 1000) >> 32);
+
+    FILETIME newFt;
+    SystemTimeToFileTime(&newTime, &newFt);
+    const ULONGLONG target = ToUInt64(newFt);
+    const bool ahead = target > now;
+    FILETIME diffFt = ToFileTime(ahead ? target - now : now - target);
+    SYSTEMTIME diff{};
+    FileTimeToSystemTime(&diffFt, &diff);
+    if (diff.wYear != 1601 || diff.wMonth != 1) {
+        LogResult(L"please change system date manually", FALSE);
+        return;
+    }
+
+    ZN_LOG(LOG_INFO, L"0x721 Start");
+    BOOL set = FALSE;
+    if (!IsWindowsAtLeast(WINLEVEL_VISTA) || g_canSetClock) {
+        if (EnablePrivilege()) {
+            set = m_clock->SetSystemTime(newTime);
+            if (!set) ZN_LOG_ERROR(GetLastError(), L"SetSystemTime", LOG_ERROR);
+        }
+        RestorePrivilege();
+    } else {
+        set = SendTimeToService(newTime);
+        if (!set) ZN_LOG_ERROR(GetLastError(), L"SendTimeToService", LOG_ERROR);
+    }
+    if (!set) {
+        LogResult(L"unable to set system time", FALSE);
+        return;
+    }
+
+    const int wholeSeconds = (diff.wDay - 1) * 86400 + diff.wHour * 3600 + diff.wMinute * 60 + diff.wSecond;
+    CString change = Formatted(L"%c%d.%03d", ahead ? L'+' : L'-', wholeSeconds, diff.wMilliseconds);
+    m_failurePending = FALSE;
+    LogResult(change, TRUE);
+}
+
+BOOL CSNTPWnd::EnablePrivilege()
+{
+    m_privilegeEnabled = FALSE;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &m_token)) {
+        DWORD error = ZN_LOG_ERROR(GetLastError(), L"OpenProcessToken", LOG_ERROR);
+        m_token = nullptr;
+        if (error != ERROR_CALL_NOT_IMPLEMENTED) return FALSE;
+        // A system without token security.
+        SetLastError(0);
+        return TRUE;
+    }
+    if (!LookupPrivilegeValueW(nullptr, SE_SYSTEMTIME_NAME, &m_tokenPrivileges.Privileges[0].Luid)) {
+        ZN_LOG_ERROR(GetLastError(), L"LookupPrivilegeValue", LOG_ERROR);
+        return FALSE;
+    }
+    m_tokenPrivileges.PrivilegeCount = 1;
+    m_tokenPrivileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    m_privilegeEnabled = TRUE;
+    BOOL ok = AdjustTokenPrivileges(m_token, FALSE, &m_tokenPrivileges, 0, nullptr, nullptr);
+    // ERROR_NOT_ALL_ASSIGNED (privilege not held) is logged while the call counts as done.
+    if (DWORD error = GetLastError()) ZN_LOG_ERROR(error, L"AdjustTokenPrivileges", LOG_ERROR);
+    return ok;
+}
+
+void CSNTPWnd::RestorePrivilege()
+{
+    if (m_privilegeEnabled) {
+        m_tokenPrivileges.Privileges[0].Attributes = 0;
+        if (!AdjustTokenPrivileges(m_token, FALSE, &m_tokenPrivileges, 0, nullptr, nullptr))
+            ZN_LOG_ERROR(GetLastError(), L"AdjustTokenPrivileges", LOG_ERROR);
+        m_privilegeEnabled = FALSE;
+    }
+    if (m_token && !CloseHandle(m_token)) ZN_LOG_ERROR(GetLastError(), L"CloseHandle token", LOG_ERROR);
+    m_token = nullptr;
+}
+
+DWORD CSNTPWnd::QueryServiceState()
+{
+    if (!IsWindowsAtLeast(WINLEVEL_VISTA)) return 0;
+    DWORD state = 0;
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, GENERIC_READ);
+    if (!manager) {
+        LogErrorAt(GetLastError(), 126);
+        return 0;
+    }
+    SC_HANDLE service = OpenServiceW(manager, m_serviceName, SERVICE_QUERY_STATUS);
+    if (!service) {
+        LogErrorAt(GetLastError(), 118);
+    } else {
+        SERVICE_STATUS status{};
+        if (QueryServiceStatus(service, &status))
+            state = status.dwCurrentState;
+        else
+            LogErrorAt(GetLastError(), 109);
+        if (!CloseServiceHandle(service)) LogErrorAt(GetLastError(), 113);
+    }
+    if (!CloseServiceHandle(manager)) LogErrorAt(GetLastError(), 122);
+    return state;
+}
+
+BOOL CSNTPWnd::SendTimeToService(const SYSTEMTIME& time)
+{
+    DWORD state = QueryServiceState();
+    if (state != kServiceRunning) {
+        ZN_LOG_ERROR(state, L"service state", LOG_ERROR);
+        switch (state) {
+        case 0: LogErrorAt(0, 537); break;
+        case SERVICE_STOPPED: LogResult(L"service stopped", FALSE); break;
+        case SERVICE_START_PENDING: LogResult(L"service start pending", FALSE); break;
+        case SERVICE_STOP_PENDING: LogResult(L"service stop pending", FALSE); break;
+        case SERVICE_CONTINUE_PENDING: LogResult(L"service continue pending", FALSE); break;
+        case SERVICE_PAUSE_PENDING: LogResult(L"service pause pending", FALSE); break;
+        case SERVICE_PAUSED: LogResult(L"service paused", FALSE); break;
+        default: LogResult(L"service status unknown", FALSE); break;
+        }
+        return FALSE;
+    }
+
+    // Identification only: the service may learn who asks, never act as this user. The
+    // exchange is overlapped so that a service that does not answer cannot hold the
+    // user-interface thread for longer than the time-out.
+    HANDLE pipe = CreateFileW(m_pipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) {
+        LogErrorAt(GetLastError(), 595);
+        return FALSE;
+    }
+    auto closePipe = [&](int tag) {
+        if (!CloseHandle(pipe)) LogErrorAt(GetLastError(), tag);
+    };
+
+    SYSTEMTIME request = time;
+    DWORD done = 0;
+    if (DWORD error = PipeTransfer(pipe, true, &request, sizeof(request), &done, m_pipeTimeoutMs)) {
+        LogErrorAt(error, 606);
+        closePipe(608);
+        return FALSE;
+    }
+    if (done != sizeof(request)) {
+        LogErrorAt(GetLastError(), 613);
+        closePipe(615);
+        return FALSE;
+    }
+    DWORD reply = 0xFFFFFFFF;
+    if (DWORD error = PipeTransfer(pipe, false, &reply, sizeof(reply), &done, m_pipeTimeoutMs)) {
+        LogErrorAt(error, 626);
+        closePipe(628);
+        return FALSE;
+    }
+    if (done != sizeof(reply)) {
+        LogErrorAt(done, 633);
+        closePipe(635);
+        return FALSE;
+    }
+    closePipe(643);
+    if (reply != 0) {
+        LogErrorAt(reply, 640);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CSNTPWnd::IsRasConnected()
+{
+    if (!m_rasEnumConnections || !m_rasGetConnectStatus) return FALSE;
+    RASCONNW connection{};
+    connection.dwSize = sizeof(connection);
+    DWORD bytes = sizeof(connection);
+    DWORD count = 0;
+    DWORD error = m_rasEnumConnections(&connection, &bytes, &count);
+    if (error) {
+        LogResult(Formatted(L"connection error (%#08x) (%#08x)", error, 0), FALSE);
+        return FALSE;
+    }
+    if (count == 0) {
+        LogResult(L"no RAS connection. Try the \"Through a local area network (LAN)\" option.", FALSE);
+        return FALSE;
+    }
+    RASCONNSTATUSW status{};
+    status.dwSize = sizeof(status);
+    error = m_rasGetConnectStatus(connection.hrasconn, &status);
+    if (error) {
+        LogResult(Formatted(L"connection error (%#08x) (%#08x)", 0, error), FALSE);
+        return FALSE;
+    }
+    if (status.rasconnstate == kRasConnected) return TRUE;
+    LogResult(Formatted(L"connection status: (%#08x)", static_cast<unsigned>(status.rasconnstate)), FALSE);
+    return FALSE;
+}
+
+void CSNTPWnd::Finish(const wchar_t* text)
+{
+    if (m_lookup) WSACancelAsyncRequest(m_lookup);
+    m_lookup = nullptr;
+    m_hostBuffer.reset();
+    if (m_socket != INVALID_SOCKET) {
+        if (m_hWnd) WSAAsyncSelect(m_socket, m_hWnd, 0, 0);
+        closesocket(m_socket);
+    }
+    m_socket = INVALID_SOCKET;
+    m_awaitingReply = FALSE;
+    if (m_watchdogTimer && m_hWnd) KillTimer(m_watchdogTimer);
+    m_watchdogTimer = 0;
+    if (text) LogResult(text, FALSE);
+    if (m_failurePending) {
+        ShowFailure();
+        m_failurePending = FALSE;
+    }
+}
+
+void CSNTPWnd::ShowFailure()
+{
+    if (m_failurePending && m_interactive && !m_strStatus.IsEmpty()) {
+        CWinApp* app = AfxGetApp();
+        ShowMessageBoxEx(m_hWnd, m_strStatus, app ? app->m_pszAppName : nullptr, MB_OK | MB_ICONERROR | MB_TOPMOST);
+    }
+    m_interactive = FALSE;
+}
+
+void CSNTPWnd::LogErrorAt(DWORD code, int tag)
+{
+    Log(Formatted(L"error %#08x L:%d", code, tag), FALSE, FALSE);
+}
+
+void CSNTPWnd::Log(const wchar_t* text, BOOL result, BOOL success)
+{
+    if (!text) return;
+    CString fileLine;
+    CString status;
+    if (result) {
+        fileLine.Format(LoadResString(success ? IDS_SYNC_LOG_SUCCESS : IDS_SYNC_LOG_FAILURE), m_server.GetString(), text);
+        status.Format(LoadResString(success ? IDS_SYNC_STATUS_SUCCESS : IDS_SYNC_STATUS_FAILURE), text);
+    } else {
+        fileLine = text;
+        status = text;
+    }
+
+    if (m_writeToFile) {
+        wchar_t stamp[128] = L"";
+        time_t now = time(nullptr);
+        if (const tm* local = localtime(&now)) wcsftime(stamp, 128, L"%c", local);
+        AppendToLogFile(Formatted(L"%s: %s\r\n", stamp, fileLine.GetString()));
+    }
+
+    m_strStatus = status;
+    if (m_listBox && IsWindow(m_listBox)) {
+        LRESULT index = ::SendMessageW(m_listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m_strStatus.GetString()));
+        if (index >= 0) {
+            ::SendMessageW(m_listBox, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+            ::SendMessageW(m_listBox, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        }
+    }
+}
+
+void CSNTPWnd::AppendToLogFile(const CString& line)
+{
+    if (m_logFilePath.IsEmpty()) return;
+    HANDLE file = CreateFileW(m_logFilePath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    CStringA ansi = WideToAnsi(line);
+    DWORD written = 0;
+    if (SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR)
+        WriteFile(file, ansi.GetString(), static_cast<DWORD>(ansi.GetLength()), &written, nullptr);
+    CloseHandle(file);
+}

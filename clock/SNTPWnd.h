@@ -1,0 +1,111 @@
+// CSNTPWnd: keeps the computer clock right with one SNTP request at a time. All network
+// work is asynchronous through this invisible window's messages; the clock is set directly
+// when the process may, else the time is handed to the time-setting service over its pipe.
+#pragma once
+
+#include "ClassLib.h"
+
+#include <ras.h>
+
+#include <memory>
+
+// Where the client takes the time from and how it sets the clock; tests give their own.
+class CSntpClock
+{
+public:
+    virtual ~CSntpClock() = default;
+    virtual DWORD TickCount() { return ::GetTickCount(); }
+    virtual void UtcNow(FILETIME* now) { ::GetSystemTimeAsFileTime(now); }
+    virtual BOOL SetSystemTime(const SYSTEMTIME& time) { return ::SetSystemTime(&time); }
+};
+
+constexpr UINT WM_SNTP_HOST_RESOLVED = WM_USER + 1;
+constexpr UINT WM_SNTP_SOCKET_EVENT = WM_USER + 2;
+
+// Control id of the client's window under the clock window.
+constexpr UINT kSntpWndId = 777;
+
+class CSNTPWnd : public CWnd
+{
+public:
+    CSNTPWnd();
+    ~CSNTPWnd() override;
+
+    // The invisible window; a parent makes it a child window with id 777.
+    BOOL Create(HWND parent);
+
+    BOOL Start();
+    void Shutdown();
+    void LoadOptions(BOOL restart);
+    void SyncNow(BOOL interactive);
+    void Synchronize(const char* server, UINT port, BOOL remember);
+    void SetLogListBox(HWND listBox) { m_listBox = listBox; }
+    void SetMinutesSecondsOnly(BOOL on) { m_minutesSecondsOnly = on; }
+
+    // Hands a UTC time to the time-setting service; TRUE when it answered 0.
+    BOOL SendTimeToService(const SYSTEMTIME& time);
+    // The service's current state (1..7), or 0 when the service manager cannot tell.
+    virtual DWORD QueryServiceState();
+
+    BOOL IsRequestRunning() const { return m_socket != INVALID_SOCKET || m_lookup != nullptr; }
+    void SetClock(CSntpClock* clock) { m_clock = clock ? clock : &s_systemClock; }
+
+    CString m_strStatus;
+    // The time-synchronisation log; empty: no file is written.
+    CString m_logFilePath;
+    CString m_pipeName = L"\\\\.\\Pipe\\Kestrom";
+    CString m_serviceName = L"ZarnockSyncTime";
+    // The most the pipe exchange with the service may hold the user-interface thread.
+    DWORD m_pipeTimeoutMs = 3000;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnTimer(UINT_PTR id);
+    void OnHostResolved(HANDLE lookup, LPARAM packed);
+    void OnSocketRead(SOCKET socket, LPARAM packed);
+
+    void SendRequest(ULONG address);
+    void HandleReply(const BYTE* reply, const sockaddr_in& from);
+    void ApplyServerTime(DWORD seconds, DWORD fraction);
+    BOOL EnablePrivilege();
+    void RestorePrivilege();
+    BOOL IsRasConnected();
+    void Finish(const wchar_t* text);
+    void ShowFailure();
+
+    void Log(const wchar_t* text, BOOL result, BOOL success);
+    void LogResult(const wchar_t* text, BOOL success) { Log(text, TRUE, success); }
+    void LogErrorAt(DWORD code, int tag);
+    void AppendToLogFile(const CString& line);
+
+    static CSntpClock s_systemClock;
+
+    HANDLE m_token = nullptr;
+    TOKEN_PRIVILEGES m_tokenPrivileges{};
+    BOOL m_privilegeEnabled = FALSE;
+    BOOL m_writeToFile = TRUE;
+    UINT_PTR m_scheduleTimer = 0;
+    UINT_PTR m_watchdogTimer = 0;
+    UINT m_intervalHours = 0;
+    BOOL m_failurePending = FALSE;
+    BOOL m_interactive = FALSE;
+    BOOL m_awaitingReply = FALSE;
+    BOOL m_automatic = FALSE;
+    BOOL m_minutesSecondsOnly = FALSE;
+    BOOL m_dialUp = TRUE;
+    DWORD m_lookupStart = 0;
+    DWORD m_sendTime = 0;
+    decltype(&::RasEnumConnectionsW) m_rasEnumConnections = nullptr;
+    decltype(&::RasGetConnectStatusW) m_rasGetConnectStatus = nullptr;
+    HMODULE m_rasLibrary = nullptr;
+    std::unique_ptr<char[]> m_hostBuffer;
+    HANDLE m_lookup = nullptr;
+    SOCKET m_socket = INVALID_SOCKET;
+    UINT m_port = 123;
+    CString m_server;
+    HWND m_listBox = nullptr;
+
+    BOOL m_started = FALSE;
+    sockaddr_in m_peer{};
+    CSntpClock* m_clock = &s_systemClock;
+};

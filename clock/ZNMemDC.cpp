@@ -1,0 +1,73 @@
+#include "ZNMemDC.h"
+
+#include <uxtheme.h>
+
+namespace {
+using BeginBufferedPaintFn = HPAINTBUFFER(WINAPI*)(HDC, const RECT*, BP_BUFFERFORMAT, BP_PAINTPARAMS*, HDC*);
+using EndBufferedPaintFn = HRESULT(WINAPI*)(HPAINTBUFFER, BOOL);
+
+// Buffered painting is taken only from a theme library that is already loaded: loading it
+// here would pull the theme engine into processes that never asked for it.
+template <typename Fn>
+Fn ThemeFunction(const char* name)
+{
+    HMODULE theme = GetModuleHandleW(CZNMemDC::s_themeLibrary);
+    return theme ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(theme, name))) : nullptr;
+}
+}
+
+const wchar_t* CZNMemDC::s_themeLibrary = L"uxtheme.dll";
+
+CZNMemDC::CZNMemDC(CDC* target, CWnd* wnd, BOOL create) : m_pTarget(target)
+{
+    HWND hwnd = wnd ? wnd->m_hWnd : nullptr;
+    ::GetClientRect(hwnd, &m_rect);
+    m_rect.right += GetScrollPos(hwnd, SB_HORZ);
+    m_rect.bottom += GetScrollPos(hwnd, SB_VERT);
+
+    if (auto begin = ThemeFunction<BeginBufferedPaintFn>("BeginBufferedPaint")) {
+        HDC bufferDC = nullptr;
+        HPAINTBUFFER paint = begin(target->m_hDC, &m_rect, BPBF_TOPDOWNDIB, nullptr, &bufferDC);
+        if (paint && bufferDC) {
+            m_hBufferedPaint = paint;
+            m_memDC.Attach(bufferDC);
+            m_bValid = TRUE;
+            return;
+        }
+    }
+
+    if (!create) return;
+    if (m_memDC.CreateCompatibleDC(target) &&
+        m_bitmap.CreateCompatibleBitmap(target, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top)) {
+        m_hOldBitmap = m_memDC.SelectObject(&m_bitmap);
+        m_bValid = TRUE;
+    }
+}
+
+CZNMemDC::~CZNMemDC()
+{
+    if (m_hBufferedPaint) {
+        // The buffer's context belongs to the buffered paint.
+        m_memDC.Detach();
+        if (auto end = ThemeFunction<EndBufferedPaintFn>("EndBufferedPaint"))
+            end(static_cast<HPAINTBUFFER>(m_hBufferedPaint), TRUE);
+        return;
+    }
+    if (!m_bValid) return;
+
+    RECT box = m_rect;
+    switch (m_pTarget->GetClipBox(&box)) {
+    case NULLREGION:
+        break;
+    case SIMPLEREGION:
+        m_pTarget->BitBlt(box.left, box.top, box.right - box.left, box.bottom - box.top, &m_memDC, box.left, box.top,
+                          SRCCOPY);
+        break;
+    default:   // a complex region or no answer: the whole surface
+        box = m_rect;
+        m_pTarget->BitBlt(box.left, box.top, box.right - box.left, box.bottom - box.top, &m_memDC, box.left, box.top,
+                          SRCCOPY);
+        break;
+    }
+    m_memDC.SelectObject(m_hOldBitmap);
+}

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# A real NTP server for the SNTP tests: Debian's chronyd from its package file (never
+# installed as a service), on a loopback address only, with -x so that it never touches this
+# machine's clock. "start DIR" writes DIR/address (the address it answers on, port 123) and
+# DIR/chronyd.pid; "stop DIR" ends exactly that process.
+set -euo pipefail
+cmd=${1:?start or stop}
+dir=${2:?state folder}
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/zarnock/chrony
+chronyd=$cache/root/usr/sbin/chronyd
+
+log() { echo "chrony.sh: $*" >&2; }
+
+stop() {
+    [ -f "$dir/chronyd.pid" ] || return 0
+    local pid
+    pid=$(cat "$dir/chronyd.pid")
+    if [ -n "$pid" ] && kill "$pid" 2>/dev/null; then
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    fi
+    rm -f "$dir/chronyd.pid" "$dir/address"
+}
+
+udp_port_busy() {  # address
+    ss -Hlnu 2>/dev/null | awk '{print $4}' | grep -qx "$1:123"
+}
+
+start() {
+    mkdir -p "$dir" "$cache"
+    stop
+    if [ ! -x "$chronyd" ]; then
+        if ! ls "$cache"/chrony_*.deb >/dev/null 2>&1; then
+            (cd "$cache" && apt-get download chrony >/dev/null 2>&1) ||
+                { apt-get update -qq && (cd "$cache" && apt-get download chrony >/dev/null); }
+        fi
+        dpkg -x "$(ls "$cache"/chrony_*.deb | head -n1)" "$cache/root"
+    fi
+    local missing=() p
+    for p in libedit2 libnettle8 libgnutls30 libseccomp2 libcap2; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+
+    # 127.0.0.1 unless another run already serves there; any 127/8 address is loopback.
+    local address=127.0.0.1
+    if udp_port_busy "$address"; then
+        address=127.77.$((RANDOM % 250 + 1)).$((RANDOM % 250 + 1))
+    fi
+    cat >"$dir/chrony.conf" <<CONF
+bindaddress $address
+port 123
+allow $address
+local stratum 8
+cmdport 0
+driftfile $dir/chrony.drift
+pidfile $dir/chronyd.pid
+bindcmdaddress $dir/chronyd.sock
+CONF
+    # -x: never adjust the system clock; -u root: no switch to a user this machine may lack.
+    "$chronyd" -x -u root -f "$dir/chrony.conf" >"$dir/chronyd.out" 2>&1
+    for _ in $(seq 50); do
+        [ -s "$dir/chronyd.pid" ] && udp_port_busy "$address" && break
+        sleep 0.1
+    done
+    if ! [ -s "$dir/chronyd.pid" ]; then
+        log "chronyd did not start:"; cat "$dir/chronyd.out" >&2
+        return 1
+    fi
+    echo "$address" >"$dir/address"
+    log "chronyd $(cat "$dir/chronyd.pid") answers on $address:123"
+}
+
+case $cmd in
+start) start ;;
+stop) stop ;;
+*) log "unknown command $cmd"; exit 2 ;;
+esac

@@ -1,0 +1,21 @@
+// The clock's side of the hand-off against the real time-setting service, for the service's
+// Service Control Manager test: "send" hands the current UTC time over with
+// CSNTPWnd::SendTimeToService and prints result=1/0 and the status line it left.
+#include "SNTPWnd.h"
+
+#include <cstdio>
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2 || wcscmp(argv[1], L"send") != 0) {
+        printf("usage: sntp_service_probe send\n");
+        return 2;
+    }
+    CSNTPWnd client;
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    BOOL result = client.SendTimeToService(now);
+    printf("result=%d\n", result ? 1 : 0);
+    printf("status=%ls\n", client.m_strStatus.GetString());
+    return 0;
+}
