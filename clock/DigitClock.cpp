@@ -457,6 +457,7 @@ void CDigitClock::OnDestroy()
         m_timerId = 0;
     }
     m_sntp.Shutdown();
+    if (m_tip.m_hWnd) m_tip.DestroyWindow();
     m_sntp.DestroyWindow();
     if (g_soundThread.m_hNotifyWnd == m_hWnd) g_soundThread.SetNotifyWindow(nullptr);
 }

@@ -7,6 +7,7 @@
 #include "FormatEnvironment.h"
 #include "PaintBuffer.h"
 #include "SNTPWnd.h"
+#include "ToolTipCtrl3.h"
 #include "SupportTime.h"
 
 #include <string>
@@ -116,6 +117,7 @@ public:
     int m_stateFlags = 0;
     UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
     CPaintBuffer m_paintBuffer;
+    CToolTipCtrl3 m_tip;
     CSNTPWnd m_sntp;
     std::vector<tagTZI2> m_formatZones;
 
