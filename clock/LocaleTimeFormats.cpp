@@ -74,3 +74,63 @@ CString GetShortDateFormat()
 {
     return LocaleTimeFormats.shortDate;
 }
+
+CString FormatShortTime(const COleDateTime& value, BOOL force24)
+{
+    return value.Format(force24 ? LocaleTimeFormats.time24 : LocaleTimeFormats.shortTime);
+}
+
+namespace {
+
+// True when format holds the conversion "%" + letter; "%%" is a literal percent sign and
+// starts no conversion.
+bool HasConversion(const CString& format, wchar_t letter)
+{
+    for (int i = 0; i + 1 < format.GetLength(); ++i) {
+        if (format[i] != L'%') continue;
+        if (format[i + 1] == letter) return true;
+        ++i;
+    }
+    return false;
+}
+
+CString ReplaceConversion(const CString& format, wchar_t letter, const wchar_t* replacement)
+{
+    CString out;
+    for (int i = 0; i < format.GetLength(); ++i) {
+        if (format[i] == L'%' && i + 1 < format.GetLength()) {
+            if (format[i + 1] == letter) out += replacement;
+            else out += format.Mid(i, 2);
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+CString FormatOleDate(const COleDateTime& value, const wchar_t* format)
+{
+    if (value.GetStatus() != COleDateTime::valid) return CString(L"<unk>");
+    CString f(format);
+    // 2.0 is 1 January 1900 00:00. The runtime gives nothing at all for "%c", "%x" or "%y"
+    // of an earlier year, so each of them is spelt out (not only the first one found: a
+    // second one left in place would empty the whole text).
+    if (value.m_dt <= 2.0) {
+        static const struct { wchar_t letter; const wchar_t* spelt; } kForms[] = {
+            {L'c', L"%m/%d/%Y %H:%M:%S"},
+            {L'x', L"%m/%d/%Y"},
+            {L'y', L"%Y"},
+        };
+        for (const auto& form : kForms)
+            if (HasConversion(f, form.letter)) f = ReplaceConversion(f, form.letter, form.spelt);
+    }
+    return value.Format(f);
+}
+
+CString FormatOleDateC(const COleDateTime& value)
+{
+    return FormatOleDate(value, L"%c");
+}

@@ -33,3 +33,10 @@ tagLocaleTimeFormats BuildLocaleTimeFormats(const tagLocaleTimeInput& input);
 // Builds LocaleTimeFormats from LOCALE_USER_DEFAULT; called once by start-up.
 void InitLocaleTimeFormats();
 CString GetShortDateFormat();
+
+// The value in the 24-hour format when force24 is set, else in the locale's short time.
+CString FormatShortTime(const COleDateTime& value, BOOL force24);
+// The value through its Format; "<unk>" for an invalid value. Up to 1 January 1900 "%c",
+// "%x" and "%y" are spelt out as "%m/%d/%Y %H:%M:%S", "%m/%d/%Y" and "%Y".
+CString FormatOleDate(const COleDateTime& value, const wchar_t* format);
+CString FormatOleDateC(const COleDateTime& value);

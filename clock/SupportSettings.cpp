@@ -2,9 +2,11 @@
 
 #include "Settings.h"
 #include "StringTable.h"
+#include "SupportFiles.h"
 #include "SupportRegistry.h"
 #include "SupportText.h"
 #include "SupportWindowsHelpers.h"
+#include "SupportWindowsVersion.h"
 
 #include <shlobj.h>
 
@@ -19,17 +21,6 @@ constexpr int kMaxPoints = 2304;
 // CLEARTYPE_QUALITY; stored qualities 2..6 are the user's own choice and are kept.
 constexpr BYTE kDefaultQuality = 5;
 constexpr BYTE kMaxQuality = 6;
-
-// From Windows Vista on; the level of the running Windows decides the branches below.
-bool IsVistaOrLater()
-{
-    OSVERSIONINFOW v = {};
-    v.dwOSVersionInfoSize = sizeof(v);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    return GetVersionExW(&v) && v.dwMajorVersion >= 6;
-#pragma GCC diagnostic pop
-}
 
 // The 60-byte LOGFONTA: the same fields as LOGFONTW, then 32 bytes of face name in the
 // ANSI code page, converted from the bytes read (never past them) into a terminated name.
@@ -73,8 +64,10 @@ int ReadProfileFont(LOGFONTW* font, const wchar_t* section, const wchar_t* entry
         font->lfCharSet = DEFAULT_CHARSET;
     }
     font->lfHeight = -MulDiv(points, GetScreenDpiY(), 72);
-    if (!font->lfFaceName[0])
-        lstrcpynW(font->lfFaceName, GetStr(IsVistaOrLater() ? SID_FONT_NEW : SID_FONT_OLD), LF_FACESIZE);
+    if (!font->lfFaceName[0]) {
+        const unsigned face = IsWindowsAtLeast(WINLEVEL_VISTA) ? SID_FONT_NEW : SID_FONT_OLD;
+        lstrcpynW(font->lfFaceName, GetStr(face), LF_FACESIZE);
+    }
 
     int quality = GetSettingInt(Setting::kCFQ);
     BYTE low = static_cast<BYTE>(quality & 0xFF);
@@ -105,7 +98,8 @@ CString ReadInstallValue(const wchar_t* name)
     const CString key = GetInstallKeyPath();
     CString value = RegistryReadString(HKEY_LOCAL_MACHINE, key, name, L"", FALSE);
     // Installers before Vista could write for the current user only.
-    if (value.IsEmpty() && !IsVistaOrLater()) value = RegistryReadString(HKEY_CURRENT_USER, key, name, L"", FALSE);
+    if (value.IsEmpty() && !IsWindowsAtLeast(WINLEVEL_VISTA))
+        value = RegistryReadString(HKEY_CURRENT_USER, key, name, L"", FALSE);
     return value.Trim();
 }
 
@@ -131,11 +125,9 @@ bool GetSharedDataFilePath(const wchar_t* folderName, const wchar_t* fileName, C
 {
     if (!folderName || lstrcmpiW(folderName, GetStr(SID_SOUNDS_FOLDER)) != 0) return false;
     CString folder;
-    if (IsVistaOrLater()) {
+    if (IsWindowsAtLeast(WINLEVEL_VISTA)) {
         wchar_t common[MAX_PATH] = {};
-        if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, common) !=
-            S_OK)
-            return false;
+        if (!GetShellFolderPath(nullptr, common, CSIDL_COMMON_APPDATA, true)) return false;
         folder = common;
         for (const wchar_t* part : {GetStr(SID_COMPANY), GetStr(SID_PRODUCT)}) {
             folder += CString(L"\\") + part;

@@ -5,8 +5,12 @@
 #include "ProgressDlg.h"
 #include "StringTable.h"
 #include "SupportFiles.h"
+#include "SupportRegistry.h"
+#include "SupportShell.h"
+#include "SupportWindowsVersion.h"
 #include "VersionInfo.h"
 #include "WaitWithMessageLoop.h"
+#include "res/resource.h"
 
 #include <shlobj.h>
 
@@ -26,6 +30,21 @@ bool OwnModulePath(wchar_t (&path)[MAX_PATH])
         return false;
     }
     return true;
+}
+
+// AppendPath leaves the path as it was when the result would not fit (and logs it); a log
+// path that silently lost one of its parts would put the files somewhere else.
+bool Join(CString& path, const wchar_t* part)
+{
+    const int before = path.GetLength();
+    AppendPath(path, part);
+    return path.GetLength() > before;
+}
+
+// ShellExecuteExW's instance value: above 32 means a program was started.
+INT_PTR InstanceValue(const SHELLEXECUTEINFOW& info)
+{
+    return reinterpret_cast<INT_PTR>(info.hInstApp);
 }
 
 CString CodeText(DWORD code)
@@ -106,36 +125,6 @@ CString GetFileVersionText(const wchar_t* path)
     return text + L" " + path;
 }
 
-CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder)
-{
-    wchar_t base[MAX_PATH] = {};
-    if (!GetShellFolderPath(nullptr, base, CSIDL_LOCAL_APPDATA, true) || !base[0]) return CString();
-    CString folder(base);
-    AppendPath(folder, GetStr(SID_COMPANY));
-    AppendPath(folder, L"Logs");
-    AppendPath(folder, firstSubFolder);
-    if (secondSubFolder && *secondSubFolder) AppendPath(folder, secondSubFolder);
-    int rc = CreateDirectoryTree(folder, nullptr, nullptr);
-    if (rc != 0) {
-        ZN_LOG_ERROR(rc, folder, LOG_ERROR);
-        return CString();
-    }
-    return folder;
-}
-
-CString BuildLogFilePath(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder, const wchar_t* nameFormat,
-                         const wchar_t* argument)
-{
-    CString folder = GetLogFolder(firstSubFolder, secondSubFolder);
-    if (folder.IsEmpty()) return folder;
-    wchar_t name[MAX_PATH] = {};
-    _snwprintf(name, MAX_PATH - 5, nameFormat, argument);
-    CString file(name);
-    file += L".txt";
-    AppendPath(folder, file);
-    return folder;
-}
-
 HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*), void* argument, int tag,
                         BOOL disableParent)
 {
@@ -169,4 +158,131 @@ HRESULT RunWithProgress(HWND parent, const wchar_t* text, HRESULT (*work)(void*)
     } catch (const std::bad_alloc&) {
         return static_cast<HRESULT>(ZN_LOG_ERROR(E_OUTOFMEMORY, L"RunWithProgress", LOG_ERROR));
     }
+}
+
+CString GetLogFolder(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder)
+{
+    wchar_t base[MAX_PATH] = {};
+    if (!GetShellFolderPath(nullptr, base, CSIDL_LOCAL_APPDATA, true) || !base[0]) return CString();
+    CString folder(base);
+    bool joined = Join(folder, GetStr(SID_COMPANY)) && Join(folder, L"Logs");
+    if (joined && firstSubFolder && *firstSubFolder) joined = Join(folder, firstSubFolder);
+    if (joined && secondSubFolder && *secondSubFolder) joined = Join(folder, secondSubFolder);
+    if (!joined) return CString();
+    int error = CreateDirectoryTree(folder, nullptr, nullptr);
+    // The shell reports a file of that name as an existing folder.
+    if (!error && !FolderExists(folder)) error = ERROR_FILE_EXISTS;
+    if (error) {
+        ZN_LOG_ERROR(error, folder, LOG_ERROR);
+        return CString();
+    }
+    return folder;
+}
+
+CString BuildLogFilePath(const wchar_t* firstSubFolder, const wchar_t* secondSubFolder, const wchar_t* nameFormat,
+                         const wchar_t* argument)
+{
+    CString path = GetLogFolder(firstSubFolder, secondSubFolder);
+    if (path.IsEmpty()) return path;
+    CString name;
+    name.Format(nameFormat ? nameFormat : L"%s", argument ? argument : L"");
+    // A name that does not fit must not leave the folder itself as the log file.
+    if (!Join(path, name + L".txt")) return CString();
+    return path;
+}
+
+int ShellExecuteOpen(const wchar_t* file, BOOL showError, HWND parent)
+{
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_ASYNCOK;
+    info.hwnd = parent;
+    info.lpFile = file;
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info)) return 1;
+    const DWORD error = GetLastError();
+    ZN_LOG(LOG_ERROR, error << L" " << (file ? file : L""));
+    if (showError) ShowErrorCode(error, parent);
+    return 0;
+}
+
+int ShellExecuteOpenSilent(const wchar_t* file)
+{
+    if (ShellExecuteOpen(file, FALSE, nullptr)) return 1;
+    ZN_LOG(LOG_ERROR, (file ? file : L""));
+    return 0;
+}
+
+CString ReadTextFileProgId()
+{
+    const CString key = LoadResString(IDS_REG_CURRENT_VERSION) + LoadResString(IDS_REG_FILE_EXTS) + L".txt" + L"\\" +
+                        LoadResString(IDS_REG_USER_CHOICE);
+    return RegistryReadString(HKEY_CURRENT_USER, key, LoadResString(IDS_REG_PROGID), L"", FALSE);
+}
+
+EditorRequest BuildEditorRequest(const wchar_t* path, CString (*txtProgId)())
+{
+    CString file(path);
+    CString base, extension;
+    SplitExtension(file, base, extension);
+    file.TrimRight();
+
+    EditorRequest request;
+    request.verb = L"open";
+    request.file = L"notepad";
+    request.parameters = file;
+    if ((file.Find(L' ') >= 0 || file.Find(L'\t') >= 0) && file.Left(1) != L"\"")
+        request.parameters = L"\"" + file + L"\"";
+
+    if (extension.CompareNoCase(L"txt") == 0 && IsWindowsAtLeast(WINLEVEL_VISTA) && txtProgId) {
+        CString progId = txtProgId();
+        // EditPlus registers itself for .txt files and wants to be asked by its association.
+        if (progId.MakeLower().Find(L"editplus") >= 0) {
+            request.verb.Empty();
+            request.file = file;
+            request.parameters.Empty();
+        }
+    }
+    return request;
+}
+
+int RunEditorRequest(const EditorRequest& request, const wchar_t* path, ShellExecuteFn execute)
+{
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.lpVerb = request.verb.IsEmpty() ? nullptr : request.verb.GetString();
+    info.lpFile = request.file;
+    info.lpParameters = request.parameters.IsEmpty() ? nullptr : request.parameters.GetString();
+    info.nShow = SW_SHOWNORMAL;
+
+    if (!execute(&info)) {
+        ZN_LOG_ERROR(GetLastError(), L"ShellExecuteExW", LOG_ERROR);
+        ZN_LOG(LOG_ERROR, (path ? path : L""));
+        return 0;
+    }
+    if (InstanceValue(info) > 32) return 1;
+
+    ZN_LOG(LOG_ERROR, L"ShellExecuteExW instance " << InstanceValue(info));
+    if (!request.verb.IsEmpty()) {
+        // Notepad could not be started: let the file's own association open it.
+        CString file(path);
+        file.TrimRight();
+        SHELLEXECUTEINFOW retry{};
+        retry.cbSize = sizeof(retry);
+        retry.lpFile = file;
+        retry.nShow = SW_SHOWNORMAL;
+        if (execute(&retry)) {
+            if (InstanceValue(retry) > 32) return 1;
+            ZN_LOG(LOG_ERROR, L"ShellExecuteExW instance " << InstanceValue(retry));
+        } else {
+            ZN_LOG_ERROR(GetLastError(), L"ShellExecuteExW", LOG_ERROR);
+        }
+    }
+    ZN_LOG(LOG_ERROR, (path ? path : L""));
+    return 0;
+}
+
+int OpenTextFileInEditor(const wchar_t* path)
+{
+    return RunEditorRequest(BuildEditorRequest(path, ReadTextFileProgId), path, ShellExecuteExW);
 }

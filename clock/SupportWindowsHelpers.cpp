@@ -1,6 +1,7 @@
 #include "SupportWindowsHelpers.h"
 
 #include "Log/LogMan.h"
+#include "SupportWindowsVersion.h"
 
 #include <atomic>
 
@@ -95,14 +96,22 @@ BOOL IsWow64()
 
 DPI_AWARENESS_CONTEXT SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT context)
 {
-    using SetContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
     // Looked up on each call: Windows before 10 (1607) does not have it.
-    HMODULE user32 = GetModuleHandleW(L"User32.dll");
+    return SetThreadDpiAwareness(context, GetModuleHandleW(L"User32.dll"), GetWindowsLevel());
+}
+
+DPI_AWARENESS_CONTEXT SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT context, HMODULE user32, int windowsLevel)
+{
+    using SetContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
     auto set = user32 ? reinterpret_cast<SetContextFn>(
                             reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")))
                       : nullptr;
-    if (!set) return DPI_AWARENESS_CONTEXT_UNAWARE;
-    return set(context);
+    if (set) return set(context);
+    // Only a Windows 10 without it is worth an entry; older systems never had it.
+    if (windowsLevel >= WINLEVEL_LATER)
+        ZN_LOG_ERROR(user32 ? GetLastError() : static_cast<DWORD>(ERROR_MOD_NOT_FOUND), L"SetThreadDpiAwarenessContext",
+                     LOG_ERROR);
+    return DPI_AWARENESS_CONTEXT_UNAWARE;
 }
 
 void InitScreenDpi()

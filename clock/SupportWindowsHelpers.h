@@ -16,7 +16,10 @@ HRESULT GetProcessElevation(HANDLE process, BOOL* elevated);
 BOOL IsWow64();
 
 // SetThreadDpiAwarenessContext when the system has it; else DPI_AWARENESS_CONTEXT_UNAWARE (-1).
+// On Windows 10 and later a missing function is logged.
 DPI_AWARENESS_CONTEXT SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT context);
+// The same with the library to look in and the Windows level given.
+DPI_AWARENESS_CONTEXT SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT context, HMODULE user32, int windowsLevel);
 
 // The screen's logical pixels per inch, read once at start-up (on first use when start-up
 // has not read them); every font-size conversion of the program uses these two.

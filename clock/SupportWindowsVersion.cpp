@@ -1,5 +1,6 @@
 #include "SupportWindowsVersion.h"
 
+#include "LocaleTimeFormats.h"
 #include "Log/LogMan.h"
 #include "SupportRegistry.h"
 #include "VersionInfo.h"
@@ -235,10 +236,12 @@ CString InstallDateText(DWORD seconds)
 {
     __time64_t t = seconds;
     struct tm local {};
-    if (_localtime64_s(&local, &t) != 0) return CString(L"<unk>");
-    wchar_t text[128] = {};
-    if (!wcsftime(text, 128, L"%c", &local)) return CString(L"<unk>");
-    return CString(text);
+    COleDateTime date;
+    date.SetStatus(COleDateTime::invalid);
+    if (_localtime64_s(&local, &t) == 0)
+        date.SetDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                         local.tm_sec);
+    return FormatOleDateC(date);
 }
 
 WindowsNameFacts ReadWindowsNameFacts()

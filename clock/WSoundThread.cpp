@@ -1,5 +1,6 @@
 #include "WSoundThread.h"
 
+#include "FileEx.h"
 #include "Log/LogMan.h"
 #include "SupportWindowsHelpers.h"
 
@@ -270,10 +271,10 @@ void CWSoundThread::RunMciFile()
     }
     int repeats = StrokesOf(m_argument);
 
-    WIN32_FILE_ATTRIBUTE_DATA status;
-    if (!GetFileAttributesExW(m_path, GetFileExInfoStandard, &status)
-        || (status.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ZN_LOG_ERROR(GetLastError(), CString(L"Sound file not found: ") + m_path, LOG_ERROR);
+    // The status query logs its own failure with the system error.
+    CFileExStatus status;
+    if (!CFileEx::GetStatus(m_path, status) || (status.m_attribute & FILE_ATTRIBUTE_DIRECTORY)) {
+        ZN_LOG(LOG_ERROR, L"Sound file not found: " << m_path.GetString());
         return;
     }
 

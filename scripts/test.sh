@@ -8,5 +8,5 @@ zk_install
 zk_build
 trap zk_testbed_down EXIT
 zk_start_xvfb
-zk_prefix_up "$ZK_BUILD/wine-tests"
+zk_prefix_up "$ZK_BUILD/wine-tests" unmanaged
 ctest --test-dir "$ZK_BUILD" --output-on-failure --parallel "$(nproc)" "$@"

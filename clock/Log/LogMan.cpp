@@ -1,9 +1,9 @@
 #include "LogMan.h"
 
+#include "FileEx.h"
 #include "StringTable.h"
-
-#include <shlobj.h>
-#include <shlwapi.h>
+#include "SupportFiles.h"
+#include "SupportTime.h"
 
 #include <atomic>
 #include <string>
@@ -49,36 +49,10 @@ std::string ToUtf8(const CString& text)
     return bytes;
 }
 
-// The size query of the file-status helper: paths of MAX_PATH characters or more are refused.
-bool ReadFileSize(const wchar_t* path, ULONGLONG* size)
-{
-    if (!path || wcslen(path) >= MAX_PATH) return false;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
-    *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return true;
-}
-
 bool IsExistingFile(const wchar_t* path)
 {
     DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// A new, empty, uniquely named file in a sub-folder of the temporary folder; empty on failure.
-// Runs while the log is closed, so its failures cannot be logged.
-CString CreateTempLogFile(const wchar_t* subFolder)
-{
-    wchar_t temp[MAX_PATH];
-    DWORD n = GetTempPathW(MAX_PATH, temp);
-    if (n == 0 || n > MAX_PATH) return CString();
-    wchar_t folder[MAX_PATH];
-    if (!PathCombineW(folder, temp, subFolder)) return CString();
-    int r = SHCreateDirectoryExW(nullptr, folder, nullptr);
-    if (r != ERROR_SUCCESS && r != ERROR_ALREADY_EXISTS && r != ERROR_FILE_EXISTS) return CString();
-    wchar_t file[MAX_PATH];
-    if (!GetTempFileNameW(folder, GetStr(SID_SHORT_PREFIX), 0, file)) return CString();
-    return CString(file);
 }
 
 // Deletes or renames one copy during rotation; false when the rotation must stop. A missing
@@ -269,7 +243,7 @@ int CLogMan::Open(const wchar_t* path, wchar_t letter, int keepCount, ULONGLONG 
         if (r != 0) {
             CString subFolder;
             subFolder.Format(GetStr(SID_LOG_NAME_FORMAT), L"tmp");
-            CString tempPath = CreateTempLogFile(subFolder);
+            CString tempPath = CreateTempFileName(subFolder);
             if (OpenFile(tempPath, letter, FALSE, 0, sizeLimit) == 0) {
                 LogError(this, static_cast<DWORD>(r), L"", LOG_ERROR, __FILE__, __LINE__);
                 LogLine(this, HexText(static_cast<ULONG>(r), TRUE) + L" " + (path ? path : L""), LOG_ERROR,
@@ -294,8 +268,8 @@ HRESULT CLogMan::OpenFile(const wchar_t* path, wchar_t letter, BOOL append, int 
     if (!path || !*path) return 1;
 
     bool rotated = false;
-    ULONGLONG size = 0;
-    if (keepCount != 0 && ReadFileSize(path, &size) && size > sizeLimit) {
+    CFileExStatus status;
+    if (keepCount != 0 && CFileEx::GetStatus(path, status) && status.m_size > sizeLimit) {
         RotateFiles(path, keepCount);
         rotated = true;
     }
@@ -428,10 +402,5 @@ CString HexText64(ULONGLONG value)
 CString FileTimeText(const FILETIME& time)
 {
     if (time.dwLowDateTime == 0 && time.dwHighDateTime == 0) return CString(L"<unk>");
-    // A file time that is no system time reads as the date-time value 0.
-    SYSTEMTIME st;
-    if (!FileTimeToSystemTime(&time, &st)) st = SYSTEMTIME{1899, 12, 0, 30, 0, 0, 0, 0};
-    CString text;
-    text.Format(L"%02d/%02d/%d %02d:%02d:%02d", st.wMonth, st.wDay, st.wYear, st.wHour, st.wMinute, st.wSecond);
-    return text;
+    return FileTimeToDateTime(time).Format(L"%m/%d/%Y %H:%M:%S");
 }

@@ -36,3 +36,9 @@
 #define IDS_TIP_CALENDAR_NET_NO_ACCESS 61215
 #define IDS_TIP_ORGANIZER_NOT_RUNNING 61217
 #define IDS_TIP_ORGANIZER_NO_ACCESS 61218
+
+// The registry path of the user's choice of program for a file type.
+#define IDS_REG_CURRENT_VERSION 61219
+#define IDS_REG_FILE_EXTS 61220
+#define IDS_REG_USER_CHOICE 61221
+#define IDS_REG_PROGID 61222

@@ -122,4 +122,33 @@ TEST(WindowsHelpers, ErrorTextsTokensAndTheScreen)
     EXPECT_EQ(1, TrimWorkingSet());
 }
 
+TEST(WindowsHelpers, AMissingDpiFunctionIsLoggedOnlyFromWindows10On)
+{
+    HMODULE without = GetModuleHandleW(L"kernel32.dll");
+    const auto unaware = DPI_AWARENESS_CONTEXT_UNAWARE;
+    {
+        CapturedLog log;
+        EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, without, 6));
+        EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, nullptr, 2));
+        EXPECT_EQ(std::string(), log.Text()) << "older systems never had it";
+    }
+    {
+        CapturedLog log;
+        EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, without, 7));
+        EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, nullptr, 7));
+        std::string text = log.Text();
+        size_t first = text.find("SetThreadDpiAwarenessContext");
+        ASSERT_NE(std::string::npos, first);
+        EXPECT_NE(std::string::npos, text.find("SetThreadDpiAwarenessContext", first + 1)) << "one entry per call";
+    }
+    {
+        // Wine's user32 has the function: the thread's context changes and nothing is logged.
+        CapturedLog log;
+        DPI_AWARENESS_CONTEXT previous = SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+        EXPECT_NE(nullptr, previous);
+        SetThreadDpiAwareness(previous);
+        EXPECT_EQ(std::string(), log.Text());
+    }
+}
+
 } // namespace
