@@ -185,6 +185,24 @@ TEST_F(ClockProcessTest, TransparentClockShowsTextOutlineAndWhatLiesBehind)
         << "the desktop shows through the transparent background";
 }
 
+TEST_F(ClockProcessTest, FaceUnknownToGdiplusTurnsTheStoredOutlineOff)
+{
+    SetInt(kCommon, L"TR", 1);
+    SetInt(kCommon, L"UO", 1);
+    auto font = FontRecord(L"No Such Face Anywhere", 20, FW_NORMAL);
+    SetBinary(kCommon, L"FN", font.data(), static_cast<DWORD>(font.size()));
+    ASSERT_TRUE(clock.Start());
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+    DWORD uo = 1;
+    EXPECT_TRUE(GetInt(kCommon, L"UO", uo));
+    EXPECT_EQ(uo, 0u);
+    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_GT(CaptureScreen(r).Count(RGB(255, 255, 0), 40), 10) << "the text still shows, without outline";
+}
+
 TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
 {
     ASSERT_TRUE(clock.Start());
