@@ -252,7 +252,10 @@ void CApp::RefuseUnknownWindows()
     if (AfxMessageBox(text, MB_TOPMOST | MB_ICONERROR | MB_YESNOCANCEL) != IDYES) return;
     CString path = m_log.GetFilePath();
     m_log.Flush();
-    if (FileExists(path)) return;
+    if (FileExists(path)) {
+        OpenTextFileInEditor(path);
+        return;
+    }
     ZN_LOG(LOG_INFO, path.GetString());
     AfxMessageBox(CString(L"The file does not exist.\n\n") + path, MB_TOPMOST | MB_ICONWARNING);
 }

@@ -468,7 +468,7 @@ void CDigitClock::OnDestroy()
         m_timerId = 0;
     }
     m_sntp.Shutdown();
-    if (m_tip && m_tip->m_hWnd) m_tip->DestroyWindow();
+    if (m_tip.m_hWnd) m_tip.DestroyWindow();
     m_sntp.DestroyWindow();
     if (m_trayIconAdded) NotifyIcon(NIM_DELETE, 0, nullptr);
     if (g_soundThread.m_hNotifyWnd == m_hWnd) {

@@ -8,13 +8,13 @@
 #include "FormatEnvironment.h"
 #include "PaintBuffer.h"
 #include "SNTPWnd.h"
+#include "ToolTipCtrl3.h"
 #include "SupportTime.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-class CToolTipCtrl3;
 
 // The clock window's class name (also how a second start finds the running copy).
 #define ZN_CLOCK_TIMER_ID 15
@@ -120,6 +120,7 @@ public:
     int m_stateFlags = 0;
     UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
     CPaintBuffer m_paintBuffer;
+    CToolTipCtrl3 m_tip;
     CSNTPWnd m_sntp;
     std::vector<tagTZI2> m_formatZones;
 
@@ -153,7 +154,6 @@ public:
     CSNTPWnd* GetSntpWnd() { return &m_sntp; }
     BOOL m_trayIconAdded = FALSE;
     BOOL m_trackingLeave = FALSE;
-    std::unique_ptr<CToolTipCtrl3> m_tip;
 
     // Handlers that may run a message loop of their own (a menu, a dialog, a send to another
     // program) hold one of these: a close that arrives meanwhile waits until the last of

@@ -405,7 +405,7 @@ void CDigitClock::OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp)
 
 LRESULT CDigitClock::ForwardClick(int show)
 {
-    if (m_tip && m_tip->m_hWnd) m_tip->Hide();
+    if (m_tip.m_hWnd) m_tip.Hide();
 
     const StrId siblingClass = g_tipTarget == 1   ? SID_CALENDAR_WNDCLASS
                                : g_tipTarget == 2 ? SID_CALENDAR_NET_WNDCLASS
@@ -430,11 +430,9 @@ LRESULT CDigitClock::ForwardClick(int show)
         }
     }
 
-    if (!m_tip) m_tip.reset(new (std::nothrow) CToolTipCtrl3);
-    if (!m_tip) return 0;
-    if (!m_tip->m_hWnd && !m_tip->Create(this)) return 0;
-    m_tip->m_hAnchor = m_hWnd;
-    m_tip->m_bSiblingFound = sibling != nullptr;
-    if (show) m_tip->Popup();
+    if (!m_tip.m_hWnd && !m_tip.Create(this)) return 0;
+    m_tip.m_hAnchor = m_hWnd;
+    m_tip.m_bSiblingFound = sibling != nullptr;
+    if (show) m_tip.Popup();
     return 0;
 }

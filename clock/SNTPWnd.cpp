@@ -5,6 +5,7 @@
 #include "MessageBoxEx.h"
 #include "StringTable.h"
 #include "SupportText.h"
+#include "SupportUtilities.h"
 #include "SupportWindowsVersion.h"
 #include "resource.h"
 
@@ -675,8 +676,11 @@ void CSNTPWnd::Log(const wchar_t* text, BOOL result, BOOL success)
 
 void CSNTPWnd::AppendToLogFile(const CString& line)
 {
-    if (m_logFilePath.IsEmpty()) return;
-    HANDLE file = CreateFileW(m_logFilePath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    CString path = !m_logFilePath.IsEmpty() ? m_logFilePath
+                                            : BuildLogFilePath(GetStr(SID_LOGS_FOLDER), GetStr(SID_LOG_SYNC),
+                                                               GetStr(SID_LOG_NAME_FORMAT), GetStr(SID_LOG_SYNC));
+    if (path.IsEmpty()) return;
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     CStringA ansi = WideToAnsi(line);

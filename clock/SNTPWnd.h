@@ -51,7 +51,7 @@ public:
     void SetClock(CSntpClock* clock) { m_clock = clock ? clock : &s_systemClock; }
 
     CString m_strStatus;
-    // The time-synchronisation log; empty: no file is written.
+    // The time-synchronisation log; empty: znc_log_sync.txt in the program's "sync" log folder.
     CString m_logFilePath;
     CString m_pipeName = L"\\\\.\\Pipe\\Kestrom";
     CString m_serviceName = L"ZarnockSyncTime";

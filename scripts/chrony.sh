@@ -44,14 +44,16 @@ start() {
     fi
 
     # 127.0.0.1 unless another run already serves there; any 127/8 address is loopback.
-    local address=127.0.0.1
+    # Clients on loopback send from 127.0.0.1 whatever 127/8 address they ask.
+    local address=127.0.0.1 allow=127.0.0.1
     if udp_port_busy "$address"; then
         address=127.77.$((RANDOM % 250 + 1)).$((RANDOM % 250 + 1))
+        allow=127.0.0.0/8
     fi
     cat >"$dir/chrony.conf" <<CONF
 bindaddress $address
 port 123
-allow $address
+allow $allow
 local stratum 8
 cmdport 0
 driftfile $dir/chrony.drift

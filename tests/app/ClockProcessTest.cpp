@@ -5,7 +5,9 @@
 #include <gmock/gmock.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 using namespace clocktest;
@@ -142,7 +144,8 @@ TEST_F(ClockProcessTest, TransparentClockShowsTextOutlineAndWhatLiesBehind)
     SetInt(kCommon, L"OT", 3);
     auto font = FontRecord(L"Tahoma", 28, FW_BOLD);
     SetBinary(kCommon, L"FN", font.data(), static_cast<DWORD>(font.size()));
-    RECT cr{200, 300, 400, 340};
+    // Low on the screen, away from where other test programs open their windows.
+    RECT cr{900, 900, 1100, 940};
     SetBinary(kCommon, L"CR", &cr, sizeof(cr));
     SetString(kCommon, L"FT", L"HH:mm:ss");
 
@@ -155,18 +158,49 @@ TEST_F(ClockProcessTest, TransparentClockShowsTextOutlineAndWhatLiesBehind)
 
     RECT r;
     GetWindowRect(hwnd, &r);
-    EXPECT_EQ(r.left, 200);
-    EXPECT_EQ(r.top, 300);
-    // The desktop just outside the clock is what transparency must show inside it.
-    Shot around = CaptureScreen(RECT{r.left - 4, r.top - 4, r.left - 1, r.top - 1});
-    ASSERT_GT(around.width, 0);
-    COLORREF desktop = around.At(0, 0);
+    EXPECT_EQ(r.left, 900);
+    EXPECT_EQ(r.top, 900);
+    // The desktop round the clock is what transparency must show inside it: its most common
+    // colour on a ring just outside (other test programs may have windows on this display).
+    Shot ring = CaptureScreen(RECT{r.left - 3, r.top - 3, r.right + 3, r.bottom + 3});
+    ASSERT_GT(ring.width, 0);
+    std::map<COLORREF, int> votes;
+    for (int x = 0; x < ring.width; ++x) {
+        ++votes[ring.At(x, 0)];
+        ++votes[ring.At(x, ring.height - 1)];
+    }
+    for (int y = 0; y < ring.height; ++y) {
+        ++votes[ring.At(0, y)];
+        ++votes[ring.At(ring.width - 1, y)];
+    }
+    COLORREF desktop = std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) {
+                           return a.second < b.second;
+                       })->first;
 
     Shot shot = CaptureScreen(r);
     EXPECT_GT(shot.Count(RGB(255, 255, 0), 40), 20) << "text body";
     EXPECT_GT(shot.Count(RGB(255, 0, 0), 40), 20) << "outline";
+    EXPECT_EQ(shot.Count(RGB(0, 0, 128), 8), 0) << "no background colour on the transparent clock";
     EXPECT_GT(shot.Count(desktop, 4), (r.right - r.left) * (r.bottom - r.top) / 4)
         << "the desktop shows through the transparent background";
+}
+
+TEST_F(ClockProcessTest, FaceUnknownToGdiplusTurnsTheStoredOutlineOff)
+{
+    SetInt(kCommon, L"TR", 1);
+    SetInt(kCommon, L"UO", 1);
+    auto font = FontRecord(L"No Such Face Anywhere", 20, FW_NORMAL);
+    SetBinary(kCommon, L"FN", font.data(), static_cast<DWORD>(font.size()));
+    ASSERT_TRUE(clock.Start());
+    HWND hwnd = clock.WaitForWindow();
+    ASSERT_NE(hwnd, nullptr);
+    DWORD uo = 1;
+    EXPECT_TRUE(GetInt(kCommon, L"UO", uo));
+    EXPECT_EQ(uo, 0u);
+    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_GT(CaptureScreen(r).Count(RGB(255, 255, 0), 40), 10) << "the text still shows, without outline";
 }
 
 TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)

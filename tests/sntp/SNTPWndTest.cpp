@@ -5,6 +5,8 @@
 #include "Globals.h"
 #include "SNTPWnd.h"
 #include "SntpTestSupport.h"
+#include "StringTable.h"
+#include "SupportUtilities.h"
 
 #include <gtest/gtest.h>
 
@@ -411,6 +413,25 @@ TEST_F(SntpTest, NoFileLineWhenWriteToFileIsOff)
     SyncWith(server);
     EXPECT_EQ(Ansi(wnd.m_strStatus), "Synchronized : -0.000");
     EXPECT_EQ(SyncLog(), "");
+}
+
+TEST_F(SntpTest, TheSyncLogIsZncLogSyncInTheSyncLogFolder)
+{
+    const CString path = BuildLogFilePath(GetStr(SID_LOGS_FOLDER), GetStr(SID_LOG_SYNC), GetStr(SID_LOG_NAME_FORMAT),
+                                          GetStr(SID_LOG_SYNC));
+    ASSERT_FALSE(path.IsEmpty());
+    EXPECT_NE(path.Find(L"\\zarnock_logs\\sync\\znc_log_sync.txt"), -1) << Ansi(path);
+    DeleteFileW(path);
+    wnd.m_logFilePath.Empty();
+    clock.fixedNow = kNoon;
+    NtpReply r;
+    r.seconds = NtpSecondsOf(kNoon) + 40 * 86400;
+    FakeNtpServer server(BuildReply(r));
+    SyncWith(server);
+    std::string text = ReadBytes(path.GetString());
+    EXPECT_NE(text.find(": Failed to Synchronize Time to Host '127.0.0.1' : please change system date manually\r\n"),
+              std::string::npos) << text;
+    DeleteFileW(path);
 }
 
 TEST_F(SntpTest, StatusLinesAreEchoedIntoAnAttachedListBox)

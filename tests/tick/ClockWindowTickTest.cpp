@@ -343,7 +343,7 @@ TEST_F(ClockTickTest, SiblingOfTheChosenKindReceivesTheClockWindowAndShowOrHide)
         EXPECT_EQ(sibling.received[0].first, reinterpret_cast<WPARAM>(hwnd));
         EXPECT_EQ(sibling.received[0].second, 1);
         EXPECT_EQ(sibling.received[1].second, 0);
-        EXPECT_TRUE(!clock->m_tip || !IsWindowVisible(clock->m_tip->m_hWnd)) << "no own tip";
+        EXPECT_FALSE(IsWindowVisible(clock->m_tip.m_hWnd)) << "no own tip";
     }
 }
 
@@ -374,13 +374,12 @@ TEST_F(ClockTickTest, OwnTipWhenNoSiblingRuns)
     Create();
     ASSERT_EQ(FindWindowW(L"qx_qdl_tray_32", nullptr), nullptr);
     clock->ForwardClick(1);
-    ASSERT_TRUE(clock->m_tip);
-    ASSERT_TRUE(clock->m_tip->m_hWnd);
-    EXPECT_TRUE(IsWindowVisible(clock->m_tip->m_hWnd));
-    EXPECT_EQ(clock->m_tip->m_hAnchor, hwnd);
-    EXPECT_FALSE(clock->m_tip->m_bSiblingFound);
+    ASSERT_TRUE(clock->m_tip.m_hWnd);
+    EXPECT_TRUE(IsWindowVisible(clock->m_tip.m_hWnd));
+    EXPECT_EQ(clock->m_tip.m_hAnchor, hwnd);
+    EXPECT_FALSE(clock->m_tip.m_bSiblingFound);
     clock->ForwardClick(0);
-    EXPECT_FALSE(IsWindowVisible(clock->m_tip->m_hWnd));
+    EXPECT_FALSE(IsWindowVisible(clock->m_tip.m_hWnd));
 }
 
 TEST_F(ClockTickTest, LockedPositionStartsNoDrag)
