@@ -19,7 +19,7 @@
 // The clock window's class name (also how a second start finds the running copy).
 #define ZN_CLOCK_TIMER_ID 15
 
-class CDigitClock : public CFrameWnd
+class CDigitClock : public CFrameWnd, private CSntpModalHost
 {
 public:
     CDigitClock();
@@ -171,6 +171,9 @@ public:
     };
     int m_modalDepth = 0;
     BOOL m_closePending = FALSE;
+    // The SNTP client's failure box counts as such a handler.
+    void EnterModal() override;
+    void LeaveModal() override;
 
     // The registered messages "TaskbarCreated" and the sibling program's tip message.
     static UINT TaskbarCreatedMessage();

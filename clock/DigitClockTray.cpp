@@ -92,14 +92,24 @@ UINT CDigitClock::SiblingTipMessage()
 
 CDigitClock::CModalScope::CModalScope(CDigitClock* clock) : m_clock(clock)
 {
-    ++m_clock->m_modalDepth;
+    m_clock->EnterModal();
 }
 
 CDigitClock::CModalScope::~CModalScope()
 {
-    if (--m_clock->m_modalDepth == 0 && m_clock->m_closePending) {
-        m_clock->m_closePending = FALSE;
-        m_clock->PostMessage(WM_CLOSE);
+    m_clock->LeaveModal();
+}
+
+void CDigitClock::EnterModal()
+{
+    ++m_modalDepth;
+}
+
+void CDigitClock::LeaveModal()
+{
+    if (--m_modalDepth == 0 && m_closePending) {
+        m_closePending = FALSE;
+        PostMessage(WM_CLOSE);
     }
 }
 

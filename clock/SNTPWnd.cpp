@@ -634,7 +634,10 @@ void CSNTPWnd::ShowFailure()
 {
     if (m_failurePending && m_interactive && !m_strStatus.IsEmpty()) {
         CWinApp* app = AfxGetApp();
+        CSntpModalHost* host = m_modalHost;
+        if (host) host->EnterModal();
         ShowMessageBoxEx(m_hWnd, m_strStatus, app ? app->m_pszAppName : nullptr, MB_OK | MB_ICONERROR | MB_TOPMOST);
+        if (host) host->LeaveModal();
     }
     m_interactive = FALSE;
 }

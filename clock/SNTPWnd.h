@@ -19,6 +19,19 @@ public:
     virtual BOOL SetSystemTime(const SYSTEMTIME& time) { return ::SetSystemTime(&time); }
 };
 
+// The owner of the client's window, told around the client's own message loop (the
+// failure box): a close that arrives meanwhile must wait until the box has returned, or
+// the client would be freed under it.
+class CSntpModalHost
+{
+public:
+    virtual void EnterModal() = 0;
+    virtual void LeaveModal() = 0;
+
+protected:
+    ~CSntpModalHost() = default;
+};
+
 constexpr UINT WM_SNTP_HOST_RESOLVED = WM_USER + 1;
 constexpr UINT WM_SNTP_SOCKET_EVENT = WM_USER + 2;
 
@@ -49,6 +62,7 @@ public:
 
     BOOL IsRequestRunning() const { return m_socket != INVALID_SOCKET || m_lookup != nullptr; }
     void SetClock(CSntpClock* clock) { m_clock = clock ? clock : &s_systemClock; }
+    void SetModalHost(CSntpModalHost* host) { m_modalHost = host; }
 
     CString m_strStatus;
     // The time-synchronisation log; empty: znc_log_sync.txt in the program's "sync" log folder.
@@ -108,4 +122,5 @@ protected:
     BOOL m_started = FALSE;
     sockaddr_in m_peer{};
     CSntpClock* m_clock = &s_systemClock;
+    CSntpModalHost* m_modalHost = nullptr;
 };

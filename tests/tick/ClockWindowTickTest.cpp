@@ -479,4 +479,103 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
     DestroyWindow(full);
 }
 
+
+// The SNTP client's failure box runs a message loop of its own under the clock window. An
+// Exit that arrives meanwhile (a second start with "-uninstall" sends one) must wait until
+// the box has returned: the clock object, and the client inside it, live on under the box.
+int g_insideSntpMessage = 0;
+int g_freedUnderSntpMessage = 0;
+
+class WatchedClock : public TestClock
+{
+public:
+    ~WatchedClock() override
+    {
+        if (g_insideSntpMessage) ++g_freedUnderSntpMessage;
+    }
+};
+
+class LateClock : public CSntpClock
+{
+public:
+    DWORD TickCount() override { return ::GetTickCount() + offset; }
+    std::atomic<DWORD> offset{0};
+};
+
+// A dialog of the given thread (the failure box; the test shows no other).
+HWND FindThreadBox(DWORD thread)
+{
+    for (HWND box = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); box;
+         box = FindWindowExW(nullptr, box, L"#32770", nullptr))
+        if (GetWindowThreadProcessId(box, nullptr) == thread) return box;
+    return nullptr;
+}
+
+TEST_F(ClockTickTest, ExitWhileTheSyncFailureBoxIsUpWaitsForTheBox)
+{
+    delete clock;
+    clock = new WatchedClock;
+    clock->SetFormat(L"HH:mm:ss", FALSE);
+    Create();
+    CSNTPWnd* sntp = clock->GetSntpWnd();
+    const HWND sntpHwnd = sntp->m_hWnd;
+    wchar_t temp[MAX_PATH], syncLog[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    GetTempFileNameW(temp, L"zts", 0, syncLog);
+    sntp->m_logFilePath = syncLog;
+    LateClock late;
+    sntp->SetClock(&late);
+
+    // A server that never answers; the watchdog is then told the reply is long overdue.
+    SOCKET silent = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    ASSERT_NE(silent, INVALID_SOCKET);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int atLength = sizeof(at);
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof(at)), 0);
+    getsockname(silent, reinterpret_cast<sockaddr*>(&at), &atLength);
+    sntp->Synchronize("127.0.0.1", ntohs(at.sin_port), TRUE);
+    sntp->SyncNow(TRUE);
+    ASSERT_TRUE(sntp->IsRequestRunning());
+    late.offset = 20000;
+
+    std::atomic<bool> boxSeen{false};
+    const DWORD uiThread = GetCurrentThreadId();
+    std::thread exiter([&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 800 && !box; ++i, Sleep(10)) box = FindThreadBox(uiThread);
+        if (!box) return;
+        boxSeen = true;
+        DWORD_PTR reply = 0;
+        SendMessageTimeoutW(hwnd, WM_COMMAND, ID_APP_EXIT_CLOCK, 0, SMTO_NORMAL, 5000, &reply);
+        // A clock already gone leaves the box's loop waiting for a window that is no more:
+        // a quit message ends it, so that the fault shows as a failure rather than a hang.
+        if (!IsWindow(hwnd)) PostThreadMessageW(uiThread, WM_QUIT, 0, 0);
+        // Whatever happened, the box may not outlive the test.
+        for (int i = 0; i < 100 && (box = FindThreadBox(uiThread)) != nullptr; ++i, Sleep(20))
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    g_insideSntpMessage = 0;
+    g_freedUnderSntpMessage = 0;
+    for (DWORD start = GetTickCount(); IsWindow(hwnd) && GetTickCount() - start < 10000;) {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            Sleep(5);
+            continue;
+        }
+        g_insideSntpMessage = msg.hwnd == sntpHwnd;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        g_insideSntpMessage = 0;
+    }
+    exiter.join();
+    closesocket(silent);
+    DeleteFileW(syncLog);
+
+    EXPECT_TRUE(boxSeen) << "the failure box came up";
+    EXPECT_EQ(g_freedUnderSntpMessage, 0) << "the clock was freed while the box was still on its stack";
+    EXPECT_FALSE(IsWindow(hwnd)) << "the exit was carried out after the box";
+}
+
 }  // namespace
