@@ -55,13 +55,14 @@ BOOL CThreadBase::StartThread()
         ZN_LOG_ERROR(ERROR_INVALID_HANDLE, L"StartThread", LOG_ERROR);
         return FALSE;
     }
+    // A worker that finished before may still set the stop event on its way out: it has
+    // ended before the event is reset for the next one.
+    if (!IsStarted()) ReleaseFinishedThread(10000);
     if (!ResetEvent(m_stopEvent)) {
         ZN_LOG_ERROR(GetLastError(), L"ResetEvent", LOG_ERROR);
         return FALSE;
     }
     if (IsStarted()) return FALSE;
-    // The handle of a worker that finished before is still ours to close.
-    CloseThreadHandle();
     InterlockedExchange(&m_finished, 0);
 
     unsigned id = 0;
@@ -141,7 +142,7 @@ BOOL CThreadBase::Stop(DWORD timeoutMs)
 {
     if (!IsStarted()) {
         // A finished worker's handle goes quietly; a never-started object is untouched.
-        CloseThreadHandle();
+        ReleaseFinishedThread(timeoutMs);
         return FALSE;
     }
     if (m_timer && !CancelWaitableTimer(m_timer)) ZN_LOG_ERROR(GetLastError(), L"CancelWaitableTimer", LOG_ERROR);
@@ -161,6 +162,17 @@ BOOL CThreadBase::Stop(DWORD timeoutMs)
     }
     CloseThreadHandle();
     return TRUE;
+}
+
+// The finished mark is set before the worker's last steps (the stop-event signal), which
+// still read this object: its handle is closed, and the object may go, only once it has
+// ended.
+void CThreadBase::ReleaseFinishedThread(DWORD timeoutMs)
+{
+    if (!m_thread) return;
+    if (WaitForSingleObject(m_thread, timeoutMs) != WAIT_OBJECT_0)
+        ZN_LOG_ERROR(WAIT_TIMEOUT, L"ReleaseFinishedThread", LOG_ERROR);
+    CloseThreadHandle();
 }
 
 void CThreadBase::CloseThreadHandle()

@@ -52,6 +52,7 @@ protected:
 private:
     static unsigned __stdcall ThreadProc(void* self);
     void CloseThreadHandle();
+    void ReleaseFinishedThread(DWORD timeoutMs);
 
     volatile LONG m_finished = 0;
 };

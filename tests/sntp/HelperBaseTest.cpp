@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 struct Work
@@ -198,6 +200,41 @@ TEST_F(ThreadBaseTest, ASelfDeletingWorkerGoesWithoutItsOwner)
     ASSERT_EQ(WaitForSingleObject(h, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(work.runs, 1);
     CloseHandle(h);
+}
+
+TEST_F(ThreadBaseTest, StopOfAFinishedWorkerWaitsUntilItHasEnded)
+{
+    // The worker is caught between marking itself finished and its end (it still signals
+    // the stop event there) and held: Stop must not let the object go before it has ended.
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        Work work;
+        CThreadBase t(&DoWork, &work, 0, TRUE, FALSE);
+        ASSERT_TRUE(t.CreateHandles());
+        ASSERT_TRUE(t.Start());
+        HANDLE worker = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), t.GetThreadHandle(), GetCurrentProcess(), &worker, 0, FALSE,
+                                    DUPLICATE_SAME_ACCESS));
+        SetEvent(t.GetStopEvent());
+        while (t.IsStarted()) {
+        }
+        const bool held = SuspendThread(worker) != static_cast<DWORD>(-1) && WaitForSingleObject(worker, 0) == WAIT_TIMEOUT;
+        if (!held) {
+            ResumeThread(worker);
+            CloseHandle(worker);
+            continue;
+        }
+        std::thread resumer([worker] {
+            Sleep(300);
+            ResumeThread(worker);
+        });
+        t.Stop(10000);
+        EXPECT_EQ(WaitForSingleObject(worker, 0), WAIT_OBJECT_0) << "Stop returned while the worker still ran";
+        resumer.join();
+        WaitForSingleObject(worker, 5000);
+        CloseHandle(worker);
+        return;
+    }
+    GTEST_SKIP() << "the worker was never caught before its end";
 }
 
 } // namespace
