@@ -221,6 +221,9 @@ private:
     IFormatEnvironment* m_formatEnvironment;
     int m_formatZonesYear = 0;      // the year the zones' transitions were resolved for
     std::wstring m_formatScratch;   // the intermediate text, kept to spare the tick an allocation
+    // Ordinal comparison of the window text with a new text, without a copy per tick.
+    bool IsWindowText(const CString& text);
+    std::wstring m_windowTextScratch;
 };
 
 // Brings the open Options sheet (and whatever it has open) to the front, with a beep.

@@ -10,6 +10,7 @@
 #include "WSoundThread.h"
 
 #include <cmath>
+#include <cwchar>
 
 namespace {
 
@@ -80,9 +81,20 @@ void CDigitClock::OnTimer(UINT_PTR id)
         SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
     // Only a changed text is drawn again: a 1 ms timer formats every time but redraws as
     // often as the text changes.
-    if (text != GetWindowText()) SetText(text);
+    if (!IsWindowText(text)) SetText(text);
 
     if (m_soundEnabled && (m_soundOverFullScreen || !m_fullScreen)) ChimeStep(now);
+}
+
+bool CDigitClock::IsWindowText(const CString& text)
+{
+    // Read into a buffer kept from tick to tick: the tick allocates only its output text.
+    const int length = ::GetWindowTextLengthW(m_hWnd);
+    if (length != text.GetLength()) return false;
+    if (length == 0) return true;
+    m_windowTextScratch.resize(static_cast<size_t>(length) + 1);
+    const int read = ::GetWindowTextW(m_hWnd, &m_windowTextScratch[0], length + 1);
+    return read == length && wmemcmp(m_windowTextScratch.data(), text.GetString(), static_cast<size_t>(length)) == 0;
 }
 
 void CDigitClock::ChimeStep(const ChimeClock& now)
