@@ -5,41 +5,21 @@
 #include "DigitClock.h"
 #include "StringTable.h"
 
-#include <gdiplus.h>
+#include "GdiplusSession.h"
+#include "ProfileTestApp.h"
+
 #include <gmock/gmock.h>
 
 #include <map>
 
 namespace {
 
-const wchar_t kProfile[] = L"ZarnockAppTests";
-
-// The test's application object: its own profile, so parallel test programs never share it.
-class TestApp : public CWinApp
-{
-public:
-    TestApp() : CWinApp(kProfile) { SetRegistryKey(L"Mervale Software"); }
-};
-TestApp g_app;
-
-class GdiplusSession : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
-
-private:
-    ULONG_PTR m_token = 0;
-};
+ProfileTestApp g_app(L"ZarnockAppTests");
 testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiplusSession);
 
 void ClearProfile()
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockAppTests");
+    g_app.ClearStore();
     g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
 }
 

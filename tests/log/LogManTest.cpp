@@ -2,7 +2,7 @@
 // column, continuation lines, thread letters, rotation, fall-back and sticky silence.
 #include "Log/LogMan.h"
 
-#include "LogTestFiles.h"
+#include "TestFiles.h"
 
 #include <gmock/gmock.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-using namespace logtest;
+using namespace zntest;
 
 namespace {
 
