@@ -347,10 +347,8 @@ protected:
     void ExpectTemporaryFile(const std::wstring& failedPath, unsigned code)
     {
         ASSERT_TRUE(log.IsOpen());
-        wchar_t tempFolder[MAX_PATH];
-        GetTempPathW(MAX_PATH, tempFolder);
         std::wstring temp(log.GetFilePath());
-        EXPECT_THAT(temp, ::testing::StartsWith(std::wstring(tempFolder) + L"znc_log_tmp\\znc"));
+        EXPECT_THAT(temp, ::testing::StartsWith(TempFolderPath() + L"znc_log_tmp\\znc"));
         EXPECT_THAT(temp, ::testing::EndsWith(L".tmp"));
         std::string bytes = ReadBytes(temp);
         wchar_t hex[16];
