@@ -2,22 +2,13 @@
 // format, and the same with three further zones.
 #include "DigitClock.h"
 #include "LocaleTimeFormats.h"
+#include "ProfileTestApp.h"
 #include "StringTable.h"
 
 #include <cstdio>
 
 namespace {
 
-// The zones come from this benchmark's own profile, so it never touches the clock's.
-class CBenchApp : public CWinApp
-{
-public:
-    CBenchApp() : CWinApp(L"bench_format")
-    {
-        SetRegistryKey(L"Mervale Software");
-        m_pszProfileName = L"ZarnockBenchFormat";
-    }
-};
 
 double MicrosecondsPerCall(CDigitClock& clock, int calls)
 {
@@ -40,7 +31,8 @@ double MicrosecondsPerCall(CDigitClock& clock, int calls)
 
 int main()
 {
-    CBenchApp app;
+    // The zones come from this benchmark's own profile, so it never touches the clock's.
+    ProfileTestApp app(L"ZarnockBenchFormat", L"bench_format");
     InitLocaleTimeFormats();
     const wchar_t* zones[] = { L"Pacific Standard Time", L"Tokyo Standard Time", L"AUS Eastern Standard Time" };
     for (int i = 0; i < 3; ++i) {

@@ -1,6 +1,7 @@
 // Rendering cost of the clock: one full render and push of the layered window, one opaque
 // paint, and the processor time that the running clock uses per minute.
 #include "DigitClock.h"
+#include "ProfileTestApp.h"
 #include "StringTable.h"
 #include "SupportWindowsHelpers.h"
 
@@ -11,12 +12,7 @@
 
 namespace {
 
-class BenchApp : public CWinApp
-{
-public:
-    BenchApp() : CWinApp(L"ZarnockBench") { SetRegistryKey(L"Mervale Software"); }
-};
-BenchApp g_app;
+ProfileTestApp g_app(L"ZarnockBench");
 
 double Microseconds(std::chrono::steady_clock::duration d)
 {
@@ -34,7 +30,7 @@ ULONGLONG ProcessCpu100ns(HANDLE process)
 
 void BenchInProcess(bool layered, int rounds)
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockBench");
+    g_app.ClearStore();
     g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
     g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_TR), layered ? 1 : 0);
     CDigitClock* clock = new CDigitClock;
@@ -68,7 +64,7 @@ void BenchInProcess(bool layered, int rounds)
                 layered ? "layered: render + UpdateLayeredWindow" : "opaque: text change + WM_PAINT", per,
                 r.right - r.left, r.bottom - r.top, rounds);
     clock->DestroyWindow();
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockBench");
+    g_app.ClearStore();
 }
 
 // The clock window of the program's own code, left running with the default format while
@@ -76,7 +72,7 @@ void BenchInProcess(bool layered, int rounds)
 // minute. (Under Wine another process's times read as zero, so the clock runs here.)
 void BenchRunningClock(bool layered, DWORD spanMs)
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockBench");
+    g_app.ClearStore();
     g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
     g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_TR), layered ? 1 : 0);
     CDigitClock* clock = new CDigitClock;
@@ -105,7 +101,7 @@ void BenchRunningClock(bool layered, DWORD spanMs)
                 layered ? "running clock, default format, layered" : "running clock, default format, opaque",
                 msPerMinute, msPerMinute / 600.0, elapsed / 1000);
     clock->DestroyWindow();
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockBench");
+    g_app.ClearStore();
 }
 
 }  // namespace

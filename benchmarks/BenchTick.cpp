@@ -2,6 +2,7 @@
 // with a hundredths format how often the window is redrawn against how often its text
 // changes. Runs the clock window in this process for a few seconds per format.
 #include "DigitClock.h"
+#include "ProfileTestApp.h"
 #include "Settings.h"
 #include "StringTable.h"
 
@@ -11,12 +12,7 @@
 
 namespace {
 
-class BenchApp : public CWinApp
-{
-public:
-    BenchApp() : CWinApp(L"ZarnockTickBench") { SetRegistryKey(L"Mervale Software"); }
-};
-BenchApp g_app;
+ProfileTestApp g_app(L"ZarnockTickBench");
 
 ULONGLONG ProcessCpu100ns()
 {
@@ -45,7 +41,7 @@ protected:
 
 void Measure(const wchar_t* format, DWORD milliseconds)
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockTickBench");
+    g_app.ClearStore();
     WriteSettingInt(Setting::kFST, 0);
     WriteSettingInt(Setting::kSE, 0);  // no sound device here; chimes are not what is measured
     auto* clock = new CountingClock;
@@ -91,7 +87,7 @@ int wmain()
     Measure(L"HH:mm:ss", 10000);
     Measure(L"HH:mm:ss.SS", 5000);
     Measure(L"HH:mm:ss.SSS", 5000);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockTickBench");
+    g_app.ClearStore();
     Gdiplus::GdiplusShutdown(token);
     return 0;
 }

@@ -1,6 +1,7 @@
 // The time from "Synchronize Now" to the logged result, against chrony on loopback (started
 // by scripts/bench.sh; its address is in ZARNOCK_CHRONY_DIR\address). Prints the figures.
 #include "Globals.h"
+#include "ProfileTestApp.h"
 #include "SNTPWnd.h"
 
 #include <algorithm>
@@ -10,15 +11,6 @@
 #include <vector>
 
 namespace {
-
-struct BenchApp : CWinApp
-{
-    BenchApp() : CWinApp(L"Zarnock")
-    {
-        SetRegistryKey(L"Mervale Software");
-        m_pszProfileName = L"Zarnock SNTP Bench";
-    }
-};
 
 std::string ReadAddress(const char* dir)
 {
@@ -56,7 +48,7 @@ int main()
         printf("bench_sntp: no chrony address (run through scripts/bench.sh)\n");
         return 1;
     }
-    BenchApp app;
+    ProfileTestApp app(L"Zarnock SNTP Bench", L"Zarnock");
     app.WriteProfileString(L"TimeSync", L"SVR", std::wstring(address.begin(), address.end()).c_str());
     g_canSetClock = 1;
 

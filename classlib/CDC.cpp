@@ -2,18 +2,16 @@
 
 #include "CWnd.h"
 
+#include <utility>
+
 BOOL CDC::Attach(HDC dc)
 {
-    if (!dc || m_hDC) return FALSE;
-    m_hDC = dc;
-    return TRUE;
+    return AttachHandle(m_hDC, dc);
 }
 
 HDC CDC::Detach()
 {
-    HDC dc = m_hDC;
-    m_hDC = nullptr;
-    return dc;
+    return std::exchange(m_hDC, nullptr);
 }
 
 BOOL CDC::CreateCompatibleDC(CDC* dc)

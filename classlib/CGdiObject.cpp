@@ -2,18 +2,16 @@
 
 #include "CDC.h"
 
+#include <utility>
+
 BOOL CGdiObject::Attach(HGDIOBJ obj)
 {
-    if (!obj || m_hObject) return FALSE;
-    m_hObject = obj;
-    return TRUE;
+    return AttachHandle(m_hObject, obj);
 }
 
 HGDIOBJ CGdiObject::Detach()
 {
-    HGDIOBJ obj = m_hObject;
-    m_hObject = nullptr;
-    return obj;
+    return std::exchange(m_hObject, nullptr);
 }
 
 BOOL CGdiObject::DeleteObject()

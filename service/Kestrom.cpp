@@ -209,30 +209,33 @@ int KestromMain(const wchar_t* commandLine)
     return 0;
 }
 
-bool InstallService()
+namespace {
+
+// Runs one task on the Service Control Manager opened with the access the task needs; a
+// failed close of the manager is logged as well, whatever the task's result.
+bool WithServiceManager(DWORD access, bool (*task)(SC_HANDLE manager))
 {
-    CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, access));
     if (!manager) {
         KS_LOG_FAILED(GetLastError());
         return false;
     }
-    bool result = CreateAndStartService(manager.Get());
+    bool result = task(manager.Get());
     if (DWORD error = manager.Close())
         KS_LOG_FAILED(error);
     return result;
 }
 
+} // namespace
+
+bool InstallService()
+{
+    return WithServiceManager(SC_MANAGER_CREATE_SERVICE, CreateAndStartService);
+}
+
 bool UninstallService()
 {
-    CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        KS_LOG_FAILED(GetLastError());
-        return false;
-    }
-    bool result = StopAndDeleteService(manager.Get());
-    if (DWORD error = manager.Close())
-        KS_LOG_FAILED(error);
-    return result;
+    return WithServiceManager(SC_MANAGER_CONNECT, StopAndDeleteService);
 }
 
 bool ReportServiceStatus(DWORD state, DWORD exitCode, DWORD checkPoint, DWORD waitHint)

@@ -1,3 +1,6 @@
+// The class library first: it sets the order of the Windows headers.
+#include "DibSurface.h"
+
 #include "ClockProcess.h"
 
 #include <cstdlib>
@@ -197,24 +200,11 @@ Shot CaptureScreen(const RECT& r)
     shot.width = r.right - r.left;
     shot.height = r.bottom - r.top;
     if (shot.width <= 0 || shot.height <= 0) return shot;
+    DibSurface surface(shot.width, shot.height);
     HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = shot.width;
-    bi.bmiHeader.biHeight = -shot.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
-    GdiFlush();
-    shot.pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + shot.width * shot.height);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
+    BitBlt(surface.m_dc, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
     ReleaseDC(nullptr, screen);
+    shot.pixels.assign(surface.Bits(), surface.Bits() + shot.width * shot.height);
     return shot;
 }
 

@@ -5,41 +5,22 @@
 #include "DigitClock.h"
 #include "StringTable.h"
 
-#include <gdiplus.h>
+#include "GdiplusSession.h"
+#include "HandleCount.h"
+#include "ProfileTestApp.h"
+
 #include <gmock/gmock.h>
 
 #include <map>
 
 namespace {
 
-const wchar_t kProfile[] = L"ZarnockAppTests";
-
-// The test's application object: its own profile, so parallel test programs never share it.
-class TestApp : public CWinApp
-{
-public:
-    TestApp() : CWinApp(kProfile) { SetRegistryKey(L"Mervale Software"); }
-};
-TestApp g_app;
-
-class GdiplusSession : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
-
-private:
-    ULONG_PTR m_token = 0;
-};
+ProfileTestApp g_app(L"ZarnockAppTests");
 testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiplusSession);
 
 void ClearProfile()
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockAppTests");
+    g_app.ClearStore();
     g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
 }
 
@@ -326,6 +307,7 @@ TEST_F(ClockWindowTest, PlainGdiLayeredTextTurnsBrightnessIntoCoverage)
 
 TEST_F(ClockWindowTest, ObjectCountsStayFlatOverAThousandTextChanges)
 {
+    ASSERT_TRUE(zntest::GdiCountWorks());
     Create();
     for (int layered = 0; layered <= 1; ++layered) {
         clock->SetTransparent(layered);
@@ -339,10 +321,10 @@ TEST_F(ClockWindowTest, ObjectCountsStayFlatOverAThousandTextChanges)
             }
         };
         churn(0, 100);
-        DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+        DWORD gdi = zntest::GdiObjectCount();
         DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
         churn(100, 1000);
-        EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi + 2) << "layered " << layered;
+        EXPECT_LE(zntest::GdiObjectCount(), gdi + 2) << "layered " << layered;
         EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user + 2) << "layered " << layered;
     }
 }

@@ -1,13 +1,12 @@
 #include "ClassLib.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 CString TempPath(const wchar_t* name)
 {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    return CString(dir) + name;
+    return CString((zntest::TempFolderPath() + name).c_str());
 }
 }
 

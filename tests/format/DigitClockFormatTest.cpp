@@ -1,5 +1,6 @@
 #include "DigitClock.h"
 #include "Globals.h"
+#include "ProfileTestApp.h"
 #include "StringTable.h"
 #include "ZoneRegistry.h"
 
@@ -8,16 +9,7 @@
 namespace {
 
 // The settings of this executable, apart from every other test's and the clock's.
-class CFormatTestApp : public CWinApp
-{
-public:
-    CFormatTestApp() : CWinApp(L"format_tests")
-    {
-        SetRegistryKey(L"Mervale Software");
-        m_pszProfileName = L"ZarnockFormatTests";
-    }
-};
-CFormatTestApp theApp;
+ProfileTestApp theApp(L"ZarnockFormatTests", L"format_tests");
 
 class CFakeEnvironment : public IFormatEnvironment
 {

@@ -1,5 +1,6 @@
 #include "FileEx.h"
 #include "SupportTime.h"
+#include "TestFiles.h"
 #include "ZoneRegistry.h"
 
 #include <gtest/gtest.h>
@@ -236,11 +237,10 @@ TEST(FileStatus, QueriesAndRefusals)
     CFileExStatus status;
     EXPECT_FALSE(CFileEx::GetStatus(nullptr, status));
     EXPECT_FALSE(CFileEx::GetStatus(CString(L'a', MAX_PATH), status)) << "260 characters are refused";
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    EXPECT_FALSE(CFileEx::GetStatus(CString(dir) + L"zarnock_fmt_missing.txt", status));
+    const CString dir = zntest::TempFolderPath().c_str();
+    EXPECT_FALSE(CFileEx::GetStatus(dir + L"zarnock_fmt_missing.txt", status));
 
-    const CString path = CString(dir) + L"zarnock_fmt_status.txt";
+    const CString path = dir + L"zarnock_fmt_status.txt";
     HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     DWORD written = 0;

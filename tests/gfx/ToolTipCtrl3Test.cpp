@@ -1,5 +1,8 @@
 #include "ToolTipCtrl3.h"
 
+#include "DibSurface.h"
+#include "HandleCount.h"
+#include "ProfileTestApp.h"
 #include "StringTable.h"
 #include "resource.h"
 
@@ -9,15 +12,7 @@
 
 namespace {
 // The settings store of this test program alone ("TPS" is written here).
-class TestApp : public CWinApp
-{
-public:
-    TestApp() : CWinApp(L"ZarnockGfxTests")
-    {
-        SetRegistryKey(L"Mervale Software");
-        m_pszProfileName = L"ZarnockGfxTests";
-    }
-} g_app;
+ProfileTestApp g_app(L"ZarnockGfxTests");
 
 void SetPairedKind(int kind)
 {
@@ -34,31 +29,12 @@ public:
     }
 };
 
-// A 32-bit top-down surface to draw on and read back.
-class Surface
+// The tip's surface, read back row by row.
+class Surface : public DibSurface
 {
 public:
-    Surface(int cx, int cy) : m_cx(cx), m_cy(cy)
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = cx;
-        info.bmiHeader.biHeight = -cy;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        m_dc.CreateCompatibleDC(nullptr);
-        m_bitmap.Attach(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0));
-        m_old = m_dc.SelectObject(&m_bitmap);
-    }
-    ~Surface() { m_dc.SelectObject(m_old); }
+    using DibSurface::DibSurface;
 
-    COLORREF Pixel(int x, int y) const
-    {
-        GdiFlush();
-        const DWORD p = m_bits[y * m_cx + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
     // Rows inside the one-pixel frame that hold a pixel of colour c between columns left and right.
     std::vector<int> RowsWith(COLORREF c, int left, int right) const
     {
@@ -78,14 +54,6 @@ public:
                 if (Pixel(x, y) == c) return true;
         return false;
     }
-
-    CDC m_dc;
-    int m_cx, m_cy;
-
-private:
-    CBitmap m_bitmap;
-    DWORD* m_bits = nullptr;
-    HGDIOBJ m_old = nullptr;
 };
 
 // Groups of neighbouring rows.
@@ -347,53 +315,9 @@ TEST(CToolTipCtrl3, FontsFollowTheStatusBarFontOnAMetricsChange)
     EXPECT_EQ(700, bold.lfWeight);
 }
 
-namespace {
-// Live GDI objects of this process. GetGuiResources is a stub under Wine (it answers 0);
-// there the GDI handle table that the process environment block points to is per process,
-// and its used entries are counted instead.
-struct GdiTableEntry {
-    UINT64 object;
-    ULONG owner;
-    USHORT unique;
-    UCHAR type;
-    UCHAR flags;
-    UINT64 user;
-};
-
-DWORD GdiObjectCount()
-{
-    if (DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return n;
-    using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    struct {
-        LONG_PTR exitStatus;
-        const BYTE* peb;
-        ULONG_PTR rest[4];
-    } basic{};   // ProcessBasicInformation (class 0)
-    if (!query || query(GetCurrentProcess(), 0, &basic, sizeof(basic), nullptr) != 0 || !basic.peb) return 0;
-    const GdiTableEntry* table = *reinterpret_cast<const GdiTableEntry* const*>(basic.peb + 0xF8);
-    DWORD n = 0;
-    for (int i = 0; table && i < 0x10000; ++i)
-        if (table[i].type) ++n;
-    return n;
-}
-
-// The count above is trusted only when it sees objects come and go.
-bool GdiCountWorks()
-{
-    const DWORD before = GdiObjectCount();
-    HBRUSH brushes[10];
-    for (HBRUSH& b : brushes) b = CreateSolidBrush(RGB(1, 2, 3));
-    const DWORD during = GdiObjectCount();
-    for (HBRUSH b : brushes) DeleteObject(b);
-    return during == before + 10 && GdiObjectCount() == before;
-}
-}
-
 TEST(CToolTipCtrl3, ManyClicksLeakNoGdiOrUserObjects)
 {
-    ASSERT_TRUE(GdiCountWorks());
+    ASSERT_TRUE(zntest::GdiCountWorks());
     SetPairedKind(0);
     AnchorWnd clock(300, 300, 200, 40);
     CToolTipCtrl3 tip;
@@ -410,10 +334,10 @@ TEST(CToolTipCtrl3, ManyClicksLeakNoGdiOrUserObjects)
         UpdateWindow(tip);
     };
     for (int i = 0; i < 5; ++i) click();   // first-use allocations of the system
-    const DWORD gdi = GdiObjectCount();
+    const DWORD gdi = zntest::GdiObjectCount();
     const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     for (int i = 0; i < 200; ++i) click();
-    EXPECT_EQ(gdi, GdiObjectCount());
+    EXPECT_EQ(gdi, zntest::GdiObjectCount());
     EXPECT_EQ(user, GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) << "0 under Wine: windows checked above";
     tip.Hide();
 }

@@ -1,5 +1,7 @@
 #include "ZNMemDC.h"
 
+#include "DibSurface.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -19,40 +21,14 @@ public:
 };
 
 // A target whose pixels can be read back: a memory context over a 32-bit top-down DIB.
-class Target
+class Target : public DibSurface
 {
 public:
-    Target(int cx, int cy) : m_cx(cx)
+    Target(int cx, int cy) : DibSurface(cx, cy)
     {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = cx;
-        info.bmiHeader.biHeight = -cy;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        m_dc.CreateCompatibleDC(nullptr);
-        m_bitmap.Attach(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0));
-        m_old = m_dc.SelectObject(&m_bitmap);
         RECT all{0, 0, cx, cy};
         FillRect(m_dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
-    ~Target() { m_dc.SelectObject(m_old); }
-
-    COLORREF Pixel(int x, int y) const
-    {
-        GdiFlush();
-        const DWORD p = m_bits[y * m_cx + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-
-    CDC m_dc;
-
-private:
-    int m_cx;
-    CBitmap m_bitmap;
-    DWORD* m_bits = nullptr;
-    HGDIOBJ m_old = nullptr;
 };
 
 void FillRed(CDC* dc, const RECT& r)

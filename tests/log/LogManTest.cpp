@@ -2,7 +2,7 @@
 // column, continuation lines, thread letters, rotation, fall-back and sticky silence.
 #include "Log/LogMan.h"
 
-#include "LogTestFiles.h"
+#include "TestFiles.h"
 
 #include <gmock/gmock.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-using namespace logtest;
+using namespace zntest;
 
 namespace {
 
@@ -347,10 +347,8 @@ protected:
     void ExpectTemporaryFile(const std::wstring& failedPath, unsigned code)
     {
         ASSERT_TRUE(log.IsOpen());
-        wchar_t tempFolder[MAX_PATH];
-        GetTempPathW(MAX_PATH, tempFolder);
         std::wstring temp(log.GetFilePath());
-        EXPECT_THAT(temp, ::testing::StartsWith(std::wstring(tempFolder) + L"znc_log_tmp\\znc"));
+        EXPECT_THAT(temp, ::testing::StartsWith(TempFolderPath() + L"znc_log_tmp\\znc"));
         EXPECT_THAT(temp, ::testing::EndsWith(L".tmp"));
         std::string bytes = ReadBytes(temp);
         wchar_t hex[16];

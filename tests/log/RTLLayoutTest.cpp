@@ -3,25 +3,19 @@
 #include "RTLLayout.h"
 
 #include "Log/LogMan.h"
-#include "LogTestFiles.h"
+#include "ProfileTestApp.h"
 #include "StringTable.h"
+#include "TestFiles.h"
 
 #include <gmock/gmock.h>
 
 #include <vector>
 
-using namespace logtest;
+using namespace zntest;
 
 namespace {
 
-struct TestApplication : CWinApp
-{
-    TestApplication() : CWinApp(L"Zarnock")
-    {
-        SetRegistryKey(L"Mervale Software");
-        m_pszProfileName = L"ZarnockLogTests";
-    }
-} g_testApp;
+ProfileTestApp g_testApp(L"ZarnockLogTests", L"Zarnock");
 
 class FakeSystem : public CRTLSystemInfo
 {

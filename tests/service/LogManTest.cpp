@@ -1,5 +1,6 @@
 // The service log: entry layout, silence rules, ANSI text and the process-wide pointer.
 #include "LogMan.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -12,23 +13,12 @@ namespace {
 
 std::wstring TempLogPath(const wchar_t* tag)
 {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + L"kestrom-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + tag + L".log";
+    return zntest::UniqueTempPath((std::wstring(L"kestrom-test-") + tag).c_str(), L".log");
 }
 
 std::string ReadAll(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-        OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string text(65536, '\0');
-    DWORD read = 0;
-    ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-    CloseHandle(file);
-    text.resize(read);
-    return text;
+    return zntest::FileExists(path) ? zntest::ReadBytes(path) : "<missing>";
 }
 
 class LogManTest : public ::testing::Test

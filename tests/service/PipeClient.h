@@ -3,6 +3,8 @@
 // could send.
 #pragma once
 
+#include "HandleCount.h"
+
 #include <windows.h>
 
 namespace kestrom_test {
@@ -37,10 +39,7 @@ constexpr Hostile kAllHostile[] = {Hostile::Empty, Hostile::OneByte, Hostile::Fi
 // none) goes to *reply. Returns 0 or the error of opening the pipe.
 DWORD PlayHostile(const wchar_t* name, Hostile kind, DWORD* reply, DWORD timeoutMs = 10000);
 
-DWORD HandleCount();
-DWORD HandleCount(DWORD processId);
-// The least of a few counts: the system keeps a handle of its own open for a moment now and
-// then, which a leak count must not see.
-DWORD SettledHandleCount(DWORD processId);
+using zntest::HandleCount;
+using zntest::SettledHandleCount;
 
 } // namespace kestrom_test

@@ -3,6 +3,7 @@
 #include "Kestrom.h"
 #include "LogMan.h"
 #include "PipeClient.h"
+#include "TestFiles.h"
 
 #include <aclapi.h>
 #include <gtest/gtest.h>
@@ -26,9 +27,7 @@ protected:
         static int serial = 0;
         m_name = L"\\\\.\\pipe\\KestromTest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                  std::to_wstring(++serial);
-        wchar_t folder[MAX_PATH];
-        GetTempPathW(MAX_PATH, folder);
-        m_logPath = std::wstring(folder) + L"kestrom-pipe-" + std::to_wstring(GetCurrentProcessId()) + L".log";
+        m_logPath = zntest::UniqueTempPath(L"kestrom-pipe", L".log");
         m_log = std::make_unique<CLogMan>();
         m_log->Recreate(m_logPath.c_str());
     }
@@ -76,16 +75,7 @@ protected:
     std::string LogText()
     {
         m_log->Close();
-        HANDLE file = CreateFileW(m_logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-            OPEN_EXISTING, 0, nullptr);
-        std::string text(1 << 20, '\0');
-        DWORD read = 0;
-        if (file != INVALID_HANDLE_VALUE) {
-            ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-            CloseHandle(file);
-        }
-        text.resize(read);
-        return text;
+        return zntest::ReadBytes(m_logPath);
     }
 
     std::wstring m_name;

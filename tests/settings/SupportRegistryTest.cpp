@@ -47,7 +47,7 @@ TEST_F(RegistryHelpers, OnlyFailuresOtherThanNotFoundAreLogged)
     const BYTE sixteen[16] = {};
     WriteRawValue(kTestRawKey, L"binary16", REG_BINARY, sixteen, sizeof(sixteen));
     {
-        CapturedLog log;
+        LogCapture log;
         RegistryReadDword(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockSettingsTests\\None", L"v", 1, FALSE);
         RegistryReadDword(HKEY_CURRENT_USER, kTestRawKey, L"missing", 1, FALSE);
         RegistryReadString(HKEY_CURRENT_USER, kTestRawKey, L"missing", L"", FALSE);
@@ -55,12 +55,12 @@ TEST_F(RegistryHelpers, OnlyFailuresOtherThanNotFoundAreLogged)
         EXPECT_EQ("", log.Text()) << "not found is silent";
     }
     {
-        CapturedLog log;
+        LogCapture log;
         EXPECT_EQ(1u, RegistryReadDword(HKEY_CURRENT_USER, kTestRawKey, L"binary16", 1, FALSE));
         EXPECT_THAT(log.Text(), ::testing::HasSubstr(" * 0x000000ea ")) << "ERROR_MORE_DATA at LOG_ERROR";
     }
     {
-        CapturedLog log;
+        LogCapture log;
         EXPECT_FALSE(RegistryDeleteValue(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockSettingsTests\\None",
                                          L"v"));
         EXPECT_THAT(log.Text(), ::testing::HasSubstr(" * 0x00000002 ")) << "a missing key is logged when deleting";
@@ -117,7 +117,7 @@ TEST_F(RegistryHelpers, AKeyWithoutRightsGivesTheDefault)
 
     EXPECT_EQ(kDefault, RegistryReadDword(HKEY_CURRENT_USER, kTestRawKey, L"dword", kDefault, FALSE));
     EXPECT_EQ(CString(L"d"), RegistryReadString(HKEY_CURRENT_USER, kTestRawKey, L"text", L"d", FALSE));
-    CapturedLog log;
+    LogCapture log;
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegistryWriteString(HKEY_CURRENT_USER, kTestRawKey, L"text", L"x", nullptr));
     EXPECT_THAT(log.Text(), ::testing::HasSubstr("0x80000001 Software\\Mervale Software\\ZarnockSettingsTests\\Raw "
                                                  "text x 0"))

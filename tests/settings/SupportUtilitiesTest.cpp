@@ -127,13 +127,13 @@ TEST(WindowsHelpers, AMissingDpiFunctionIsLoggedOnlyFromWindows10On)
     HMODULE without = GetModuleHandleW(L"kernel32.dll");
     const auto unaware = DPI_AWARENESS_CONTEXT_UNAWARE;
     {
-        CapturedLog log;
+        LogCapture log;
         EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, without, 6));
         EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, nullptr, 2));
         EXPECT_EQ(std::string(), log.Text()) << "older systems never had it";
     }
     {
-        CapturedLog log;
+        LogCapture log;
         EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, without, 7));
         EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, nullptr, 7));
         std::string text = log.Text();
@@ -143,7 +143,7 @@ TEST(WindowsHelpers, AMissingDpiFunctionIsLoggedOnlyFromWindows10On)
     }
     {
         // Wine's user32 has the function: the thread's context changes and nothing is logged.
-        CapturedLog log;
+        LogCapture log;
         DPI_AWARENESS_CONTEXT previous = SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
         EXPECT_NE(nullptr, previous);
         SetThreadDpiAwareness(previous);

@@ -1,20 +1,13 @@
 #include "TestRegistry.h"
 
+#include "ProfileTestApp.h"
+
 #include <aclapi.h>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct TestApplication : CWinApp
-{
-    TestApplication() : CWinApp(L"Zarnock")
-    {
-        SetRegistryKey(L"Mervale Software");
-        m_pszProfileName = kTestProfileName;
-    }
-};
-
-TestApplication g_testApp;
+ProfileTestApp g_testApp(kTestProfileName, L"Zarnock");
 
 HKEY CreateKey(const wchar_t* path)
 {
@@ -34,8 +27,7 @@ CWinApp& TestApp()
 void ClearTestStore()
 {
     LockKey(kTestRawKey, false);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kTestStoreKey);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kTestStoreKey);
+    g_testApp.ClearStore();
 }
 
 void WriteRawValue(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
@@ -89,34 +81,4 @@ void LockKey(const wchar_t* path, bool locked)
 CString StorePath(const wchar_t* section)
 {
     return CString(kTestStoreKey) + L"\\" + section;
-}
-
-CapturedLog::CapturedLog()
-{
-    wchar_t dir[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, dir);
-    GetTempFileNameW(dir, L"zst", 0, m_path);
-    EXPECT_EQ(S_OK, m_log.OpenFile(m_path, L'-', FALSE, 0, 1 << 20));
-    SetAppLogMan(&m_log);
-}
-
-CapturedLog::~CapturedLog()
-{
-    SetAppLogMan(nullptr);
-    m_log.Close();
-    DeleteFileW(m_path);
-}
-
-std::string CapturedLog::Text()
-{
-    m_log.Flush();
-    std::string bytes;
-    HANDLE file = CreateFileW(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buf, sizeof(buf), &got, nullptr) && got) bytes.append(buf, got);
-    CloseHandle(file);
-    return bytes;
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ClassLib.h"
-#include "Log/LogMan.h"
+#include "LogCapture.h"
 
 #include <string>
 
@@ -41,18 +41,3 @@ bool ReadRawValue(const wchar_t* path, const wchar_t* name, DWORD* type, std::ve
 void LockKey(const wchar_t* path, bool locked);
 // "Common" etc. below the test store.
 CString StorePath(const wchar_t* section);
-
-// The application log for one test, in a file of its own; Text() is what was written.
-class CapturedLog
-{
-public:
-    CapturedLog();
-    ~CapturedLog();
-    CapturedLog(const CapturedLog&) = delete;
-    CapturedLog& operator=(const CapturedLog&) = delete;
-    std::string Text();
-
-private:
-    CLogMan m_log;
-    wchar_t m_path[MAX_PATH] = {};
-};

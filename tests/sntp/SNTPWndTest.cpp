@@ -72,7 +72,7 @@ protected:
         App();
         App().WriteProfileString(L"TimeSync", nullptr, nullptr);
         g_canSetClock = 1;
-        logPath = TempFile(L"sntp_sync_log");
+        logPath = UniqueTempPath(L"sntp_sync_log");
         ASSERT_TRUE(wnd.Create(nullptr));
         wnd.SetClock(&clock);
         wnd.m_logFilePath = logPath.c_str();

@@ -1,10 +1,11 @@
 // Shared pieces of the SNTP and worker-thread tests: the test's own application object and
-// program log, temporary files, and a message pump with a deadline.
+// program log, with the common files and message pump at hand.
 #pragma once
 
 #include "ClassLib.h"
+#include "MessagePump.h"
+#include "TestFiles.h"
 
-#include <functional>
 #include <string>
 
 namespace sntptest {
@@ -15,12 +16,9 @@ CWinApp& App();
 // The program log's text so far (UTF-8 bytes, as written).
 std::string ProgramLog();
 
-std::wstring TempFile(const wchar_t* stem);
-std::string ReadBytes(const std::wstring& path);
-
-// Dispatches messages until done() holds or the time runs out; done()'s last answer.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
-// Dispatches messages for the given time.
-void Pump(DWORD ms);
+using zntest::Pump;
+using zntest::PumpUntil;
+using zntest::ReadBytes;
+using zntest::UniqueTempPath;
 
 } // namespace sntptest

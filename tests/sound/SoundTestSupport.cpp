@@ -1,5 +1,7 @@
 #include "SoundTestSupport.h"
 
+#include "TestFiles.h"
+
 #include <cstring>
 
 CString ProgramFolder()
@@ -12,16 +14,9 @@ CString ProgramFolder()
 
 CString TempFile(const wchar_t* name, const void* bytes, size_t size)
 {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    CString path = CString(dir) + L"zk_sound_tests_" + name;
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
-        CloseHandle(file);
-    }
-    return path;
+    const std::wstring path = zntest::TempFolderPath() + L"zk_sound_tests_" + name;
+    zntest::WriteBytes(path, bytes, size);
+    return CString(path.c_str());
 }
 
 std::vector<BYTE> ResourceBytes(HMODULE module, int id)
@@ -37,35 +32,6 @@ std::vector<BYTE> ResourceBytes(HMODULE module, int id)
 bool WorkerEnds(CWSoundThread& player, DWORD ms)
 {
     return !player.m_hThread || WaitForSingleObject(player.m_hThread, ms) == WAIT_OBJECT_0;
-}
-
-TestLog::TestLog() : m_path(TempFile(L"player.log", "", 0))
-{
-    m_log.OpenFile(m_path, L'-', FALSE, 0, 1 << 20);
-    SetAppLogMan(&m_log);
-}
-
-TestLog::~TestLog()
-{
-    SetAppLogMan(nullptr);
-    m_log.Close();
-    DeleteFileW(m_path);
-}
-
-std::string TestLog::Take()
-{
-    std::string text;
-    HANDLE file = CreateFileW(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read)
-            text.append(buffer, read);
-        CloseHandle(file);
-    }
-    std::string fresh = m_read < text.size() ? text.substr(m_read) : std::string();
-    m_read = text.size();
-    return fresh;
 }
 
 namespace {

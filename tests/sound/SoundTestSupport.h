@@ -4,7 +4,7 @@
 #pragma once
 
 #include "WSoundThread.h"
-#include "Log/LogMan.h"
+#include "LogCapture.h"
 
 #include <atomic>
 #include <mutex>
@@ -27,21 +27,6 @@ template <class F> bool Eventually(F done, DWORD ms)
     }
     return true;
 }
-
-// A program log in a temporary file, registered as the application's log while it lives.
-class TestLog
-{
-public:
-    TestLog();
-    ~TestLog();
-    // Everything written so far, and then starts afresh.
-    std::string Take();
-
-private:
-    CLogMan m_log;
-    CString m_path;
-    size_t m_read = 0;
-};
 
 class FakeSoundPlatform : public CSoundPlatform
 {

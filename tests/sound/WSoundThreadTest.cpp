@@ -1,5 +1,6 @@
 // The player's workers against a recording stand-in for the sound device.
 #include "SoundTestSupport.h"
+#include "HandleCount.h"
 
 #include <gtest/gtest.h>
 
@@ -101,7 +102,7 @@ TEST(SoundFile, OnlyExistingWavAndMidFilesOpen)
         {TempFile(L"upper.WAV", kSomeBytes, sizeof kSomeBytes), MCI_DEVTYPE_WAVEFORM_AUDIO, "", "wave audio"},
         {TempFile(L"tune.Mid", kSomeBytes, sizeof kSomeBytes), MCI_DEVTYPE_SEQUENCER, "", "sequencer"},
     };
-    TestLog log;
+    LogCapture log;
     for (const auto& c : cases) {
         PlayerWithFake t;
         ASSERT_TRUE(t.PlayFile(c.path, 1)) << c.why;
@@ -122,7 +123,7 @@ TEST(SoundFile, OnlyExistingWavAndMidFilesOpen)
 
 TEST(SoundFile, FailedOpenEndsTheWorker)
 {
-    TestLog log;
+    LogCapture log;
     PlayerWithFake t;
     t.fake.openError = MCIERR_INVALID_FILE;
     ASSERT_TRUE(t.PlayFile(TempFile(L"broken.wav", kSomeBytes, sizeof kSomeBytes), 3));
@@ -248,7 +249,7 @@ TEST(Chime, QuarterChimesByMinute)
     HMODULE library = LoadLibraryExW(ProgramFolder() + L"ZNSound.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, library);
     const struct { int minute; int id; } cases[] = {{15, 137}, {30, 136}, {45, 135}, {20, 0}, {0, 0}, {60, 0}};
-    TestLog log;
+    LogCapture log;
     for (const auto& c : cases) {
         PlayerWithFake t;
         ASSERT_TRUE(t.Chime(0, c.minute));
@@ -298,7 +299,7 @@ TEST(Chime, MissingOrBrokenSoundLibrary)
         {self, 0, 30, 0, "Sound piece 136 is not a canonical", "a quarter shorter than a header"},
         {self, 0, 45, 1, "PlaySound failed for the quarter chime", "a sound piece of the test program itself"},
     };
-    TestLog log;
+    LogCapture log;
     for (const auto& c : cases) {
         PlayerWithFake t;
         t.fake.libraryPath = c.library;
@@ -327,8 +328,8 @@ TEST(Player, RapidReplacementsLeaveNoThreadOrHandle)
         ASSERT_TRUE(round(i));
     t.player.Stop();
     int threads = ThreadsOfThisProcess();
-    DWORD handles = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &handles));
+    const DWORD handles = zntest::SettledHandleCount(GetCurrentProcessId());
+    ASSERT_NE(0u, handles);
 
     for (int i = 0; i < 300; ++i) {
         ASSERT_TRUE(round(i)) << i;
@@ -339,8 +340,7 @@ TEST(Player, RapidReplacementsLeaveNoThreadOrHandle)
     EXPECT_FALSE(t.player.StartThread(CWSoundThread::PlayQuarterChime, 15));
     t.player.Stop();
 
-    DWORD handlesAfter = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &handlesAfter));
+    const DWORD handlesAfter = zntest::SettledHandleCount(GetCurrentProcessId());
     EXPECT_EQ(threads, ThreadsOfThisProcess());
     EXPECT_EQ(handles, handlesAfter);
     EXPECT_EQ(nullptr, t.player.m_hThread);

@@ -1,16 +1,11 @@
 #include "TestApp.h"
 
+#include "ProfileTestApp.h"
+
 #include <cwchar>
 
 namespace {
-struct SupportTestApp : CWinApp {
-    SupportTestApp() : CWinApp(L"ZarnockSupportTests")
-    {
-        SetRegistryKey(L"Mervale Software");
-        m_pszProfileName = L"ZarnockSupportTests";
-    }
-};
-SupportTestApp g_app;
+ProfileTestApp g_app(L"ZarnockSupportTests");
 
 HWND FindThreadDialog(DWORD thread)
 {

@@ -9,7 +9,10 @@
 #include "ToolTipCtrl3.h"
 #include "resource.h"
 
-#include <gdiplus.h>
+#include "GdiplusSession.h"
+#include "MessagePump.h"
+#include "ProfileTestApp.h"
+
 #include <gmock/gmock.h>
 #include <shellapi.h>
 
@@ -20,43 +23,13 @@
 
 namespace {
 
-const wchar_t kProfile[] = L"ZarnockTickTests";
-
-class TestApp : public CWinApp
-{
-public:
-    TestApp() : CWinApp(kProfile) { SetRegistryKey(L"Mervale Software"); }
-};
-TestApp g_app;
-
-class GdiplusSession : public testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
-    }
-    void TearDown() override { Gdiplus::GdiplusShutdown(m_token); }
-
-private:
-    ULONG_PTR m_token = 0;
-};
+ProfileTestApp g_app(L"ZarnockTickTests");
 testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiplusSession);
 
 void ClearProfile()
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockTickTests");
+    g_app.ClearStore();
     WriteSettingInt(Setting::kFST, 0);
-}
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
 }
 
 // A clock whose browser is the test.
@@ -82,7 +55,7 @@ protected:
     {
         if (hwnd && IsWindow(hwnd)) DestroyWindow(hwnd);
         else if (!hwnd) delete clock;
-        Pump();
+        zntest::PumpPending();
         ClearProfile();
     }
     void Create()
@@ -270,7 +243,7 @@ TEST_F(ClockTickTest, CloseWhileTheMenuIsOpenWaitsForTheMenu)
     EXPECT_EQ(g_closeFired, 1) << "the close came while the menu was open";
     ASSERT_TRUE(IsWindow(hwnd)) << "the object is still alive after the menu returned";
     EXPECT_EQ(clock->m_modalDepth, 0);
-    Pump();
+    zntest::PumpPending();
     EXPECT_FALSE(IsWindow(hwnd)) << "the close was carried out afterwards";
 }
 
@@ -465,7 +438,7 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
     SetLayeredWindowAttributes(full, 0, 0, LWA_ALPHA);
     ShowWindow(full, SW_SHOW);
     SetForegroundWindow(full);
-    Pump();
+    zntest::PumpPending();
     if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
     EXPECT_TRUE(clock->WatchFullScreen());
     EXPECT_TRUE(clock->m_fullScreen);

@@ -1,17 +1,25 @@
-#include "LogTestFiles.h"
+#include "TestFiles.h"
 
 #include <atomic>
-#include <vector>
 
-namespace logtest {
+namespace zntest {
 
-TempFolder::TempFolder()
+std::wstring TempFolderPath()
 {
-    static std::atomic<int> counter{0};
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    m_path = std::wstring(temp) + L"zn_log_tests_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-             std::to_wstring(++counter) + L"\\";
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return folder;
+}
+
+std::wstring UniqueTempPath(const wchar_t* stem, const wchar_t* extension)
+{
+    static std::atomic<int> serial{0};
+    return TempFolderPath() + stem + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+           std::to_wstring(++serial) + extension;
+}
+
+TempFolder::TempFolder() : m_path(UniqueTempPath(L"zn_tests", L"\\"))
+{
     RemoveTree(m_path);
     CreateDirectoryW(m_path.c_str(), nullptr);
 }
@@ -57,13 +65,18 @@ std::string ReadBytes(const std::wstring& path)
     return bytes;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes)
+void WriteBytes(const std::wstring& path, const void* bytes, size_t size)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
     CloseHandle(file);
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    WriteBytes(path, bytes.data(), bytes.size());
 }
 
 bool FileExists(const std::wstring& path)
@@ -81,4 +94,4 @@ std::string Utf8(const std::wstring& text)
     return bytes;
 }
 
-} // namespace logtest
+} // namespace zntest

@@ -1,0 +1,21 @@
+// Counts of a process's kernel handles and GDI objects that also work under Wine, where
+// GetProcessHandleCount and GetGuiResources answer 0.
+#pragma once
+
+#include <windows.h>
+
+namespace zntest {
+
+// Kernel handles of a process (this one when omitted).
+DWORD HandleCount();
+DWORD HandleCount(DWORD processId);
+// The least of a few counts: the system keeps a handle of its own open for a moment now and
+// then, which a leak count must not see.
+DWORD SettledHandleCount(DWORD processId);
+
+// Live GDI objects of this process.
+DWORD GdiObjectCount();
+// GdiObjectCount is trusted only when it sees objects come and go.
+bool GdiCountWorks();
+
+} // namespace zntest
