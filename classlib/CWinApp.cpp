@@ -1,4 +1,5 @@
 #include "CWinApp.h"
+#include "CHandle.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,19 +34,12 @@ HKEY CWinApp::GetSectionKey(const wchar_t* section, bool create) const
     return st == ERROR_SUCCESS ? key : nullptr;
 }
 
-namespace {
-struct KeyCloser {
-    HKEY key;
-    ~KeyCloser() { if (key) RegCloseKey(key); }
-};
-}
-
 UINT CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue) const
 {
-    KeyCloser k{GetSectionKey(section, false)};
-    if (!k.key || !entry) return static_cast<UINT>(defaultValue);
+    CRegKeyHandle k(GetSectionKey(section, false));
+    if (!k || !entry) return static_cast<UINT>(defaultValue);
     DWORD type = 0, value = 0, size = sizeof(value);
-    if (RegQueryValueExW(k.key, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(k, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof(value))
         return static_cast<UINT>(defaultValue);
     return value;
@@ -53,18 +47,18 @@ UINT CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int de
 
 BOOL CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value)
 {
-    KeyCloser k{GetSectionKey(section)};
-    if (!k.key || !entry) return FALSE;
+    CRegKeyHandle k(GetSectionKey(section));
+    if (!k || !entry) return FALSE;
     DWORD v = static_cast<DWORD>(value);
-    return RegSetValueExW(k.key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v)) == ERROR_SUCCESS;
+    return RegSetValueExW(k, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v)) == ERROR_SUCCESS;
 }
 
 CString CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue) const
 {
-    KeyCloser k{GetSectionKey(section, false)};
-    if (!k.key || !entry) return CString(defaultValue);
+    CRegKeyHandle k(GetSectionKey(section, false));
+    if (!k || !entry) return CString(defaultValue);
     DWORD type = 0, size = 0;
-    if (RegQueryValueExW(k.key, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(k, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return CString(defaultValue);
     CString text;
@@ -73,7 +67,7 @@ CString CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, 
     wchar_t* buf = text.GetBuffer(static_cast<int>(chars));
     std::memset(buf, 0, chars * sizeof(wchar_t));
     DWORD got = size;
-    if (RegQueryValueExW(k.key, entry, nullptr, &type, reinterpret_cast<BYTE*>(buf), &got) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(k, entry, nullptr, &type, reinterpret_cast<BYTE*>(buf), &got) != ERROR_SUCCESS) {
         text.ReleaseBuffer(0);
         return CString(defaultValue);
     }
@@ -86,31 +80,31 @@ BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, c
 {
     if (!entry) {
         if (m_pszRegistryKey.IsEmpty() || !section) return FALSE;
-        KeyCloser app{GetSectionKey(L"", false)};
-        return app.key && RegDeleteTreeW(app.key, section) == ERROR_SUCCESS;
+        CRegKeyHandle app(GetSectionKey(L"", false));
+        return app && RegDeleteTreeW(app, section) == ERROR_SUCCESS;
     }
-    KeyCloser k{GetSectionKey(section)};
-    if (!k.key) return FALSE;
+    CRegKeyHandle k(GetSectionKey(section));
+    if (!k) return FALSE;
     if (!value) {
-        LSTATUS st = RegDeleteValueW(k.key, entry);
+        LSTATUS st = RegDeleteValueW(k, entry);
         return st == ERROR_SUCCESS || st == ERROR_FILE_NOT_FOUND;
     }
     DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
-    return RegSetValueExW(k.key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) == ERROR_SUCCESS;
+    return RegSetValueExW(k, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) == ERROR_SUCCESS;
 }
 
 BOOL CWinApp::GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYTE** data, UINT* bytes) const
 {
     if (data) *data = nullptr;
     if (bytes) *bytes = 0;
-    KeyCloser k{GetSectionKey(section, false)};
-    if (!k.key || !entry || !data || !bytes) return FALSE;
+    CRegKeyHandle k(GetSectionKey(section, false));
+    if (!k || !entry || !data || !bytes) return FALSE;
     DWORD type = 0, size = 0;
-    if (RegQueryValueExW(k.key, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_BINARY)
+    if (RegQueryValueExW(k, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_BINARY)
         return FALSE;
     BYTE* buf = new (std::nothrow) BYTE[size ? size : 1];
     if (!buf) return FALSE;
-    if (RegQueryValueExW(k.key, entry, nullptr, &type, buf, &size) != ERROR_SUCCESS || type != REG_BINARY) {
+    if (RegQueryValueExW(k, entry, nullptr, &type, buf, &size) != ERROR_SUCCESS || type != REG_BINARY) {
         delete[] buf;
         return FALSE;
     }
@@ -121,9 +115,9 @@ BOOL CWinApp::GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYT
 
 BOOL CWinApp::WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const BYTE* data, UINT bytes)
 {
-    KeyCloser k{GetSectionKey(section)};
-    if (!k.key || !entry) return FALSE;
-    return RegSetValueExW(k.key, entry, 0, REG_BINARY, data, bytes) == ERROR_SUCCESS;
+    CRegKeyHandle k(GetSectionKey(section));
+    if (!k || !entry) return FALSE;
+    return RegSetValueExW(k, entry, 0, REG_BINARY, data, bytes) == ERROR_SUCCESS;
 }
 
 BOOL CWinApp::WriteProfileIntIfAbsent(const wchar_t* section, const wchar_t* entry, int value, int onlyIfAbsent)

@@ -5,6 +5,7 @@
 #include "App.h"
 #include "Globals.h"
 #include "Log/LogMan.h"
+#include "CHandle.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportShell.h"
@@ -30,21 +31,6 @@ const UINT kSiblingTimeoutMs = 3000;
 // The close gives up on owned dialogs it cannot destroy after this many tries.
 const int kCloseTries = 64;
 
-class CProcessHandle
-{
-public:
-    explicit CProcessHandle(HANDLE h) : m_h(h) {}
-    ~CProcessHandle()
-    {
-        if (m_h) CloseHandle(m_h);
-    }
-    CProcessHandle(const CProcessHandle&) = delete;
-    CProcessHandle& operator=(const CProcessHandle&) = delete;
-    HANDLE Get() const { return m_h; }
-
-private:
-    HANDLE m_h;
-};
 
 HICON LoadTrayIcon()
 {
@@ -426,7 +412,7 @@ LRESULT CDigitClock::ForwardClick(int show)
         bool selfKnown = SUCCEEDED(GetProcessElevation(GetCurrentProcess(), &selfElevated));
         DWORD pid = 0;
         GetWindowThreadProcessId(sibling, &pid);
-        CProcessHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+        CHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
         bool siblingKnown = process.Get() && SUCCEEDED(GetProcessElevation(process.Get(), &siblingElevated));
         if (MaySendToSibling(IsWindowsAtLeast(3) ? 3 : 2, selfKnown, selfElevated != FALSE, siblingKnown,
                              siblingElevated != FALSE)) {

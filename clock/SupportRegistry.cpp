@@ -2,30 +2,9 @@
 
 #include "Log/LogMan.h"
 #include "SupportWindowsHelpers.h"
+#include "CHandle.h"
 
 namespace {
-
-// One registry key handle; Close reports the close's own result so that it can be logged.
-class CRegKeyHandle
-{
-public:
-    CRegKeyHandle() = default;
-    ~CRegKeyHandle() { if (m_key) RegCloseKey(m_key); }
-    CRegKeyHandle(const CRegKeyHandle&) = delete;
-    CRegKeyHandle& operator=(const CRegKeyHandle&) = delete;
-
-    HKEY* Out() { return &m_key; }
-    operator HKEY() const { return m_key; }
-    LSTATUS Close()
-    {
-        HKEY key = m_key;
-        m_key = nullptr;
-        return key ? RegCloseKey(key) : ERROR_SUCCESS;
-    }
-
-private:
-    HKEY m_key = nullptr;
-};
 
 LSTATUS LogRegistryError(LSTATUS code, const char* file, int line)
 {

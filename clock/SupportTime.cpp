@@ -1,6 +1,7 @@
 #include "SupportTime.h"
 
 #include "Log/LogMan.h"
+#include "CHandle.h"
 
 namespace {
 
@@ -14,21 +15,6 @@ COleDateTime InvalidDate()
     d.SetStatus(COleDateTime::invalid);
     return d;
 }
-
-// One owner for a registry key opened here.
-class ScopedKey
-{
-public:
-    ScopedKey() = default;
-    ~ScopedKey() { if (m_key) RegCloseKey(m_key); }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    HKEY* Put() { return &m_key; }
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
 
 void LogDateValue(const wchar_t* what, const COleDateTime& value)
 {
@@ -131,8 +117,8 @@ bool ReadZoneTzi(const wchar_t* zoneKeyName, tagZoneTzi& tzi)
 {
     if (!zoneKeyName) return false;
     CString path = CString(GetTimeZonesKeyPath()) + L"\\" + zoneKeyName;
-    ScopedKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
+    CRegKeyHandle key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return false;
     // One byte more than the record, so that a longer value is told apart from a fitting one.
     BYTE buf[sizeof(tagZoneTzi) + 1];
     DWORD size = sizeof(buf);

@@ -1,25 +1,12 @@
 #include "SupportWindowsHelpers.h"
 
 #include "Log/LogMan.h"
+#include "CHandle.h"
 #include "SupportWindowsVersion.h"
 
 #include <atomic>
 
 namespace {
-
-class CHandleOwner
-{
-public:
-    explicit CHandleOwner(HANDLE h = nullptr) : m_h(h) {}
-    ~CHandleOwner() { if (m_h) CloseHandle(m_h); }
-    CHandleOwner(const CHandleOwner&) = delete;
-    CHandleOwner& operator=(const CHandleOwner&) = delete;
-    HANDLE* Out() { return &m_h; }
-    operator HANDLE() const { return m_h; }
-
-private:
-    HANDLE m_h;
-};
 
 std::atomic<int> g_screenDpiX{0};
 std::atomic<int> g_screenDpiY{0};
@@ -39,7 +26,7 @@ CString GetErrorText(DWORD code)
 
 int IsUserAdmin()
 {
-    CHandleOwner token;
+    CHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) {
         ZN_LOG_ERROR(GetLastError(), L"OpenProcessToken", LOG_ERROR);
         return 0;
@@ -69,7 +56,7 @@ int IsUserAdmin()
 HRESULT GetProcessElevation(HANDLE process, BOOL* elevated)
 {
     if (elevated) *elevated = FALSE;
-    CHandleOwner token;
+    CHandle token;
     if (!OpenProcessToken(process, TOKEN_QUERY, token.Out())) {
         ZN_LOG_ERROR(GetLastError(), L"OpenProcessToken", LOG_ERROR);
         return E_FAIL;
