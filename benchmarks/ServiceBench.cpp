@@ -17,7 +17,7 @@ int main()
         printf("bench_service: cannot create the pipe\n");
         return 1;
     }
-    CKernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    CHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread serving([&] { server.Serve(stop.Get()); });
 
     const SYSTEMTIME request = kestrom_test::Month13();

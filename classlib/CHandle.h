@@ -1,63 +1,122 @@
-// One owner per handle: small move-only wrappers that release in their destructor.
+// One owner per handle: one move-only template, one line per kind of handle.
+//
+// Each kind names its handle type, its close function and the value that means "none"
+// (some kinds have two such values, as kernel handles do). The owner closes in its
+// destructor; Close() reports the close's own error (0 when it succeeded or there was
+// nothing to close) for callers that must log it where the order matters.
 #pragma once
 
 #include "Win.h"
 
 #include <utility>
 
-// A kernel handle (process, token, event, thread...). Null and INVALID_HANDLE_VALUE own nothing.
-class CHandle
+template <typename Traits>
+class CUniqueAny
 {
 public:
-    explicit CHandle(HANDLE h = nullptr) : m_h(h) {}
-    ~CHandle() { Close(); }
-    CHandle(CHandle&& other) noexcept : m_h(std::exchange(other.m_h, nullptr)) {}
-    CHandle& operator=(CHandle&& other) noexcept
+    using Type = typename Traits::Type;
+
+    CUniqueAny() = default;
+    explicit CUniqueAny(Type handle) : m_h(handle) {}
+    ~CUniqueAny() { Close(); }
+    CUniqueAny(CUniqueAny&& other) noexcept : m_h(other.Release()) {}
+    CUniqueAny& operator=(CUniqueAny&& other) noexcept
     {
-        if (this != &other) { Close(); m_h = std::exchange(other.m_h, nullptr); }
+        if (this != &other) Reset(other.Release());
         return *this;
     }
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
+    CUniqueAny(const CUniqueAny&) = delete;
+    CUniqueAny& operator=(const CUniqueAny&) = delete;
 
-    HANDLE Get() const { return m_h; }
-    operator HANDLE() const { return m_h; }
-    HANDLE* Out() { Close(); return &m_h; }
-    bool IsValid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
-    void Close()
+    Type Get() const { return m_h; }
+    operator Type() const { return m_h; }
+    bool IsValid() const { return !Traits::IsNone(m_h); }
+    explicit operator bool() const { return IsValid(); }
+
+    // For functions that hand a new handle back through a pointer.
+    Type* Out() { Close(); return &m_h; }
+    // Gives the handle up without closing it.
+    Type Release() { return std::exchange(m_h, Traits::None()); }
+    void Reset(Type handle = Traits::None())
     {
-        if (IsValid()) CloseHandle(m_h);
-        m_h = nullptr;
+        Close();
+        m_h = handle;
+    }
+    DWORD Close()
+    {
+        Type h = Release();
+        return Traits::IsNone(h) ? 0 : Traits::Close(h);
     }
 
 private:
-    HANDLE m_h;
+    Type m_h = Traits::None();
 };
 
-// A registry key. Close reports the close's own result, so a caller can log it.
-class CRegKeyHandle
+// A kind whose only "none" is one value (None) and whose close reports success as a BOOL.
+template <typename T, BOOL (WINAPI* CloseFn)(T), T (*NoneFn)()>
+struct CHandleTraits
 {
-public:
-    explicit CRegKeyHandle(HKEY key = nullptr) : m_key(key) {}
-    ~CRegKeyHandle() { Close(); }
-    CRegKeyHandle(CRegKeyHandle&& other) noexcept : m_key(std::exchange(other.m_key, nullptr)) {}
-    CRegKeyHandle& operator=(CRegKeyHandle&& other) noexcept
-    {
-        if (this != &other) { Close(); m_key = std::exchange(other.m_key, nullptr); }
-        return *this;
-    }
-    CRegKeyHandle(const CRegKeyHandle&) = delete;
-    CRegKeyHandle& operator=(const CRegKeyHandle&) = delete;
-
-    HKEY Get() const { return m_key; }
-    operator HKEY() const { return m_key; }
-    HKEY* Out() { Close(); return &m_key; }
-    LSTATUS Close()
-    {
-        HKEY key = std::exchange(m_key, nullptr);
-        return key ? RegCloseKey(key) : ERROR_SUCCESS;
-    }
-
-private:
-    HKEY m_key;
+    using Type = T;
+    static T None() { return NoneFn(); }
+    static bool IsNone(T h) { return h == NoneFn(); }
+    static DWORD Close(T h) { return CloseFn(h) ? 0 : GetLastError(); }
 };
+
+template <typename T> inline T NullHandleValue() { return nullptr; }
+inline HANDLE InvalidHandleValue() { return INVALID_HANDLE_VALUE; }
+inline SOCKET InvalidSocketValue() { return INVALID_SOCKET; }
+
+// Kernel handles (events, threads, processes, tokens, mutexes, files, pipes): both null and
+// INVALID_HANDLE_VALUE mean none, since the APIs that make them disagree on which they return.
+struct CKernelHandleTraits
+{
+    using Type = HANDLE;
+    static HANDLE None() { return nullptr; }
+    static bool IsNone(HANDLE h) { return h == nullptr || h == INVALID_HANDLE_VALUE; }
+    static DWORD Close(HANDLE h) { return CloseHandle(h) ? 0 : GetLastError(); }
+};
+
+// Registry keys: RegCloseKey returns its error itself.
+struct CRegKeyTraits
+{
+    using Type = HKEY;
+    static HKEY None() { return nullptr; }
+    static bool IsNone(HKEY h) { return h == nullptr; }
+    static DWORD Close(HKEY h) { return static_cast<DWORD>(RegCloseKey(h)); }
+};
+
+// Sockets: closesocket reports through WSAGetLastError.
+struct CSocketTraits
+{
+    using Type = SOCKET;
+    static SOCKET None() { return INVALID_SOCKET; }
+    static bool IsNone(SOCKET s) { return s == INVALID_SOCKET; }
+    static DWORD Close(SOCKET s) { return closesocket(s) == 0 ? 0 : static_cast<DWORD>(WSAGetLastError()); }
+};
+
+// GDI objects of every kind (fonts, bitmaps, brushes, pens, regions).
+template <typename T>
+struct CGdiObjectTraits
+{
+    using Type = T;
+    static T None() { return nullptr; }
+    static bool IsNone(T h) { return h == nullptr; }
+    static DWORD Close(T h) { return DeleteObject(h) ? 0 : ERROR_INVALID_HANDLE; }
+};
+
+inline BOOL WINAPI CloseFindHandle(HANDLE h) { return FindClose(h); }
+
+using CHandle = CUniqueAny<CKernelHandleTraits>;
+using CRegKeyHandle = CUniqueAny<CRegKeyTraits>;
+using CSocketHandle = CUniqueAny<CSocketTraits>;
+using CServiceHandle = CUniqueAny<CHandleTraits<SC_HANDLE, CloseServiceHandle, NullHandleValue<SC_HANDLE>>>;
+using CModuleHandle = CUniqueAny<CHandleTraits<HMODULE, FreeLibrary, NullHandleValue<HMODULE>>>;
+using CMenuHandle = CUniqueAny<CHandleTraits<HMENU, DestroyMenu, NullHandleValue<HMENU>>>;
+using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue<HICON>>>;
+using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
+using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;
+template <typename T> using CGdiHandle = CUniqueAny<CGdiObjectTraits<T>>;
+using CFontHandle = CGdiHandle<HFONT>;
+using CBitmapHandle = CGdiHandle<HBITMAP>;
+using CBrushHandle = CGdiHandle<HBRUSH>;
+using CPenHandle = CGdiHandle<HPEN>;

@@ -122,7 +122,7 @@ bool StopAndDeleteService(SC_HANDLE manager)
 
 // Start-up steps and the serve loop. checkPoint is the last start-pending checkpoint tried,
 // so the stop-pending report can count on from it. Returns the error that ended the service.
-DWORD StartAndServe(CTimeSetPipe& pipe, CKernelHandle& stopEvent, DWORD& checkPoint)
+DWORD StartAndServe(CTimeSetPipe& pipe, CHandle& stopEvent, DWORD& checkPoint)
 {
     checkPoint = 1;
     if (!ReportServiceStatus(SERVICE_START_PENDING, 0, checkPoint, kStartWaitHint))
@@ -273,7 +273,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
         return;
     }
     CTimeSetPipe pipe;
-    CKernelHandle stopEvent;
+    CHandle stopEvent;
     DWORD checkPoint = 0;
     DWORD exitCode = StartAndServe(pipe, stopEvent, checkPoint);
 
@@ -291,7 +291,7 @@ CTimeSetPipe::CTimeSetPipe(const wchar_t* name, DWORD clientTimeoutMs) : m_name(
 
 DWORD CTimeSetPipe::CreateEvents()
 {
-    for (CKernelHandle* event : {&m_connectEvent, &m_readEvent, &m_writeEvent}) {
+    for (CHandle* event : {&m_connectEvent, &m_readEvent, &m_writeEvent}) {
         event->Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         if (!*event)
             return KS_LOG_FAILED(GetLastError());

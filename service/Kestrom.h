@@ -3,9 +3,9 @@
 // in, one 4-byte result out, per connection, one client at a time.
 #pragma once
 
-#include "Handles.h"
+#include "CHandle.h"
 
-#include <windows.h>
+#include "Win.h"
 
 #include <string>
 
@@ -81,8 +81,8 @@ private:
 
     std::wstring m_name;
     DWORD m_clientTimeoutMs;
-    CFileHandle m_pipe;
-    CKernelHandle m_connectEvent;
-    CKernelHandle m_readEvent;
-    CKernelHandle m_writeEvent;
+    CHandle m_pipe;
+    CHandle m_connectEvent;
+    CHandle m_readEvent;
+    CHandle m_writeEvent;
 };

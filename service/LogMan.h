@@ -3,7 +3,7 @@
 // pointer and logs nothing while it is null.
 #pragma once
 
-#include <windows.h>
+#include "Win.h"
 
 #include <string>
 

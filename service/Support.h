@@ -2,9 +2,9 @@
 // enabled for just that call. One is made on the stack for each request.
 #pragma once
 
-#include "Handles.h"
+#include "CHandle.h"
 
-#include <windows.h>
+#include "Win.h"
 
 // The privilege step failed without leaving an error code (E_UNEXPECTED).
 constexpr DWORD kUnexpectedFailure = 0x8000FFFF;
@@ -24,7 +24,7 @@ public:
     void RestorePrivilege();
 
 private:
-    CKernelHandle m_token;
+    CHandle m_token;
     TOKEN_PRIVILEGES m_privileges;
     DWORD m_privilegeEnabled;
     DWORD m_lastError;

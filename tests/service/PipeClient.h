@@ -3,9 +3,9 @@
 // could send.
 #pragma once
 
-#include "HandleCount.h"
+#include "Win.h"
 
-#include <windows.h>
+#include "HandleCount.h"
 
 namespace kestrom_test {
 

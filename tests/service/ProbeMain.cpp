@@ -5,7 +5,7 @@
 //   send now|hour|month13 | hostile COUNT | stop-silent
 #include "PipeClient.h"
 
-#include <windows.h>
+#include "Win.h"
 
 #include <cstdio>
 #include <cwchar>

@@ -82,7 +82,7 @@ protected:
     std::wstring m_logPath;
     std::unique_ptr<CLogMan> m_log;
     std::unique_ptr<CTimeSetPipe> m_server;
-    CKernelHandle m_stop;
+    CHandle m_stop;
     std::thread m_thread;
     std::atomic<DWORD> m_result{kNoReply};
     std::atomic<bool> m_finished{false};

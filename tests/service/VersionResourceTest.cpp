@@ -1,5 +1,5 @@
 // The service program carries its own version data, as the clock program does.
-#include <windows.h>
+#include "Win.h"
 
 #include <gtest/gtest.h>
 
