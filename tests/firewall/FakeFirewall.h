@@ -58,7 +58,7 @@ public:
     // Fake objects alive now: 0 once every caller has released what it held.
     int liveObjects = 0;
 
-    HRESULT Call(const std::wstring& method, const std::wstring& value = std::wstring());
+    HRESULT Call(const std::string& method, const std::wstring& value = std::wstring());
     std::shared_ptr<FakeRule> FindRule(const std::wstring& name) const;
     std::shared_ptr<FakeApp> FindApp(const std::wstring& image) const;
 };
