@@ -160,19 +160,20 @@ TEST_F(ClockTickTest, ContextMenuTextsAndStates)
             std::vector<CString> texts;
             for (const MenuItem& m : items) texts.push_back(m.text);
             const CString sound = soundOn ? L"&Sound ( enabled )" : L"&Sound ( disabled )";
-            EXPECT_THAT(texts, testing::ElementsAre(sound, sound + L" > &Enable", sound + L" > &Disable",
+            EXPECT_THAT(texts, testing::ElementsAre(CString(L"&Options..."), sound, sound + L" > &Enable", sound + L" > &Disable",
                                                     CString(L"&Lock Window Position"), CString(L"-"),
                                                     CString(L"Synchronize &Now"), CString(L"-"),
                                                     CString(L"&Help"), CString(L"&Help > Zarnock on the &Web"),
                                                     CString(L"-"), CString(L"E&xit")));
-            ASSERT_EQ(items.size(), 11u);
-            EXPECT_EQ(items[1].grey, soundOn == 1) << "Enable only while off";
-            EXPECT_EQ(items[2].grey, soundOn == 0) << "Disable only while on";
-            EXPECT_EQ(items[3].checked, locked == 1);
-            EXPECT_FALSE(items[3].grey);
-            EXPECT_TRUE(items[5].grey) << "no time server set";
-            EXPECT_FALSE(items[8].grey);
-            EXPECT_FALSE(items[10].grey);
+            ASSERT_EQ(items.size(), 12u);
+            EXPECT_FALSE(items[0].grey) << "Options while no synchronisation runs";
+            EXPECT_EQ(items[2].grey, soundOn == 1) << "Enable only while off";
+            EXPECT_EQ(items[3].grey, soundOn == 0) << "Disable only while on";
+            EXPECT_EQ(items[4].checked, locked == 1);
+            EXPECT_FALSE(items[4].grey);
+            EXPECT_TRUE(items[6].grey) << "no time server set";
+            EXPECT_FALSE(items[9].grey);
+            EXPECT_FALSE(items[11].grey);
         }
     }
 }
@@ -201,10 +202,11 @@ TEST_F(ClockTickTest, EachMenuCommandReachesItsHandler)
     // A server nobody answers on: the request runs; the close ends it silently.
     WriteSettingString(Setting::kSVR, L"127.0.0.1");
     clock->m_sntp.LoadOptions(FALSE);
-    EXPECT_FALSE(PreparedMenu(clock)[5].grey) << "a server is set and nothing runs";
+    EXPECT_FALSE(PreparedMenu(clock)[6].grey) << "a server is set and nothing runs";
     SendMessageW(hwnd, WM_COMMAND, ID_SYNC_NOW, 0);
     EXPECT_TRUE(clock->m_sntp.IsRequestRunning());
-    EXPECT_TRUE(PreparedMenu(clock)[5].grey) << "greyed while a request runs";
+    EXPECT_TRUE(PreparedMenu(clock)[6].grey) << "greyed while a request runs";
+    EXPECT_TRUE(PreparedMenu(clock)[0].grey) << "no Options while a request runs";
 
     SendMessageW(hwnd, WM_COMMAND, ID_APP_EXIT_CLOCK, 0);
     EXPECT_FALSE(IsWindow(hwnd)) << "Exit closes the clock";
