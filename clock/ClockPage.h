@@ -49,9 +49,9 @@ public:
     // "@" or "#" (autoSeparate set).
     static CString SeparatedToken(const wchar_t* text, int start, int end, const wchar_t* code, BOOL autoSeparate);
     // A further zone's token: "['label' - #NNN]", or "[#NNN]" without a label. The label is
-    // put in so that it shows as typed (a quote becomes '''' and a percent sign %%), cut to
-    // whole characters so that the token is at most room characters; empty when even the
-    // bare token is longer.
+    // put in so that it shows as typed (a quote inside it becomes '''', a percent sign %%),
+    // cut to whole characters so that the token is at most room characters; empty when even
+    // the bare token is longer.
     static CString ZoneToken(const wchar_t* label, int number, int room);
     // Replaces the format edit's selection with the code (undoable); a code that does not
     // fit whole into the edit's limit is not inserted.

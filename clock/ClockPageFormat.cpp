@@ -37,19 +37,43 @@ CString CClockPage::SeparatedToken(const wchar_t* text, int start, int end, cons
     return token;
 }
 
+namespace {
+
+// The label as format text that shows exactly as typed: its text in literals with every
+// percent sign doubled, and each quote outside them as a doubled quote (a literal is
+// closed, a quote put, and a literal opened again). A literal is never left empty: two
+// quotes in a row read as one quote, so an empty literal would show a quote of its own.
+CString LabelFormatText(const CString& label)
+{
+    CString out;
+    bool inLiteral = false;
+    for (int i = 0; i < label.GetLength(); ++i) {
+        const wchar_t c = label[i];
+        if (c == L'\'') {
+            if (inLiteral) out += L'\'';
+            inLiteral = false;
+            out += L"''";
+            continue;
+        }
+        if (!inLiteral) out += L'\'';
+        inLiteral = true;
+        if (c == L'%') out += L'%';
+        out += c;
+    }
+    if (inLiteral) out += L'\'';
+    return out;
+}
+
+} // namespace
+
 CString CClockPage::ZoneToken(const wchar_t* label, int number, int room)
 {
     CString bare;
     bare.Format(L"[#%03d]", number);
-    CString text = label ? label : L"";
+    const CString text = label ? label : L"";
     for (int keep = text.GetLength(); keep > 0; --keep) {
-        // A quote closes the literal, puts one quote and opens it again; a percent sign
-        // doubled shows once.
-        CString escaped = text.Left(keep);
-        escaped.Replace(L"'", L"''''");
-        escaped.Replace(L"%", L"%%");
         CString token;
-        token.Format(L"['%s' - #%03d]", escaped.GetString(), number);
+        token.Format(L"[%s - #%03d]", LabelFormatText(text.Left(keep)).GetString(), number);
         if (token.GetLength() <= room) return token;
     }
     return bare.GetLength() <= room ? bare : CString();
