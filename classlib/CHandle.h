@@ -35,6 +35,14 @@ public:
 
     // For functions that hand a new handle back through a pointer.
     Type* Out() { Close(); return &m_h; }
+    // The Attach of the class library's wrappers: an empty owner takes the handle; a "none"
+    // handle, or an owner that already holds one, is refused.
+    BOOL Attach(Type handle)
+    {
+        if (Traits::IsNone(handle) || IsValid()) return FALSE;
+        m_h = handle;
+        return TRUE;
+    }
     // Gives the handle up without closing it.
     Type Release() { return std::exchange(m_h, Traits::None()); }
     void Reset(Type handle = Traits::None())
@@ -113,6 +121,8 @@ using CServiceHandle = CUniqueAny<CHandleTraits<SC_HANDLE, CloseServiceHandle, N
 using CModuleHandle = CUniqueAny<CHandleTraits<HMODULE, FreeLibrary, NullHandleValue<HMODULE>>>;
 using CMenuHandle = CUniqueAny<CHandleTraits<HMENU, DestroyMenu, NullHandleValue<HMENU>>>;
 using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue<HICON>>>;
+// Device contexts of one's own (CreateCompatibleDC, CreateDC): DeleteDC. Contexts from GetDC
+// and BeginPaint are given back otherwise (CClientDC, CPaintDC).
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;
 template <typename T> using CGdiHandle = CUniqueAny<CGdiObjectTraits<T>>;
@@ -120,3 +130,4 @@ using CFontHandle = CGdiHandle<HFONT>;
 using CBitmapHandle = CGdiHandle<HBITMAP>;
 using CBrushHandle = CGdiHandle<HBRUSH>;
 using CPenHandle = CGdiHandle<HPEN>;
+using CGdiObjectHandle = CGdiHandle<HGDIOBJ>;

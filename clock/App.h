@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 #include "Log/LogMan.h"
 
 class CDigitClock;
@@ -20,16 +21,25 @@ public:
     BOOL CreateClockWindow();
 
     CLogMan m_log;
-    HANDLE m_hMutex = nullptr;
+    CHandle m_hMutex;
     ULONG_PTR m_gdiplusToken = 0;
     BOOL m_bufferedPaintOn = FALSE;
 
+    // The environment facts of the program log, written only while the log is open.
+    void LogEnvironment();
+    // The Run value and reading direction, and g_canSetClock from the elevation read at
+    // start-up, which does not depend on the log.
+    void InitRunValueAndRights();
+    // Whether this process runs elevated (always 0 before Windows Vista); a failed query
+    // counts as not elevated and is logged with the environment.
+    void ReadElevation();
+
 private:
     int m_elevated = 0;
+    HRESULT m_elevationResult = S_OK;
 
     // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
     BOOL HandOverToRunningCopy(bool uninstall);
-    void LogEnvironment();
     // The version gate's message, with the offer to show the log.
     void RefuseUnknownWindows();
     void WaitForMissingMonitor();

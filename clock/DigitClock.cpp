@@ -195,10 +195,19 @@ void CDigitClock::SetFormat(const wchar_t* format, BOOL log)
 
     int interval = NeededTimerInterval();
     if (m_timerId && interval != m_timerInterval) {
-        KillTimer(m_timerId);
-        m_timerInterval = interval;
-        m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(interval));
-        if (log) ZN_LOG(LOG_INFO, interval);
+        // The id and interval always say what runs: the old timer while it could not be
+        // killed, none when the new one could not be set (logged, as at creation).
+        if (!KillTimer(m_timerId)) {
+            ZN_LOG_ERROR(GetLastError(), L"KillTimer", LOG_ERROR);
+        } else {
+            m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(interval));
+            if (!m_timerId) {
+                ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
+            } else {
+                m_timerInterval = interval;
+                if (log) ZN_LOG(LOG_INFO, interval);
+            }
+        }
     }
 
     SYSTEMTIME now;
@@ -360,7 +369,9 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     m_sntp.Start();
 
     if (!m_alwaysOnTop) {
-        SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        // A z-order change only (0x613): the clock never activates itself.
+        SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
         OnTaskbarCreated();
     }
 
@@ -520,6 +531,13 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_RBUTTONUP:
         OnMouseMessage(msg, wp, lp);
         return 0;
+    case WM_TIMECHANGE:
+    case WM_SETTINGCHANGE: {
+        // The zone may have changed with either: the zone tokens follow it at the next tick.
+        LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
+        m_formatEnvironment->ResetZone();
+        return r;
+    }
     case WM_SYSCOLORCHANGE: {
         LRESULT r = Default(msg, wp, lp);
         if (!m_customColours) UseSystemColours();

@@ -164,8 +164,7 @@ TEST(SoundFile, StopEndsAPlayAndALongPause)
         ASSERT_TRUE(Eventually([&] { return t.fake.Count(MCI_PLAY) == 1; }, 5000));
         t.player.Stop();
         EXPECT_EQ((std::vector<UINT>{MCI_OPEN, MCI_PLAY, MCI_STOP, MCI_CLOSE}), t.fake.Commands());
-        EXPECT_EQ(nullptr, t.player.m_hThread);
-        EXPECT_EQ(nullptr, t.player.m_hStopEvent);
+        EXPECT_FALSE(t.player.m_hThread.IsValid());
     }
     {
         // A stop in a pause of a minute must not wait the minute out.
@@ -343,5 +342,5 @@ TEST(Player, RapidReplacementsLeaveNoThreadOrHandle)
     const DWORD handlesAfter = zntest::SettledHandleCount(GetCurrentProcessId());
     EXPECT_EQ(threads, ThreadsOfThisProcess());
     EXPECT_EQ(handles, handlesAfter);
-    EXPECT_EQ(nullptr, t.player.m_hThread);
+    EXPECT_FALSE(t.player.m_hThread.IsValid());
 }
