@@ -173,7 +173,6 @@ BOOL CApp::InitInstance()
     InitScreenDpi();
 
     m_log.Open(GetLogFilePath(), L'-', 3, 51200);
-    ReadElevation();
     LogEnvironment();
     WaitForMissingMonitor();
     InitRunValueAndRights();
@@ -206,15 +205,22 @@ void CApp::InitRunValueAndRights()
                               << L")");
     InitRTLLayout();
     if (IsRTLLayout()) ZN_LOG(LOG_INFO, L"RTL");
-    g_canSetClock = IsWindowsAtLeast(kLevelVista) ? m_elevated : 1;
+    // Read here too: the environment step reads nothing while the log is closed.
+    g_canSetClock = IsWindowsAtLeast(kLevelVista) ? IsElevated() : 1;
     ZN_LOG(LOG_INFO, g_canSetClock);
 }
 
-void CApp::ReadElevation()
+int CApp::IsElevated()
 {
-    BOOL elevated = FALSE;
-    m_elevationResult = IsWindowsAtLeast(kLevelVista) ? GetProcessElevation(GetCurrentProcess(), &elevated) : S_OK;
-    m_elevated = SUCCEEDED(m_elevationResult) && elevated ? 1 : 0;
+    if (m_elevated < 0) {
+        BOOL elevated = FALSE;
+        if (IsWindowsAtLeast(kLevelVista)) {
+            HRESULT hr = GetProcessElevation(GetCurrentProcess(), &elevated);
+            if (FAILED(hr)) ZN_LOG_ERROR(hr, L"GetProcessElevation", LOG_ERROR);
+        }
+        m_elevated = elevated ? 1 : 0;
+    }
+    return m_elevated;
 }
 
 void CApp::LogEnvironment()
@@ -252,9 +258,9 @@ void CApp::LogEnvironment()
         ZN_LOG_ERROR(GetLastError(), L"GetUserNameW", LOG_ERROR);
         lstrcpyW(user, L"<null>");
     }
-    if (FAILED(m_elevationResult)) ZN_LOG_ERROR(m_elevationResult, L"GetProcessElevation", LOG_ERROR);
+    const int elevated = IsElevated();
     ZN_LOG(LOG_INFO, computer << L" [" << user << L"] " << (IsUserAdmin() ? L"admin" : L"std") << L" "
-                              << (m_elevated ? L"[RAA]" : L""));
+                              << (elevated ? L"[RAA]" : L""));
 
     CClientDC screen(nullptr);
     ZN_LOG(LOG_INFO, L"clr:" << (screen.m_hDC ? screen.GetDeviceCaps(BITSPIXEL) : 0));

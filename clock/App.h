@@ -27,16 +27,16 @@ public:
 
     // The environment facts of the program log, written only while the log is open.
     void LogEnvironment();
-    // The Run value and reading direction, and g_canSetClock from the elevation read at
-    // start-up, which does not depend on the log.
+    // The Run value and reading direction, and g_canSetClock from the process's elevation,
+    // whether or not the log is open.
     void InitRunValueAndRights();
-    // Whether this process runs elevated (always 0 before Windows Vista); a failed query
-    // counts as not elevated and is logged with the environment.
-    void ReadElevation();
 
 private:
-    int m_elevated = 0;
-    HRESULT m_elevationResult = S_OK;
+    // Whether this process runs elevated (always 0 before Windows Vista), asked once; a
+    // failed query is logged and counts as not elevated.
+    int IsElevated();
+
+    int m_elevated = -1;   // not asked yet
 
     // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
     BOOL HandOverToRunningCopy(bool uninstall);

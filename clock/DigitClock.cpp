@@ -200,7 +200,7 @@ void CDigitClock::SetFormat(const wchar_t* format, BOOL log)
         if (!KillTimer(m_timerId)) {
             ZN_LOG_ERROR(GetLastError(), L"KillTimer", LOG_ERROR);
         } else {
-            m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(interval));
+            m_timerId = SetDisplayTimer(static_cast<UINT>(interval));
             if (!m_timerId) {
                 ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
             } else {
@@ -328,7 +328,7 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     SiblingTipMessage();
 
     m_timerInterval = NeededTimerInterval();
-    m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(m_timerInterval));
+    m_timerId = SetDisplayTimer(static_cast<UINT>(m_timerInterval));
     if (!m_timerId) {
         ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
         return -1;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 using namespace clocktest;
 
@@ -203,17 +204,29 @@ TEST_F(ClockProcessTest, FaceUnknownToGdiplusTurnsTheStoredOutlineOff)
     EXPECT_GT(CaptureScreen(r).Count(RGB(255, 255, 0), 40), 10) << "the text still shows, without outline";
 }
 
+bool IsTopmost(HWND hwnd)
+{
+    return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
 TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
 {
+    // Always on top, without the tick's re-assertion that would hide a lost topmost state.
+    SetInt(kCommon, L"AT", 1);
+    SetInt(kCommon, L"ATF", 0);
     ASSERT_TRUE(clock.Start());
     HWND first = clock.WaitForWindow();
     ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(IsTopmost(first));
 
     for (const wchar_t* args : {L"", L"-restore"}) {
         ClockProcess second;
         ASSERT_TRUE(second.Start(args));
         EXPECT_EQ(second.WaitForExit(), 0) << "second start with '" << args << "' ends by itself";
         EXPECT_EQ(FindClockWindow(second.Pid()), nullptr);
+        // The raise is posted to the running clock: give it a moment to take it.
+        Sleep(300);
+        EXPECT_TRUE(IsTopmost(first)) << "an always-on-top clock stays on top after '" << args << "'";
     }
     EXPECT_TRUE(clock.IsRunning());
     EXPECT_TRUE(IsWindow(first));
@@ -236,10 +249,22 @@ TEST_F(ClockProcessTest, RestoreResetsExactlyTheDisplaySettings)
     SetInt(kCommon, L"MS", 7);
     SetInt(kCommon, L"CB", 0x123456);
     SetInt(kCommon, L"3D", 1);
+    RECT saved{100, 200, 300, 240};
+    SetBinary(kCommon, L"CR", &saved, sizeof(saved));
 
     ASSERT_TRUE(clock.Start(L"/RESTORE"));
     HWND hwnd = clock.WaitForWindow();
     ASSERT_NE(hwnd, nullptr);
+
+    // The saved placement goes too: the clock stands at its default place.
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    RECT mon = MonitorOf(hwnd);
+    HDC screen = GetDC(nullptr);
+    const int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(r.left, mon.right - 3 * GetSystemMetrics(SM_CXSIZE) - (r.right - r.left) - MulDiv(4, dpiY, 96));
+    EXPECT_EQ(r.top, mon.top + 1);
 
     std::wstring ft;
     DWORD v = 0;
@@ -258,6 +283,47 @@ TEST_F(ClockProcessTest, RestoreResetsExactlyTheDisplaySettings)
     EXPECT_TRUE(GetInt(kCommon, L"3D", v) && v == 1);
     EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
     EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(ClockProcessTest, ASecondStartEndsWhenTheRunningClockHangs)
+{
+    // A running clock that never answers: the single-instance mutex is held, and the
+    // clock-class window's thread waits without ever taking a message.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"m_zarnock32");
+    ASSERT_NE(mutex, nullptr);
+    HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    WNDCLASSW existing{};
+    const bool registered = GetClassInfoW(inst, kClockClass, &existing) != FALSE;
+    if (!registered) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = inst;
+        wc.lpszClassName = kClockClass;
+        ASSERT_TRUE(RegisterClassW(&wc));
+    }
+    std::thread hung([&] {
+        HWND w = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClockClass, L"", WS_POPUP, 0, 0, 20, 10, nullptr,
+                                 nullptr, inst, nullptr);
+        SetEvent(created);
+        WaitForSingleObject(release, 60000);
+        DestroyWindow(w);
+    });
+    ASSERT_EQ(WaitForSingleObject(created, 10000), WAIT_OBJECT_0);
+
+    ClockProcess second;
+    ASSERT_TRUE(second.Start());
+    const int exit = second.WaitForExit(12000);
+    if (exit == -1) TerminateProcess(second.Handle(), 1);
+    EXPECT_EQ(exit, 0) << "the hand-over gives up on a clock that does not answer";
+
+    SetEvent(release);
+    hung.join();
+    if (!registered) UnregisterClassW(kClockClass, inst);
+    CloseHandle(release);
+    CloseHandle(created);
+    CloseHandle(mutex);
 }
 
 TEST_F(ClockProcessTest, SwitchesThatDoNotMatchAreIgnored)

@@ -7,11 +7,15 @@
 
 #include "GdiplusSession.h"
 #include "HandleCount.h"
+#include "LogCapture.h"
+#include "MessagePump.h"
 #include "ProfileTestApp.h"
 
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -327,6 +331,167 @@ TEST_F(ClockWindowTest, ObjectCountsStayFlatOverAThousandTextChanges)
         EXPECT_LE(zntest::GdiObjectCount(), gdi + 2) << "layered " << layered;
         EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user + 2) << "layered " << layered;
     }
+}
+
+// A clock whose memory goes back to the system when it is freed: any later touch of the
+// object ends the test program at once instead of reading what the heap left there.
+class GuardedClock : public CDigitClock
+{
+public:
+    static void* operator new(size_t size)
+    {
+        void* p = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (!p) throw std::bad_alloc();
+        return p;
+    }
+    static void operator delete(void* p) { VirtualFree(p, 0, MEM_RELEASE); }
+
+    // The next move brings WM_DPICHANGED, as a move onto a monitor of another DPI does.
+    bool dpiChangeOnMove = false;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg != WM_WINDOWPOSCHANGED || !dpiChangeOnMove) return CDigitClock::WindowProc(msg, wp, lp);
+        dpiChangeOnMove = false;
+        const HWND self = m_hWnd;
+        const LRESULT r = CDigitClock::WindowProc(msg, wp, lp);
+        RECT suggested{0, 0, 100, 30};
+        ::SendMessageW(self, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+        return r;
+    }
+};
+
+TEST_F(ClockWindowTest, ADpiCloseDuringADisplayChangeEndsTheHandlerWithTheWindow)
+{
+    delete clock;
+    auto* guarded = new GuardedClock;
+    clock = guarded;
+    clock->SetFormat(L"HH:mm:ss", FALSE);
+    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_PDPI), 1);
+    Create();
+    ASSERT_EQ(1, clock->m_proportionalDpi);
+    // The monitor the clock was on is gone: the display change moves it.
+    clock->m_monitorRect = RECT{0, 0, 100, 100};
+    guarded->dpiChangeOnMove = true;
+    clock = nullptr;   // the close frees it
+    SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+// The machine's zone, with the zone query in the test's hands.
+class SwitchableZone : public CSystemFormatEnvironment
+{
+public:
+    LONG bias = -60;
+
+protected:
+    DWORD QueryTimeZone(TIME_ZONE_INFORMATION& tzi) override
+    {
+        tzi = TIME_ZONE_INFORMATION{};
+        tzi.Bias = bias;
+        return TIME_ZONE_ID_UNKNOWN;
+    }
+};
+
+TEST_F(ClockWindowTest, ATimeOrZoneChangeShowsTheNewZoneAtTheNextTick)
+{
+    SwitchableZone zone;
+    clock->SetFormatEnvironment(&zone);
+    clock->SetFormat(L"zz", FALSE);
+    Create();
+    EXPECT_STREQ(L"+01:00", clock->GetWindowText());
+    const struct { UINT message; LONG bias; const wchar_t* shown; } cases[] = {
+        {WM_TIMECHANGE, 300, L"-05:00"},
+        {WM_SETTINGCHANGE, -330, L"+05:30"},
+    };
+    for (const auto& c : cases) {
+        zone.bias = c.bias;
+        SendMessageW(hwnd, c.message, 0, 0);
+        EXPECT_TRUE(zntest::PumpUntil([&] { return clock->GetWindowText() == c.shown; }, 2000))
+            << c.message << ": " << clock->GetWindowText().GetString();
+    }
+    clock->SetFormatEnvironment(&GetSystemFormatEnvironment());
+}
+
+// A clock on a system whose timers run out once the window exists.
+class TimerlessClock : public CDigitClock
+{
+public:
+    bool outOfTimers = false;
+
+protected:
+    UINT_PTR SetDisplayTimer(UINT interval) override
+    {
+        if (!outOfTimers) return CDigitClock::SetDisplayTimer(interval);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+};
+
+TEST_F(ClockWindowTest, ADisplayTimerThatCannotBeReArmedIsLoggedAndKnownGone)
+{
+    delete clock;
+    auto* timerless = new TimerlessClock;
+    clock = timerless;
+    clock->SetFormat(L"HH:mm:ss", FALSE);
+    Create();
+    ASSERT_NE(0u, clock->m_timerId);
+    timerless->outOfTimers = true;
+    LogCapture log;
+    clock->SetFormat(L"HH:mm:ss.SS", FALSE);
+    EXPECT_EQ(0u, clock->m_timerId);
+    EXPECT_FALSE(KillTimer(hwnd, ZN_CLOCK_TIMER_ID)) << "no timer runs, as the id says";
+    const std::vector<std::string> errors = log.Entries(" * ");
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_NE(std::string::npos, errors[0].find("SetTimer")) << errors[0];
+}
+
+TEST_F(ClockWindowTest, ACancelledShutdownLetsTheClockSaveItsPlaceAgain)
+{
+    Create();
+    const struct { BOOL ending; LONG left; LONG saved; const char* why; } cases[] = {
+        {FALSE, 170, 170, "the shutdown was cancelled"},
+        {TRUE, 190, 170, "the session ends"},
+    };
+    for (const auto& c : cases) {
+        SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0);
+        SendMessageW(hwnd, WM_ENDSESSION, c.ending, 0);
+        SetWindowPos(hwnd, nullptr, c.left, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        clock->SavePlacement();
+        RECT cr{};
+        ASSERT_TRUE(ReadRect(SID_KEY_CR, cr));
+        EXPECT_EQ(c.saved, cr.left) << c.why;
+    }
+}
+
+// A clock that notes the flags of every change of its position or z-order.
+class MoveRecordingClock : public CDigitClock
+{
+public:
+    std::vector<UINT> flags;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_WINDOWPOSCHANGING || msg == WM_WINDOWPOSCHANGED)
+            flags.push_back(reinterpret_cast<const WINDOWPOS*>(lp)->flags);
+        return CDigitClock::WindowProc(msg, wp, lp);
+    }
+};
+
+TEST_F(ClockWindowTest, StartUpNeverActivatesTheClock)
+{
+    // Not always on top: creation takes the topmost state away again.
+    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_AT), 0);
+    delete clock;
+    auto* recording = new MoveRecordingClock;
+    clock = recording;
+    clock->SetFormat(L"HH:mm:ss", FALSE);
+    Create();
+    EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    ASSERT_FALSE(recording->flags.empty());
+    for (UINT f : recording->flags) EXPECT_TRUE(f & SWP_NOACTIVATE) << std::hex << f;
 }
 
 }  // namespace
