@@ -333,8 +333,26 @@ TEST_F(ClockWindowTest, ObjectCountsStayFlatOverAThousandTextChanges)
     }
 }
 
-// A clock whose memory goes back to the system when it is freed: any later touch of the
-// object ends the test program at once instead of reading what the heap left there.
+// A clock whose memory is poisoned and fenced off when it is freed. The first touch of the
+// freed object is noted by a vectored handler, which opens the fence again so the program
+// goes on (under Wine a crash would bring up the debugger's box and hang the run).
+std::atomic<bool> g_freedClockTouched{false};
+BYTE* g_freedClock = nullptr;
+size_t g_freedClockSize = 0;
+
+LONG CALLBACK NoteTouchOfFreedClock(EXCEPTION_POINTERS* info)
+{
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || record->NumberParameters < 2 || !g_freedClock)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const BYTE* address = reinterpret_cast<const BYTE*>(record->ExceptionInformation[1]);
+    if (address < g_freedClock || address >= g_freedClock + g_freedClockSize) return EXCEPTION_CONTINUE_SEARCH;
+    g_freedClockTouched = true;
+    DWORD old = 0;
+    VirtualProtect(g_freedClock, g_freedClockSize, PAGE_READWRITE, &old);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
 class GuardedClock : public CDigitClock
 {
 public:
@@ -342,9 +360,17 @@ public:
     {
         void* p = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (!p) throw std::bad_alloc();
+        g_freedClockSize = size;
         return p;
     }
-    static void operator delete(void* p) { VirtualFree(p, 0, MEM_RELEASE); }
+    // Kept, never given back: the test looks for touches after the free.
+    static void operator delete(void* p)
+    {
+        memset(p, 0xDD, g_freedClockSize);
+        g_freedClock = static_cast<BYTE*>(p);
+        DWORD old = 0;
+        VirtualProtect(p, g_freedClockSize, PAGE_NOACCESS, &old);
+    }
 
     // The next move brings WM_DPICHANGED, as a move onto a monitor of another DPI does.
     bool dpiChangeOnMove = false;
@@ -375,8 +401,12 @@ TEST_F(ClockWindowTest, ADpiCloseDuringADisplayChangeEndsTheHandlerWithTheWindow
     clock->m_monitorRect = RECT{0, 0, 100, 100};
     guarded->dpiChangeOnMove = true;
     clock = nullptr;   // the close frees it
+    PVOID handler = AddVectoredExceptionHandler(1, NoteTouchOfFreedClock);
     SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    RemoveVectoredExceptionHandler(handler);
     EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_NE(nullptr, g_freedClock) << "the close freed the clock";
+    EXPECT_FALSE(g_freedClockTouched) << "the handler went on with the freed clock";
 }
 
 // The machine's zone, with the zone query in the test's hands.
