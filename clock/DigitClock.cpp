@@ -195,18 +195,15 @@ void CDigitClock::SetFormat(const wchar_t* format, BOOL log)
 
     int interval = NeededTimerInterval();
     if (m_timerId && interval != m_timerInterval) {
-        // The id and interval always say what runs: the old timer while it could not be
-        // killed, none when the new one could not be set (logged, as at creation).
-        if (!KillTimer(m_timerId)) {
-            ZN_LOG_ERROR(GetLastError(), L"KillTimer", LOG_ERROR);
+        // The id and interval say what runs: none when the new timer could not be set
+        // (logged, as at creation), the old one being gone.
+        KillTimer(m_timerId);
+        m_timerId = SetDisplayTimer(static_cast<UINT>(interval));
+        if (!m_timerId) {
+            ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
         } else {
-            m_timerId = SetDisplayTimer(static_cast<UINT>(interval));
-            if (!m_timerId) {
-                ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
-            } else {
-                m_timerInterval = interval;
-                if (log) ZN_LOG(LOG_INFO, interval);
-            }
+            m_timerInterval = interval;
+            if (log) ZN_LOG(LOG_INFO, interval);
         }
     }
 
