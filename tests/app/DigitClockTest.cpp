@@ -15,7 +15,7 @@
 
 #include <atomic>
 #include <map>
-#include <thread>
+#include <utility>
 
 namespace {
 
@@ -61,6 +61,63 @@ bool ReadRect(StrId key, RECT& r)
     return ok;
 }
 
+// A clock with the test's hands in it: its moves noted, a DPI change on its next move (as a
+// move onto a monitor of another DPI brings), timers that run out, and its pages fenced off
+// when freed, a later touch being noted and let through (a crash would hang the run).
+class ProbeClock : public CDigitClock
+{
+public:
+    static void* operator new(size_t size)
+    {
+        return VirtualAlloc(nullptr, s_size = size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    }
+    static void operator delete(void* p) { VirtualProtect(s_freed = p, s_size, PAGE_NOACCESS, &s_protect); }
+    static LONG CALLBACK NoteTouchOfFreed(EXCEPTION_POINTERS* info)
+    {
+        const auto at = static_cast<size_t>(info->ExceptionRecord->ExceptionInformation[1] - ULONG_PTR(s_freed));
+        if (info->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || !s_freed || at >= s_size)
+            return EXCEPTION_CONTINUE_SEARCH;
+        s_touchedFreed = true;
+        VirtualProtect(s_freed, s_size, PAGE_READWRITE, &s_protect);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    static inline void* s_freed = nullptr;
+    static inline size_t s_size = 0;
+    static inline DWORD s_protect = 0;
+    static inline std::atomic<bool> s_touchedFreed{false};
+    std::vector<UINT> moves;
+    bool dpiChangeOnMove = false, outOfTimers = false;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_WINDOWPOSCHANGING || msg == WM_WINDOWPOSCHANGED)
+            moves.push_back(reinterpret_cast<const WINDOWPOS*>(lp)->flags);
+        const HWND self = m_hWnd;
+        const bool dpiChange = msg == WM_WINDOWPOSCHANGED && std::exchange(dpiChangeOnMove, false);
+        const LRESULT result = CDigitClock::WindowProc(msg, wp, lp);
+        RECT suggested{0, 0, 100, 30};
+        if (dpiChange) ::SendMessageW(self, WM_DPICHANGED, 0x00900090, reinterpret_cast<LPARAM>(&suggested));
+        return result;
+    }
+    UINT_PTR SetDisplayTimer(UINT interval) override
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return outOfTimers ? 0 : CDigitClock::SetDisplayTimer(interval);
+    }
+};
+
+// The machine's zone, the zone query in the test's hands.
+struct SwitchableZone : CSystemFormatEnvironment {
+    LONG bias = -60;
+    DWORD QueryTimeZone(TIME_ZONE_INFORMATION& tzi) override
+    {
+        tzi = TIME_ZONE_INFORMATION{};
+        tzi.Bias = bias;
+        return TIME_ZONE_ID_UNKNOWN;
+    }
+};
+
 // A clock window object owned by the test; destroying the window frees it.
 class ClockWindowTest : public testing::Test
 {
@@ -68,7 +125,7 @@ protected:
     void SetUp() override
     {
         ClearProfile();
-        clock = new CDigitClock;
+        clock = new ProbeClock;
         LOGFONTW lf = Tahoma(20);
         clock->SetClockFont(&lf);
         clock->SetCustomColours(RGB(0, 0, 128), RGB(255, 255, 0));
@@ -88,8 +145,10 @@ protected:
                                     20000, 20000, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr));
         hwnd = clock->m_hWnd;
     }
+    ProbeClock* Probe() { return static_cast<ProbeClock*>(clock); }
     CDigitClock* clock = nullptr;
     HWND hwnd = nullptr;
+    SwitchableZone zone;   // outlives the window
 };
 
 TEST_F(ClockWindowTest, CustomColoursDeriveTheBorderEdgesFromTheBackground)
@@ -333,195 +392,65 @@ TEST_F(ClockWindowTest, ObjectCountsStayFlatOverAThousandTextChanges)
     }
 }
 
-// A clock whose memory is poisoned and fenced off when it is freed. The first touch of the
-// freed object is noted by a vectored handler, which opens the fence again so the program
-// goes on (under Wine a crash would bring up the debugger's box and hang the run).
-std::atomic<bool> g_freedClockTouched{false};
-BYTE* g_freedClock = nullptr;
-size_t g_freedClockSize = 0;
-
-LONG CALLBACK NoteTouchOfFreedClock(EXCEPTION_POINTERS* info)
-{
-    const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || record->NumberParameters < 2 || !g_freedClock)
-        return EXCEPTION_CONTINUE_SEARCH;
-    const BYTE* address = reinterpret_cast<const BYTE*>(record->ExceptionInformation[1]);
-    if (address < g_freedClock || address >= g_freedClock + g_freedClockSize) return EXCEPTION_CONTINUE_SEARCH;
-    g_freedClockTouched = true;
-    DWORD old = 0;
-    VirtualProtect(g_freedClock, g_freedClockSize, PAGE_READWRITE, &old);
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-class GuardedClock : public CDigitClock
-{
-public:
-    static void* operator new(size_t size)
-    {
-        void* p = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        if (!p) throw std::bad_alloc();
-        g_freedClockSize = size;
-        return p;
-    }
-    // Kept, never given back: the test looks for touches after the free.
-    static void operator delete(void* p)
-    {
-        memset(p, 0xDD, g_freedClockSize);
-        g_freedClock = static_cast<BYTE*>(p);
-        DWORD old = 0;
-        VirtualProtect(p, g_freedClockSize, PAGE_NOACCESS, &old);
-    }
-
-    // The next move brings WM_DPICHANGED, as a move onto a monitor of another DPI does.
-    bool dpiChangeOnMove = false;
-
-protected:
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override
-    {
-        if (msg != WM_WINDOWPOSCHANGED || !dpiChangeOnMove) return CDigitClock::WindowProc(msg, wp, lp);
-        dpiChangeOnMove = false;
-        const HWND self = m_hWnd;
-        const LRESULT r = CDigitClock::WindowProc(msg, wp, lp);
-        RECT suggested{0, 0, 100, 30};
-        ::SendMessageW(self, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-        return r;
-    }
-};
-
 TEST_F(ClockWindowTest, ADpiCloseDuringADisplayChangeEndsTheHandlerWithTheWindow)
 {
-    delete clock;
-    auto* guarded = new GuardedClock;
-    clock = guarded;
-    clock->SetFormat(L"HH:mm:ss", FALSE);
     g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_PDPI), 1);
     Create();
-    ASSERT_EQ(1, clock->m_proportionalDpi);
-    // The monitor the clock was on is gone: the display change moves it.
-    clock->m_monitorRect = RECT{0, 0, 100, 100};
-    guarded->dpiChangeOnMove = true;
-    clock = nullptr;   // the close frees it
-    PVOID handler = AddVectoredExceptionHandler(1, NoteTouchOfFreedClock);
+    clock->m_monitorRect = RECT{0, 0, 100, 100};   // its monitor is gone: the change moves it
+    Probe()->dpiChangeOnMove = true;
+    clock = nullptr;                                // the close frees it
+    PVOID handler = AddVectoredExceptionHandler(1, ProbeClock::NoteTouchOfFreed);
     SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
     RemoveVectoredExceptionHandler(handler);
     EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_NE(nullptr, g_freedClock) << "the close freed the clock";
-    EXPECT_FALSE(g_freedClockTouched) << "the handler went on with the freed clock";
+    EXPECT_FALSE(ProbeClock::s_touchedFreed) << "the handler went on with the freed clock";
 }
-
-// The machine's zone, with the zone query in the test's hands.
-class SwitchableZone : public CSystemFormatEnvironment
-{
-public:
-    LONG bias = -60;
-
-protected:
-    DWORD QueryTimeZone(TIME_ZONE_INFORMATION& tzi) override
-    {
-        tzi = TIME_ZONE_INFORMATION{};
-        tzi.Bias = bias;
-        return TIME_ZONE_ID_UNKNOWN;
-    }
-};
 
 TEST_F(ClockWindowTest, ATimeOrZoneChangeShowsTheNewZoneAtTheNextTick)
 {
-    SwitchableZone zone;
     clock->SetFormatEnvironment(&zone);
     clock->SetFormat(L"zz", FALSE);
     Create();
     EXPECT_STREQ(L"+01:00", clock->GetWindowText());
     const struct { UINT message; LONG bias; const wchar_t* shown; } cases[] = {
-        {WM_TIMECHANGE, 300, L"-05:00"},
-        {WM_SETTINGCHANGE, -330, L"+05:30"},
-    };
+        {WM_TIMECHANGE, 300, L"-05:00"}, {WM_SETTINGCHANGE, -330, L"+05:30"}};
     for (const auto& c : cases) {
         zone.bias = c.bias;
         SendMessageW(hwnd, c.message, 0, 0);
-        EXPECT_TRUE(zntest::PumpUntil([&] { return clock->GetWindowText() == c.shown; }, 2000))
-            << c.message << ": " << clock->GetWindowText().GetString();
+        EXPECT_TRUE(zntest::PumpUntil([&] { return clock->GetWindowText() == c.shown; }, 2000)) << c.message;
     }
-    clock->SetFormatEnvironment(&GetSystemFormatEnvironment());
 }
-
-// A clock on a system whose timers run out once the window exists.
-class TimerlessClock : public CDigitClock
-{
-public:
-    bool outOfTimers = false;
-
-protected:
-    UINT_PTR SetDisplayTimer(UINT interval) override
-    {
-        if (!outOfTimers) return CDigitClock::SetDisplayTimer(interval);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-};
 
 TEST_F(ClockWindowTest, ADisplayTimerThatCannotBeReArmedIsLoggedAndKnownGone)
 {
-    delete clock;
-    auto* timerless = new TimerlessClock;
-    clock = timerless;
-    clock->SetFormat(L"HH:mm:ss", FALSE);
     Create();
-    ASSERT_NE(0u, clock->m_timerId);
-    timerless->outOfTimers = true;
+    Probe()->outOfTimers = true;
     LogCapture log;
     clock->SetFormat(L"HH:mm:ss.SS", FALSE);
     EXPECT_EQ(0u, clock->m_timerId);
     EXPECT_FALSE(KillTimer(hwnd, ZN_CLOCK_TIMER_ID)) << "no timer runs, as the id says";
-    const std::vector<std::string> errors = log.Entries(" * ");
-    ASSERT_EQ(1u, errors.size());
-    EXPECT_NE(std::string::npos, errors[0].find("SetTimer")) << errors[0];
+    EXPECT_THAT(log.Entries(" * "), testing::ElementsAre(testing::HasSubstr("SetTimer")));
 }
 
 TEST_F(ClockWindowTest, ACancelledShutdownLetsTheClockSaveItsPlaceAgain)
 {
     Create();
-    const struct { BOOL ending; LONG left; LONG saved; const char* why; } cases[] = {
-        {FALSE, 170, 170, "the shutdown was cancelled"},
-        {TRUE, 190, 170, "the session ends"},
-    };
-    for (const auto& c : cases) {
+    for (const BOOL ending : {FALSE, TRUE}) {
         SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0);
-        SendMessageW(hwnd, WM_ENDSESSION, c.ending, 0);
-        SetWindowPos(hwnd, nullptr, c.left, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(hwnd, WM_ENDSESSION, ending, 0);
+        SetWindowPos(hwnd, nullptr, ending ? 190 : 170, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         clock->SavePlacement();
         RECT cr{};
-        ASSERT_TRUE(ReadRect(SID_KEY_CR, cr));
-        EXPECT_EQ(c.saved, cr.left) << c.why;
+        EXPECT_TRUE(ReadRect(SID_KEY_CR, cr) && cr.left == 170) << "saved only after a cancel: " << ending;
     }
 }
 
-// A clock that notes the flags of every change of its position or z-order.
-class MoveRecordingClock : public CDigitClock
-{
-public:
-    std::vector<UINT> flags;
-
-protected:
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override
-    {
-        if (msg == WM_WINDOWPOSCHANGING || msg == WM_WINDOWPOSCHANGED)
-            flags.push_back(reinterpret_cast<const WINDOWPOS*>(lp)->flags);
-        return CDigitClock::WindowProc(msg, wp, lp);
-    }
-};
-
 TEST_F(ClockWindowTest, StartUpNeverActivatesTheClock)
 {
-    // Not always on top: creation takes the topmost state away again.
-    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_AT), 0);
-    delete clock;
-    auto* recording = new MoveRecordingClock;
-    clock = recording;
-    clock->SetFormat(L"HH:mm:ss", FALSE);
+    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_AT), 0);   // made not topmost again
     Create();
     EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    ASSERT_FALSE(recording->flags.empty());
-    for (UINT f : recording->flags) EXPECT_TRUE(f & SWP_NOACTIVATE) << std::hex << f;
+    EXPECT_THAT(Probe()->moves, testing::Each(testing::Truly([](UINT f) { return f & SWP_NOACTIVATE; })));
 }
 
 }  // namespace

@@ -344,8 +344,7 @@ TEST(CToolTipCtrl3, ManyClicksLeakNoGdiOrUserObjects)
 
 TEST(CToolTipCtrl3, TheHintLineIsMeasuredInTheBoldFontItIsDrawnIn)
 {
-    // The longest hint, wider than the date line; measured in the regular font its end was cut.
-    SetPairedKind(2);
+    SetPairedKind(2);   // the longest hint, wider than the date line
     CToolTipCtrl3 tip;
     ASSERT_TRUE(tip.Create(nullptr));
     tip.m_bSiblingFound = TRUE;
@@ -353,9 +352,8 @@ TEST(CToolTipCtrl3, TheHintLineIsMeasuredInTheBoldFontItIsDrawnIn)
     CClientDC dc(&tip);
     const SIZE size = tip.MeasureTip(dc, icon);
     RECT bold{0, 0, 800, 600};
-    HGDIOBJ old = dc.SelectObject(&tip.m_fontBold);
+    dc.SelectObject(&tip.m_fontBold);
     dc.DrawText(tip.GetHintText(), -1, &bold, DT_CALCRECT | DT_NOCLIP | DT_NOPREFIX | DT_EDITCONTROL);
-    dc.SelectObject(old);
     EXPECT_GE(size.cx, bold.right - bold.left + icon + 8);
     SetPairedKind(0);
 }

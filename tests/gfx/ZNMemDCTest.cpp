@@ -4,10 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
-extern "C" __declspec(dllexport) HANDLE WINAPI BeginBufferedPaint(HDC, const RECT*, int, void*, HDC* dc);
-extern "C" __declspec(dllexport) HRESULT WINAPI EndBufferedPaint(HANDLE paint, BOOL update);
+// A theme library whose buffered paint comes without a context: this program exports the two
+// functions, and a test tells the surface to look them up in the program itself.
+int g_fakeEnds = 0;
+BOOL g_fakeEndUpdate = TRUE;
+extern "C" __declspec(dllexport) HANDLE WINAPI BeginBufferedPaint(HDC, const RECT*, int, void*, HDC* dc)
+{
+    *dc = nullptr;
+    return &g_fakeEnds;
+}
+extern "C" __declspec(dllexport) HRESULT WINAPI EndBufferedPaint(HANDLE paint, BOOL update)
+{
+    g_fakeEnds += paint == &g_fakeEnds;
+    g_fakeEndUpdate = update;
+    return S_OK;
+}
 
 namespace {
 const COLORREF kWhite = RGB(255, 255, 255);
@@ -40,28 +54,6 @@ void FillRed(CDC* dc, const RECT& r)
     FillRect(dc->m_hDC, &r, red);
     DeleteObject(red);
 }
-
-// A theme library whose buffered paint comes without a context: this test program exports
-// the two functions, and the surface looks them up by the program's own module name.
-int g_fakeEnds = 0;
-BOOL g_fakeEndUpdate = TRUE;
-HANDLE const kFakePaint = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x5A5A0));
-
-class ContextlessThemeLibrary
-{
-public:
-    ContextlessThemeLibrary() : m_saved(CZNMemDC::s_themeLibrary)
-    {
-        GetModuleFileNameW(nullptr, m_self, MAX_PATH);
-        CZNMemDC::s_themeLibrary = m_self;
-        g_fakeEnds = 0;
-    }
-    ~ContextlessThemeLibrary() { CZNMemDC::s_themeLibrary = m_saved; }
-
-private:
-    const wchar_t* m_saved;
-    wchar_t m_self[MAX_PATH] = {};
-};
 
 // Buffered painting out of reach for one test.
 class NoThemeLibrary
@@ -181,34 +173,21 @@ TEST(CZNMemDC, BufferedPaintWhenTheThemeLibraryIsLoaded)
     FreeLibrary(theme);
 }
 
-HANDLE WINAPI BeginBufferedPaint(HDC, const RECT*, int, void*, HDC* dc)
-{
-    *dc = nullptr;
-    return kFakePaint;
-}
-
-HRESULT WINAPI EndBufferedPaint(HANDLE paint, BOOL update)
-{
-    if (paint == kFakePaint) {
-        ++g_fakeEnds;
-        g_fakeEndUpdate = update;
-    }
-    return S_OK;
-}
-
 TEST(CZNMemDC, ABufferedPaintWithoutAContextIsEndedAndTheSurfaceFallsBack)
 {
-    ContextlessThemeLibrary theme;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const wchar_t* const saved = std::exchange(CZNMemDC::s_themeLibrary, self);
     TestWnd wnd(40, 30);
     Target target(40, 30);
     {
         CZNMemDC mem(&target.m_dc, &wnd, TRUE);
         EXPECT_EQ(1, g_fakeEnds) << "ended at once";
         EXPECT_FALSE(g_fakeEndUpdate) << "nothing was drawn into it";
-        EXPECT_FALSE(mem.IsBufferedPaint());
-        ASSERT_TRUE(mem.IsValid());
+        ASSERT_TRUE(mem.IsValid() && !mem.IsBufferedPaint());
         FillRed(mem.GetDrawDC(), RECT{0, 0, 40, 30});
     }
+    CZNMemDC::s_themeLibrary = saved;
     EXPECT_EQ(1, g_fakeEnds) << "ended once only";
     EXPECT_EQ(kRed, target.Pixel(20, 15));
 }
