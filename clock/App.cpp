@@ -1,5 +1,6 @@
 #include "App.h"
 
+#include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/PrepareLogsData.h"
 #include "DigitClock.h"
 #include "Globals.h"
@@ -133,6 +134,7 @@ BOOL CApp::HandOverToRunningCopy(bool uninstall)
 BOOL CApp::InitInstance()
 {
     SetRegistryKey(GetStr(SID_COMPANY));
+    InstallCrashHandler(true, kCrashDumpType);
 
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -398,6 +400,7 @@ int CApp::ExitInstance()
         BufferedPaintUnInit();
         m_bufferedPaintOn = FALSE;
     }
+    RemoveCrashHandler();
     return CWinApp::ExitInstance();
 }
 
