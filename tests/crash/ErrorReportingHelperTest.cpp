@@ -1,0 +1,56 @@
+// The crash handler's install and restore, the invalid-parameter report, and the texts the
+// user gets; the crash roads themselves run in CrashRoadTest.
+#include "CrashReport/DumpDlg.h"
+#include "CrashReport/ErrorReportingHelper.h"
+#include "LogCapture.h"
+
+#include <gmock/gmock.h>
+
+using testing::HasSubstr;
+
+namespace {
+
+LONG WINAPI TestFilter(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+
+TEST(ErrorReportingHelperTest, InstallAndRemoveLeaveTheFilterAsItWas)
+{
+    SetUnhandledExceptionFilter(TestFilter);
+    ASSERT_TRUE(InstallCrashHandler(false, 0));
+    EXPECT_EQ(SetUnhandledExceptionFilter(TestFilter), TestFilter) << "without the filter flag it is left alone";
+    wchar_t name[64];
+    swprintf(name, 64, L"\\zn_bug_dump-%X.dmp", static_cast<unsigned>(GetCurrentThreadId()));
+    EXPECT_THAT(GetErrorReportingHelper()->m_dumpPath, testing::EndsWith(name));
+
+    ASSERT_TRUE(InstallCrashHandler(true, kCrashDumpType));
+    ASSERT_TRUE(InstallCrashHandler(true, kCrashDumpType)) << "a second install replaces the first";
+    EXPECT_EQ(SetUnhandledExceptionFilter(TopLevelExceptionFilter), TopLevelExceptionFilter);
+    EXPECT_FALSE(IsCrashing());
+    RemoveCrashHandler();
+    EXPECT_EQ(GetErrorReportingHelper(), nullptr);
+    EXPECT_FALSE(IsCrashing());
+    EXPECT_EQ(SetUnhandledExceptionFilter(nullptr), TestFilter);
+}
+
+TEST(ErrorReportingHelperTest, InvalidParameterIsLoggedAndTheProgramGoesOn)
+{
+    LogCapture log;
+    InvalidParameterHandler(nullptr, nullptr, nullptr, 0, 0);
+    InvalidParameterHandler(L"len > 0", L"wcsncpy", L"string.c", 42, 0);
+    EXPECT_THAT(log.Entries(" * "),
+                testing::ElementsAre(HasSubstr("Invalid parameter detected. <null>:<null>:<null>:0 "),
+                                     HasSubstr("Invalid parameter detected. len > 0:wcsncpy:string.c:42 ")));
+}
+
+TEST(ErrorReportingHelperTest, SubjectAndMessageBoxText)
+{
+    EXPECT_EQ(CrashReportSubject(0xC0000005, 0x7FF612345678), L"[Bug Report] Zarnock 5.1.2 C0000005 [12345678]");
+    const CString bare = CrashMessageBoxText(L"");
+    EXPECT_EQ(bare, L"The program has encountered a problem and needs to close.\nWe are sorry for the inconvenience.");
+    const CString withZip = CrashMessageBoxText(L"C:\\t\\a.zip");
+    EXPECT_EQ(withZip.Find(bare), 0);
+    EXPECT_GT(withZip.Find(L"in the following file: C:\\t\\a.zip\n\nPlease attach the prepared file to an email and "
+                           L"send it to support@mervale-software.example\n\nUse the opened File Explorer"),
+              0);
+}
+
+} // namespace
