@@ -41,6 +41,44 @@ TEST(ErrorReportingHelperTest, InvalidParameterIsLoggedAndTheProgramGoesOn)
                                      HasSubstr("Invalid parameter detected. len > 0:wcsncpy:string.c:42 ")));
 }
 
+// Stands for a thread that crashed while it held the log's lock: it keeps it until released.
+HANDLE g_lockHeld = nullptr;
+HANDLE g_lockReleased = nullptr;
+
+void HoldTheLock(HANDLE, void*)
+{
+    SetEvent(g_lockHeld);
+    WaitForSingleObject(g_lockReleased, 30000);
+}
+
+DWORD WINAPI TakeTheLogsLock(void*)
+{
+    GetAppLogMan()->WriteIntoFile(HoldTheLock, nullptr);
+    return 0;
+}
+
+TEST(ErrorReportingHelperTest, LogWritesWithoutTheLockThatACrashedThreadHolds)
+{
+    LogCapture log;
+    g_lockHeld = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_lockReleased = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE holder = CreateThread(nullptr, 0, TakeTheLogsLock, nullptr, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(g_lockHeld, 5000), WAIT_OBJECT_0);
+    GetAppLogMan()->SetCrashLockWait(100);
+    const DWORD start = GetTickCount();
+    CLogMan::LogLine(GetAppLogMan(), L"first", LOG_ERROR, __FILE__, __LINE__);
+    CLogMan::LogLine(GetAppLogMan(), L"second", LOG_ERROR, __FILE__, __LINE__);
+    EXPECT_LT(GetTickCount() - start, 2000u) << "one bounded wait, then none";
+    const std::string text = log.Text();
+    SetEvent(g_lockReleased);
+    WaitForSingleObject(holder, 5000);
+    CloseHandle(holder);
+    CloseHandle(g_lockHeld);
+    CloseHandle(g_lockReleased);
+    EXPECT_THAT(text, HasSubstr(" * first "));
+    EXPECT_THAT(text, HasSubstr(" * second "));
+}
+
 TEST(ErrorReportingHelperTest, SubjectAndMessageBoxText)
 {
     EXPECT_EQ(CrashReportSubject(0xC0000005, 0x7FF612345678), L"[Bug Report] Zarnock 5.1.2 C0000005 [12345678]");
