@@ -119,32 +119,29 @@ MinidumpFacts ReadMinidump(const std::wstring& path)
 {
     MinidumpFacts facts;
     const std::string bytes = zntest::ReadBytes(path);
-    auto fits = [&](size_t at, size_t size) { return at + size <= bytes.size(); };
-    if (!fits(0, sizeof(MINIDUMP_HEADER))) return facts;
+    // A copy of the record at offset, or false when the file is too short for it.
+    auto read = [&](size_t at, auto& record) {
+        if (at + sizeof(record) > bytes.size()) return false;
+        memcpy(&record, bytes.data() + at, sizeof(record));
+        return true;
+    };
     MINIDUMP_HEADER header;
-    memcpy(&header, bytes.data(), sizeof(header));
+    if (!read(0, header)) return facts;
     facts.signature = memcmp(&header.Signature, "MDMP", 4) == 0;
     facts.streams = header.NumberOfStreams;
     std::vector<DWORD> threads;
-    for (ULONG32 i = 0; i < header.NumberOfStreams; ++i) {
-        size_t at = header.StreamDirectoryRva + i * sizeof(MINIDUMP_DIRECTORY);
-        if (!fits(at, sizeof(MINIDUMP_DIRECTORY))) break;
-        MINIDUMP_DIRECTORY entry;
-        memcpy(&entry, bytes.data() + at, sizeof(entry));
+    MINIDUMP_DIRECTORY entry;
+    for (ULONG32 i = 0; i < header.NumberOfStreams && read(header.StreamDirectoryRva + i * sizeof(entry), entry); ++i) {
         const size_t rva = entry.Location.Rva;
-        if (entry.StreamType == ExceptionStream && fits(rva, sizeof(MINIDUMP_EXCEPTION_STREAM))) {
-            MINIDUMP_EXCEPTION_STREAM exception;
-            memcpy(&exception, bytes.data() + rva, sizeof(exception));
+        MINIDUMP_EXCEPTION_STREAM exception;
+        ULONG32 count = 0;
+        MINIDUMP_THREAD thread;
+        if (entry.StreamType == ExceptionStream && read(rva, exception)) {
             facts.exceptionThread = exception.ThreadId;
             facts.exceptionCode = exception.ExceptionRecord.ExceptionCode;
-        } else if (entry.StreamType == ThreadListStream && fits(rva, sizeof(ULONG32))) {
-            ULONG32 count;
-            memcpy(&count, bytes.data() + rva, sizeof(count));
-            for (ULONG32 t = 0; t < count && fits(rva + 4 + (t + 1) * sizeof(MINIDUMP_THREAD), 0); ++t) {
-                MINIDUMP_THREAD thread;
-                memcpy(&thread, bytes.data() + rva + 4 + t * sizeof(MINIDUMP_THREAD), sizeof(thread));
+        } else if (entry.StreamType == ThreadListStream && read(rva, count)) {
+            for (ULONG32 t = 0; t < count && read(rva + 4 + t * sizeof(thread), thread); ++t)
                 threads.push_back(thread.ThreadId);
-            }
         }
     }
     facts.threadListed = std::find(threads.begin(), threads.end(), facts.exceptionThread) != threads.end();
