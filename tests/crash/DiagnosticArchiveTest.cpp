@@ -68,6 +68,7 @@ TEST(ZipHelperTest, DeletesWhatItAddedUnlessTheFileIsHeld)
     CloseHandle(held);
     EXPECT_FALSE(zntest::FileExists(folder.Path(L"gone.txt")));
     EXPECT_TRUE(zntest::FileExists(folder.Path(L"held.txt")));
+    EXPECT_TRUE(UnzipTestPasses(zip));
     EXPECT_THAT(UnzipListing(zip), ElementsAre("gone.txt", "held.txt"));
     EXPECT_FALSE(writer.Open(L"Z:\\zn-no-such-folder\\x.zip")) << "an archive path that cannot be written";
     DeleteFileW(zip.c_str());
