@@ -1,6 +1,6 @@
 // A one-shot NTP server of the tests' own on loopback, for the replies a real server never
-// gives: it takes one request, remembers it, and answers with the bytes it is told (from
-// its own port or from another), or not at all.
+// gives: it takes one request, remembers it, and answers with the bytes it is told (after two
+// copies from another port, when asked), or not at all.
 #pragma once
 
 #include "ClassLib.h"
@@ -25,7 +25,7 @@ std::vector<BYTE> BuildReply(const NtpReply& reply);
 class FakeNtpServer
 {
 public:
-    enum class Send { Reply, Silence, FromOtherPort };
+    enum class Send { Reply, Silence, OtherPortFirst };
 
     FakeNtpServer(std::vector<BYTE> reply, Send send = Send::Reply);
     ~FakeNtpServer();
