@@ -125,6 +125,7 @@ protected:
     decltype(&::RasGetConnectStatusW) m_rasGetConnectStatus = nullptr;
     CModuleHandle m_rasLibrary;
     std::unique_ptr<char[]> m_hostBuffer;
+    // The pending look-up's task handle: an id to match completions with, nothing to close.
     HANDLE m_lookup = nullptr;
     CSocketHandle m_socket;
     UINT m_port = 123;

@@ -184,6 +184,7 @@ TEST_F(LogManTest, TheLogIsNeverWrittenThroughALink)
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(CLogMan::kFolderSecurity, SDDL_REVISION_1,
         &descriptor, nullptr));
+    CLocalMemory descriptorOwner(descriptor);
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     GetSecurityDescriptorControl(descriptor, &control, &revision);
@@ -209,7 +210,6 @@ TEST_F(LogManTest, TheLogIsNeverWrittenThroughALink)
         EXPECT_EQ(expected[i].mask, ace->Mask) << i;
         EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ace->Header.AceFlags & 0x0f) << i;
     }
-    LocalFree(descriptor);
 }
 
 TEST(LogManPointer, RegisteredForItsLifetimeAndLastErrorKept)

@@ -242,6 +242,7 @@ TEST_F(TimeSetPipeTest, EveryoneMayReadAndWriteButNotChangeThePipe)
     DWORD error = GetSecurityInfo(m_server->PipeHandle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
         nullptr, &dacl, nullptr, &descriptor);
     ASSERT_EQ(0u, error);
+    CLocalMemory descriptorOwner(descriptor);
     ASSERT_NE(nullptr, dacl) << "a null access list would give everyone full control";
 
     BYTE worldSid[SECURITY_MAX_SID_SIZE], systemSid[SECURITY_MAX_SID_SIZE];
@@ -260,7 +261,6 @@ TEST_F(TimeSetPipeTest, EveryoneMayReadAndWriteButNotChangeThePipe)
         if (EqualSid(sid, systemSid))
             system |= ace->Mask;
     }
-    LocalFree(descriptor);
     // Generic rights in the descriptor are mapped to the pipe's own when it is made.
     EXPECT_NE(0u, world & (FILE_READ_DATA | GENERIC_READ));
     EXPECT_NE(0u, world & (FILE_WRITE_DATA | GENERIC_WRITE));

@@ -3,9 +3,9 @@
 namespace sntptest {
 
 namespace {
-SOCKET BoundLoopbackSocket(UINT* port)
+CSocketHandle BoundLoopbackSocket(UINT* port)
 {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    CSocketHandle s(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -53,8 +53,9 @@ FakeNtpServer::FakeNtpServer(std::vector<BYTE> reply, Send send) : m_reply(std::
 
 FakeNtpServer::~FakeNtpServer()
 {
-    closesocket(m_socket);
-    if (m_other != INVALID_SOCKET) closesocket(m_other);
+    // Closing the socket ends the server's wait for a request.
+    m_socket.Close();
+    m_other.Close();
     if (m_thread.joinable()) m_thread.join();
     WSACleanup();
 }

@@ -3,6 +3,7 @@
 // copies from another port, when asked), or not at all.
 #pragma once
 
+#include "CHandle.h"
 #include "ClassLib.h"
 
 #include <thread>
@@ -40,8 +41,8 @@ public:
 private:
     void Serve();
 
-    SOCKET m_socket = INVALID_SOCKET;
-    SOCKET m_other = INVALID_SOCKET;
+    CSocketHandle m_socket;
+    CSocketHandle m_other;
     UINT m_port = 0;
     std::vector<BYTE> m_reply;
     Send m_send;

@@ -557,17 +557,15 @@ public:
     {
         m_name = L"\\\\.\\Pipe\\ZarnockSntpTest" + std::to_wstring(GetCurrentProcessId()) + L"_" +
                  std::to_wstring(++s_count);
-        m_pipe = CreateNamedPipeW(m_name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                  1, 64, 64, 0, nullptr);
-        m_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_pipe.Reset(CreateNamedPipeW(m_name.c_str(), PIPE_ACCESS_DUPLEX,
+                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 64, 64, 0, nullptr));
+        m_done.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         m_thread = std::thread([this] { Serve(); });
     }
     ~PipeServer()
     {
         SetEvent(m_done);
         m_thread.join();
-        CloseHandle(m_pipe);
-        CloseHandle(m_done);
     }
     const wchar_t* Name() const { return m_name.c_str(); }
     DWORD received = 0;
@@ -589,8 +587,8 @@ private:
     static inline int s_count = 0;
     Answer m_answer;
     std::wstring m_name;
-    HANDLE m_pipe = INVALID_HANDLE_VALUE;
-    HANDLE m_done = nullptr;
+    CHandle m_pipe;
+    CHandle m_done;
     std::thread m_thread;
 };
 
