@@ -152,7 +152,7 @@ DWORD CLogMan::Recreate(const wchar_t* path)
     m_clientSuppressed = 0;
     // Opened without truncating and without following a reparse point, so that a link put
     // in the log's place is seen before anything is written; only then the old log goes.
-    CHandle file(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    CHandle file(CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!file || !GetFileInformationByHandle(file.Get(), &info))
