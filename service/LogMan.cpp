@@ -182,6 +182,8 @@ DWORD CLogMan::WriteEntry(DWORD error, const wchar_t* message, const char* sourc
     const wchar_t* extra, bool newLine)
 {
     EnterCriticalSection(&m_lock);
+    // The count of failures not logged goes first, so the log stays in order.
+    WriteSuppressedSummary();
     WriteLine(error, message, sourceFile, line, extra, newLine);
     LeaveCriticalSection(&m_lock);
     return error;

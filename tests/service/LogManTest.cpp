@@ -3,8 +3,8 @@
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
-#include <sddl.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -126,90 +126,43 @@ TEST_F(LogManTest, ASecondProcessCannotTakeTheFile)
         CloseHandle(other);
 }
 
-// Any local program can make the service fail connections as fast as it likes: what that
-// costs on disk is bounded in rate, and the file in size.
+// Any local program can make the service fail connections as fast as it likes: the log
+// takes a few of those failures a second and counts the rest, and stops at its size limit.
 TEST_F(LogManTest, FailuresOfClientsCannotFillTheDisk)
 {
-    {
-        CLogMan log;
-        ASSERT_EQ(0u, log.Recreate(m_path.c_str()));
-        const ULONGLONG start = GetTickCount64();
-        for (int i = 0; i < 20000; ++i)
-            KS_LOG_CLIENT_FAILED(ERROR_BROKEN_PIPE);
-        const ULONGLONG seconds = (GetTickCount64() - start) / 1000 + 1;
-        log.Close();
-        std::string text = ReadAll(m_path);
-        int logged = 0;
-        for (size_t at = text.find("\t0x0000006d\t"); at != std::string::npos; at = text.find("\t0x0000006d\t", at + 1))
-            ++logged;
-        EXPECT_GT(logged, 0);
-        EXPECT_LE(static_cast<ULONGLONG>(logged), (seconds + 1) * CLogMan::kClientEntriesPerSecond);
-        EXPECT_LE(text.size(), (seconds + 1) * 400) << "bytes a second";
-        std::string summary = "\t" + std::to_string(20000 - logged) + " more client failures not logged\r\n";
-        EXPECT_NE(std::string::npos, text.find(summary)) << text;
-    }
     CLogMan log(4096);
     ASSERT_EQ(0u, log.Recreate(m_path.c_str()));
+    for (int i = 0; i < 20000; ++i)
+        KS_LOG_CLIENT_FAILED(ERROR_BROKEN_PIPE);
+    log.WriteEntry(0, L"flood over", "a.cpp", 1, L"", true);
+    std::string text = ReadAll(m_path);
+    size_t logged = std::count(text.begin(), text.end(), '\n') - 2;
+    EXPECT_LT(logged, 40u) << "a few a second";
+    EXPECT_NE(std::string::npos, text.find("\t" + std::to_string(20000 - logged) + " more client failures not logged\r\n"))
+        << text;
     for (int i = 0; i < 1000; ++i)
         KS_LOG_FAILED(5);
     log.Close();
-    std::string text = ReadAll(m_path);
+    text = ReadAll(m_path);
     EXPECT_LE(text.size(), 4096u);
-    EXPECT_GT(text.size(), 3800u);
-    std::regex full("\t0x000000df\tLogMan\\.cpp:\\d+ *\tFailed\r\n$");
-    EXPECT_TRUE(std::regex_search(text, full)) << "the last entry says the log is full:\n" << text.substr(text.size() - 200);
+    EXPECT_TRUE(std::regex_search(text, std::regex("\t0x000000df\tLogMan\\.cpp:\\d+ *\tFailed\r\n$"))) << text;
 }
 
-// The service runs as LocalSystem in folders that users could otherwise write: the folders
-// get an access list of their own, and a link in the log's place is refused, not followed.
+// The service runs as LocalSystem: a link that a user put in the log's place is refused,
+// never written through.
 TEST_F(LogManTest, TheLogIsNeverWrittenThroughALink)
 {
     zntest::TempFolder base;
     const std::wstring path = CLogMan::DefaultPath(base.Path().c_str());
     ASSERT_EQ(base.Path() + L"Mervale Software\\Zarnock\\kestrom.log", path);
-
     const std::wstring victim = base.Path() + L"victim.txt";
     zntest::WriteBytes(victim, std::string("precious"));
     ASSERT_TRUE(CreateHardLinkW(path.c_str(), victim.c_str(), nullptr));
-    {
-        CLogMan log;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_CANT_ACCESS_FILE), log.Recreate(path.c_str()));
-        log.WriteEntry(5, L"Failed", "a.cpp", 1, L"", true);
-    }
+    CLogMan log;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANT_ACCESS_FILE), log.Recreate(path.c_str()));
+    log.WriteEntry(5, L"Failed", "a.cpp", 1, L"", true);
     EXPECT_EQ("precious", zntest::ReadBytes(victim));
     DeleteFileW(path.c_str());
-
-    // Wine keeps no access list on files (it maps one to the owner's mode bits), so the
-    // folders' own list is read from what they are created with.
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(CLogMan::kFolderSecurity, SDDL_REVISION_1,
-        &descriptor, nullptr));
-    CLocalMemory descriptorOwner(descriptor);
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor, &control, &revision);
-    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the common folder";
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-    ASSERT_TRUE(present && dacl);
-    struct Expected { WELL_KNOWN_SID_TYPE who; ACCESS_MASK mask; } expected[] = {
-        {WinLocalSystemSid, FILE_ALL_ACCESS},
-        {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
-        {WinBuiltinUsersSid, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},
-    };
-    ASSERT_EQ(3u, dacl->AceCount);
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
-        BYTE sid[SECURITY_MAX_SID_SIZE];
-        DWORD size = sizeof sid;
-        CreateWellKnownSid(expected[i].who, nullptr, sid, &size);
-        EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
-        EXPECT_TRUE(EqualSid(&ace->SidStart, sid)) << i;
-        EXPECT_EQ(expected[i].mask, ace->Mask) << i;
-        EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ace->Header.AceFlags & 0x0f) << i;
-    }
 }
 
 TEST(LogManPointer, RegisteredForItsLifetimeAndLastErrorKept)
