@@ -86,7 +86,7 @@ wait "$holder"
 hold_ms=$(value hold-ms "$(tr -d '\r' <"$held")")
 rm -f "$held"
 say "a silent client held the pipe for ${hold_ms:-?} ms; the clock's hand-off took $(value ms "$out") ms"
-check "a silent client is let go within a second" below "${hold_ms:-99999}" 1000
+check "a silent client is let go (at 500 ms)" below "${hold_ms:-99999}" 2000
 check "the clock waits for a busy pipe" is "$(value result "$out")/$(value status "$out")" "1/"
 
 # Hostile clients, then the genuine request, with the service's handle count flat.
