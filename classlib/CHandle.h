@@ -113,6 +113,7 @@ struct CGdiObjectTraits
 };
 
 inline BOOL WINAPI CloseFindHandle(HANDLE h) { return FindClose(h); }
+inline BOOL WINAPI FreeLocalMemory(HLOCAL h) { return LocalFree(h) == nullptr; }
 
 using CHandle = CUniqueAny<CKernelHandleTraits>;
 using CRegKeyHandle = CUniqueAny<CRegKeyTraits>;
@@ -125,6 +126,8 @@ using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue
 // and BeginPaint are given back otherwise (CClientDC, CPaintDC).
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;
+// What the system allocated for the caller with LocalAlloc (security descriptors, for one).
+using CLocalMemory = CUniqueAny<CHandleTraits<HLOCAL, FreeLocalMemory, NullHandleValue<HLOCAL>>>;
 template <typename T> using CGdiHandle = CUniqueAny<CGdiObjectTraits<T>>;
 using CFontHandle = CGdiHandle<HFONT>;
 using CBitmapHandle = CGdiHandle<HBITMAP>;
