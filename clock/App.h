@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 #include "Log/LogMan.h"
 
 class CDigitClock;
@@ -16,20 +17,35 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
+    // Builds the diagnostic archive under the progress dialog (parent disabled meanwhile)
+    // and, with show, opens File Explorer on it. kind: 0 support, 1 feedback, 2 bug report;
+    // mode: 0 none, 1 with the synchronisation log, 2 the whole log folder.
+    void PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int dump, BOOL show,
+                            const wchar_t* dumpPath, const wchar_t* subject, const wchar_t* body);
+
     // Applies the settings to the clock window object and creates its window.
     BOOL CreateClockWindow();
 
     CLogMan m_log;
-    HANDLE m_hMutex = nullptr;
+    CHandle m_hMutex;
     ULONG_PTR m_gdiplusToken = 0;
     BOOL m_bufferedPaintOn = FALSE;
 
+    // The environment facts of the program log, written only while the log is open.
+    void LogEnvironment();
+    // The Run value and reading direction, and g_canSetClock from the process's elevation,
+    // whether or not the log is open.
+    void InitRunValueAndRights();
+
 private:
-    int m_elevated = 0;
+    // Whether this process runs elevated (always 0 before Windows Vista), asked once; a
+    // failed query is logged and counts as not elevated.
+    int IsElevated();
+
+    int m_elevated = -1;   // not asked yet
 
     // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
     BOOL HandOverToRunningCopy(bool uninstall);
-    void LogEnvironment();
     // The version gate's message, with the offer to show the log.
     void RefuseUnknownWindows();
     void WaitForMissingMonitor();

@@ -3,6 +3,7 @@
 #include "DigitClock.h"
 
 #include "App.h"
+#include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
 #include "Log/LogMan.h"
 #include "CHandle.h"
@@ -101,6 +102,8 @@ void CDigitClock::LeaveModal()
 
 BOOL CDigitClock::NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip)
 {
+    // The icon is ours to destroy, whatever the shell answers.
+    const CIconHandle owned(icon);
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = m_hWnd;
@@ -113,7 +116,6 @@ BOOL CDigitClock::NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_
     if (flags & NIF_MESSAGE) data.uCallbackMessage = kTrayCallback;
     if (flags & NIF_ICON) data.hIcon = icon;
     BOOL result = Shell_NotifyIconW(message, &data);
-    if (icon) DestroyIcon(icon);
     if (result) {
         if (message == NIM_ADD) m_trayIconAdded = TRUE;
         else if (message == NIM_DELETE) m_trayIconAdded = FALSE;
@@ -138,7 +140,7 @@ void CDigitClock::RaiseClock()
 LRESULT CDigitClock::OnTrayNotify(WPARAM, LPARAM lp)
 {
     const UINT mouse = LOWORD(lp);
-    if (g_sendingLogs) {
+    if (g_sendingLogs || IsCrashing()) {
         ZN_LOG(LOG_WARNING, L"tray " << mouse);
         return 0;
     }
@@ -202,7 +204,7 @@ void CDigitClock::ShowContextMenu(POINT screen)
         ActivateOpenOptions();
         return;
     }
-    HMENU bar = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    const CMenuHandle bar(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
     if (!bar) {
         ZN_LOG_ERROR(GetLastError(), L"LoadMenu", LOG_ERROR);
         return;
@@ -219,7 +221,6 @@ void CDigitClock::ShowContextMenu(POINT screen)
         m_alwaysOnTop = alwaysOnTop;
         PostMessage(WM_NULL);
     }
-    DestroyMenu(bar);
     TrimWorkingSet();
 }
 

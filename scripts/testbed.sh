@@ -6,6 +6,8 @@ ZK_BUILD=${ZARNOCK_BUILD_DIR:-$ZK_ROOT/build}
 
 ZK_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
     binutils-mingw-w64-i686 python3 wine wine64 fonts-wine xvfb xcompmgr x11-utils imagemagick googletest dpkg-dev)
+# The crash tests check every archive they make with Debian's unzip.
+ZK_PACKAGES+=(unzip)
 
 zk_log() { echo "zarnock: $*" >&2; }
 
