@@ -124,13 +124,10 @@ using CServiceHandle = CUniqueAny<CHandleTraits<SC_HANDLE, CloseServiceHandle, N
 using CModuleHandle = CUniqueAny<CHandleTraits<HMODULE, FreeLibrary, NullHandleValue<HMODULE>>>;
 using CMenuHandle = CUniqueAny<CHandleTraits<HMENU, DestroyMenu, NullHandleValue<HMENU>>>;
 using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue<HICON>>>;
-<<<<<<< HEAD
 using CCursorHandle = CUniqueAny<CHandleTraits<HCURSOR, DestroyCursor, NullHandleValue<HCURSOR>>>;
 using CImageListHandle = CUniqueAny<CHandleTraits<HIMAGELIST, ImageList_Destroy, NullHandleValue<HIMAGELIST>>>;
-=======
 // Device contexts of one's own (CreateCompatibleDC, CreateDC): DeleteDC. Contexts from GetDC
 // and BeginPaint are given back otherwise (CClientDC, CPaintDC).
->>>>>>> main
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;
 // What the system allocated for the caller with LocalAlloc (security descriptors, for one).

@@ -53,7 +53,6 @@
 #define IDS_REG_USER_CHOICE 61221
 #define IDS_REG_PROGID 61222
 
-<<<<<<< HEAD
 // The Options sheet: its Clock and Advanced pages, the colour popup and their pictures.
 #define IDI_SOURCE_ORGANIZER 146
 #define IDI_SOURCE_CALENDAR 147
@@ -162,7 +161,6 @@
 #define IDC_TZF_DATE_TIME 1022
 #define IDC_TZF_DAY_DATE_TIME 1023
 #define IDC_TZF_MILITARY 1040
-=======
 // Crash reports: the crash dialog.
 #define IDD_DUMP 209
 #define IDC_DUMP_ICON 1016
@@ -175,4 +173,3 @@
 #define IDC_DUMP_WAIT_TEXT 1460
 #define IDC_DUMP_DESCRIBE 61528
 #define IDC_DUMP_CONFIDENTIAL 61529
->>>>>>> main
