@@ -68,14 +68,11 @@ TEST(TimeZones, OffsetsAndOrder)
     };
     for (const Case& c : cases) EXPECT_EQ(c.offset, CAddTimeZoneDlg::ParseOffset(c.display)) << c.display;
 
+    // By offset, then by name without regard to case; a text without offset among the zeros.
     std::vector<std::unique_ptr<CRegistryTimeZoneInfo>> zones;
     for (const wchar_t* d : {L"(UTC+01:00) b", L"(UTC) Coordinated Universal Time", L"(UTC-05:00) x", L"(UTC+01:00) A",
-                             L"(UTC+00:00) Dublin"}) {
-        auto z = std::make_unique<CRegistryTimeZoneInfo>();
-        z->display = d;
-        z->offset = CAddTimeZoneDlg::ParseOffset(d);
-        zones.push_back(std::move(z));
-    }
+                             L"(UTC+00:00) Dublin"})
+        zones.push_back(std::make_unique<CRegistryTimeZoneInfo>(CRegistryTimeZoneInfo{0, CAddTimeZoneDlg::ParseOffset(d), L"", d}));
     CAddTimeZoneDlg::SortZones(zones);
     std::vector<std::wstring> order;
     for (const auto& z : zones) order.push_back(z->display.GetString());
