@@ -42,6 +42,11 @@ public:
         return ::DrawIconEx(m_hDC, x, y, icon, width, height, 0, nullptr, flags);
     }
     int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
+    // A solid fill that needs no brush: an opaque empty text run in the colour.
+    void FillSolidRect(const RECT* rect, COLORREF colour);
+    // A one-pixel frame just inside the rectangle: top and left in one colour, bottom and
+    // right in the other (raised or sunken by the choice).
+    void Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight);
 
     HDC m_hDC = nullptr;
 };

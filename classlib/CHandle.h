@@ -8,6 +8,8 @@
 
 #include "Win.h"
 
+#include <commctrl.h>
+
 #include <utility>
 
 template <typename Traits>
@@ -30,6 +32,8 @@ public:
 
     Type Get() const { return m_h; }
     operator Type() const { return m_h; }
+    // For the pointer kinds (COM interfaces).
+    Type operator->() const { return m_h; }
     bool IsValid() const { return !Traits::IsNone(m_h); }
     explicit operator bool() const { return IsValid(); }
 
@@ -104,6 +108,16 @@ struct CGdiObjectTraits
     static DWORD Close(T h) { return DeleteObject(h) ? 0 : ERROR_INVALID_HANDLE; }
 };
 
+// COM interface pointers: the owner holds one reference and releases it.
+template <typename T>
+struct CComTraits
+{
+    using Type = T*;
+    static T* None() { return nullptr; }
+    static bool IsNone(T* p) { return p == nullptr; }
+    static DWORD Close(T* p) { p->Release(); return 0; }
+};
+
 inline BOOL WINAPI CloseFindHandle(HANDLE h) { return FindClose(h); }
 
 using CHandle = CUniqueAny<CKernelHandleTraits>;
@@ -113,6 +127,7 @@ using CServiceHandle = CUniqueAny<CHandleTraits<SC_HANDLE, CloseServiceHandle, N
 using CModuleHandle = CUniqueAny<CHandleTraits<HMODULE, FreeLibrary, NullHandleValue<HMODULE>>>;
 using CMenuHandle = CUniqueAny<CHandleTraits<HMENU, DestroyMenu, NullHandleValue<HMENU>>>;
 using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue<HICON>>>;
+using CImageListHandle = CUniqueAny<CHandleTraits<HIMAGELIST, ImageList_Destroy, NullHandleValue<HIMAGELIST>>>;
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;
 template <typename T> using CGdiHandle = CUniqueAny<CGdiObjectTraits<T>>;
@@ -120,3 +135,4 @@ using CFontHandle = CGdiHandle<HFONT>;
 using CBitmapHandle = CGdiHandle<HBITMAP>;
 using CBrushHandle = CGdiHandle<HBRUSH>;
 using CPenHandle = CGdiHandle<HPEN>;
+template <typename T> using CComPtr = CUniqueAny<CComTraits<T>>;

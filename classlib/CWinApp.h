@@ -48,6 +48,8 @@ public:
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return m_exitCode; }
     virtual int Run();
+    // The application's help: data is a help context or 0, command a HELP_ command.
+    virtual void WinHelp(DWORD_PTR /*data*/, UINT /*command*/) {}
 
     HINSTANCE m_hInstance = nullptr;
     const wchar_t* m_pszAppName = nullptr;

@@ -178,6 +178,7 @@ BOOL CApp::InitInstance()
     }
 
     LoadProcessWideValues();
+    StartAudioObjects();
 
     CDigitClock* clock = new CDigitClock;
     m_pMainWnd = clock;
@@ -384,6 +385,7 @@ BOOL CApp::CreateClockWindow()
 
 int CApp::ExitInstance()
 {
+    ReleaseAudioObjects();
     ZN_LOG(LOG_INFO, L"END");
     if (m_gdiplusToken) {
         Gdiplus::GdiplusShutdown(m_gdiplusToken);

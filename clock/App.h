@@ -3,7 +3,9 @@
 #include "ClassLib.h"
 #include "Log/LogMan.h"
 
+class CAudioSessionVolume;
 class CDigitClock;
+class CVolumeMonitor;
 
 // The clock's application object: start-up, the single running copy, the command line,
 // and the tear-down at exit.
@@ -15,6 +17,9 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
+    // The help file beside the installed program; command 11 (HELP_FINDER) opens it, data
+    // 0x213EF (the time-synchronisation page's context) opens that page's topic.
+    void WinHelp(DWORD_PTR data, UINT command) override;
 
     // Applies the settings to the clock window object and creates its window.
     BOOL CreateClockWindow();
@@ -23,6 +28,9 @@ public:
     HANDLE m_hMutex = nullptr;
     ULONG_PTR m_gdiplusToken = 0;
     BOOL m_bufferedPaintOn = FALSE;
+    // Both absent without an audio device (a normal case); every user checks for null.
+    CAudioSessionVolume* m_audioSession = nullptr;
+    CVolumeMonitor* m_volumeMonitor = nullptr;
 
 private:
     int m_elevated = 0;
@@ -34,6 +42,9 @@ private:
     void RefuseUnknownWindows();
     void WaitForMissingMonitor();
     void LoadProcessWideValues();
+    // The volume monitor ("MMNC") and the program's own session volume ("MASV", "ASVP").
+    void StartAudioObjects();
+    void ReleaseAudioObjects();
 };
 
 // The program log's file: znc_log_exec.txt in the folders zarnock_logs and exec of the log root.

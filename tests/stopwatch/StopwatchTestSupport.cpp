@@ -1,0 +1,115 @@
+#include "StopwatchTestSupport.h"
+
+#include "SupportSettings.h"
+
+StopwatchTestApp g_app;
+
+StopwatchTestApp::StopwatchTestApp()
+{
+    // A company name of its own: the install key lies below it too.
+    SetRegistryKey(L"Mervale Software Stopwatch Tests");
+    m_pszProfileName = L"ZarnockStopwatchTests";
+}
+
+void StopwatchTestApp::ClearStore() const
+{
+    const std::wstring company = std::wstring(L"Software\\") + m_pszRegistryKey.GetString();
+    RegDeleteTreeW(HKEY_CURRENT_USER, company.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, company.c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, GetInstallKeyPath());
+}
+
+void StopwatchTestApp::SetInstallPath(const wchar_t* folder) const
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, GetInstallKeyPath(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                   static_cast<DWORD>((wcslen(folder) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+namespace {
+ModalDriver* g_driver = nullptr;
+
+BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM param)
+{
+    wchar_t cls[16];
+    if (IsWindowVisible(hwnd) && GetClassNameW(hwnd, cls, 16) && lstrcmpW(cls, L"#32770") == 0) {
+        *reinterpret_cast<HWND*>(param) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK EndDialogOfThread(HWND hwnd, LPARAM)
+{
+    wchar_t cls[16];
+    if (GetClassNameW(hwnd, cls, 16) && lstrcmpW(cls, L"#32770") == 0) PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+}  // namespace
+
+HWND FindThreadDialog()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::wstring DialogStaticTexts(HWND dialog)
+{
+    std::wstring out;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[16], text[512];
+        if (!GetClassNameW(child, cls, 16) || lstrcmpiW(cls, L"Static") != 0) continue;
+        GetWindowTextW(child, text, 512);
+        if (!*text) continue;
+        if (!out.empty()) out += L"\n";
+        out += text;
+    }
+    return out;
+}
+
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+ModalDriver::ModalDriver(std::function<void(HWND)> step, DWORD watchdogMs)
+    : m_step(std::move(step)), m_watchdogMs(watchdogMs)
+{
+    g_driver = this;
+    m_started = GetTickCount();
+    m_stepTimer = SetTimer(nullptr, 0, 20, OnTimer);
+}
+
+ModalDriver::~ModalDriver()
+{
+    if (m_stepTimer) KillTimer(nullptr, m_stepTimer);
+    g_driver = nullptr;
+}
+
+VOID CALLBACK ModalDriver::OnTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ModalDriver* d = g_driver;
+    if (!d || id != d->m_stepTimer) {
+        KillTimer(nullptr, id);
+        return;
+    }
+    if (GetTickCount() - d->m_started > d->m_watchdogMs) {
+        // Ends whatever is still up: a test never waits for a click.
+        d->m_watchdogFired = true;
+        EnumThreadWindows(GetCurrentThreadId(), EndDialogOfThread, 0);
+        return;
+    }
+    if (d->m_ran) return;
+    HWND dialog = FindThreadDialog();
+    if (!dialog) return;
+    d->m_ran = true;
+    d->m_step(dialog);
+}
