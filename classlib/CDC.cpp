@@ -46,20 +46,3 @@ CClientDC::~CClientDC()
 {
     if (m_hDC) ::ReleaseDC(m_hWnd, Detach());
 }
-
-void CDC::FillSolidRect(const RECT* rect, COLORREF colour)
-{
-    ::SetBkColor(m_hDC, colour);
-    ::ExtTextOutW(m_hDC, 0, 0, ETO_OPAQUE, rect, nullptr, 0, nullptr);
-}
-
-void CDC::Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight)
-{
-    const RECT& r = *rect;
-    RECT top{r.left, r.top, r.right - 1, r.top + 1}, left{r.left, r.top, r.left + 1, r.bottom - 1};
-    RECT right{r.right - 1, r.top, r.right, r.bottom}, bottom{r.left, r.bottom - 1, r.right, r.bottom};
-    FillSolidRect(&top, topLeft);
-    FillSolidRect(&left, topLeft);
-    FillSolidRect(&right, bottomRight);
-    FillSolidRect(&bottom, bottomRight);
-}

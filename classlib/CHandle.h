@@ -127,6 +127,7 @@ using CServiceHandle = CUniqueAny<CHandleTraits<SC_HANDLE, CloseServiceHandle, N
 using CModuleHandle = CUniqueAny<CHandleTraits<HMODULE, FreeLibrary, NullHandleValue<HMODULE>>>;
 using CMenuHandle = CUniqueAny<CHandleTraits<HMENU, DestroyMenu, NullHandleValue<HMENU>>>;
 using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue<HICON>>>;
+using CCursorHandle = CUniqueAny<CHandleTraits<HCURSOR, DestroyCursor, NullHandleValue<HCURSOR>>>;
 using CImageListHandle = CUniqueAny<CHandleTraits<HIMAGELIST, ImageList_Destroy, NullHandleValue<HIMAGELIST>>>;
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;

@@ -51,13 +51,18 @@ CString CAboutDlg::FileVersionLine(const wchar_t* label, const wchar_t* path)
     return line + number;
 }
 
+void CAboutDlg::DoDataExchange(CDataExchange* dx)
+{
+    DDX_Control(dx, IDC_ABOUT_LINK, m_link);
+}
+
 BOOL CAboutDlg::OnInitDialog()
 {
+    CDialog::OnInitDialog();
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     m_handCursor = ::LoadCursorW(inst, MAKEINTRESOURCEW(IDC_CLOCK_CURSOR));
     m_arrowCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     m_windowBrush.Reset(::CreateSolidBrush(::GetSysColor(COLOR_WINDOW)));
-    m_link = GetDlgItem(IDC_ABOUT_LINK);
 
     HWND version = GetDlgItem(IDC_ABOUT_VERSION);
     wchar_t label[64] = {};
@@ -77,7 +82,7 @@ BOOL CAboutDlg::OnInitDialog()
         m_versionFont.Reset(::CreateFontIndirectW(&ten));
         ten.lfWeight = FW_BOLD;
         m_titleFont.Reset(::CreateFontIndirectW(&ten));
-        ::SendMessageW(m_link, WM_SETFONT, reinterpret_cast<WPARAM>(m_linkFont.Get()), FALSE);
+        m_link.SetFont(m_linkFont, FALSE);
         ::SendMessageW(version, WM_SETFONT, reinterpret_cast<WPARAM>(m_versionFont.Get()), FALSE);
         ::SendMessageW(GetDlgItem(IDC_ABOUT_TITLE), WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont.Get()), FALSE);
     }
@@ -135,7 +140,7 @@ HBRUSH CAboutDlg::OnCtlColor(HDC dc, HWND control, LRESULT defaultBrush)
 
 bool CAboutDlg::IsOverLink(POINT client) const
 {
-    return m_link && ::ChildWindowFromPointEx(m_hWnd, client, CWP_SKIPINVISIBLE) == m_link;
+    return m_link.m_hWnd && ::ChildWindowFromPointEx(m_hWnd, client, CWP_SKIPINVISIBLE) == m_link.m_hWnd;
 }
 
 void CAboutDlg::OnLButtonDown(POINT client)
@@ -186,6 +191,13 @@ void CAboutDlg::OnDestroy()
     DestroyDialogIcon(m_hWnd, ICON_BIG);
 }
 
+BOOL CAboutDlg::OnCommand(UINT id, UINT code, HWND)
+{
+    if (id != IDC_ABOUT_ICON || code != STN_DBLCLK) return FALSE;
+    OnIconDoubleClick();
+    return TRUE;
+}
+
 LRESULT CAboutDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     const POINT client{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
@@ -207,12 +219,6 @@ LRESULT CAboutDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_SETCURSOR:
         if (OnSetCursor(reinterpret_cast<HWND>(wp), LOWORD(lp))) return TRUE;
-        break;
-    case WM_COMMAND:
-        if (LOWORD(wp) == IDC_ABOUT_ICON && HIWORD(wp) == STN_DBLCLK) {
-            OnIconDoubleClick();
-            return 0;
-        }
         break;
     case WM_SYSCOLORCHANGE: {
         LRESULT r = CDialog::WindowProc(msg, wp, lp);

@@ -16,7 +16,9 @@ public:
     static CString FileVersionLine(const wchar_t* label, const wchar_t* path);
 
 protected:
+    void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
+    BOOL OnCommand(UINT id, UINT code, HWND control) override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     // Hands the address to the shell; tests stand in for the browser.
     virtual void OpenAddress(const wchar_t* address);
@@ -36,7 +38,7 @@ protected:
     HCURSOR m_handCursor = nullptr;
     HCURSOR m_arrowCursor = nullptr;
     CBrushHandle m_windowBrush;
-    HWND m_link = nullptr;
+    CStatic m_link;
 
 private:
     bool IsOverLink(POINT client) const;

@@ -138,6 +138,6 @@ LRESULT CClockStatic::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         OnLButtonDown();
         return 0;
     default:
-        return CWnd::WindowProc(msg, wp, lp);
+        return CStatic::WindowProc(msg, wp, lp);
     }
 }

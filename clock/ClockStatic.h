@@ -5,7 +5,7 @@
 
 #include "ClassLib.h"
 
-class CClockStatic : public CWnd
+class CClockStatic : public CStatic
 {
 public:
     // Segments of a digit, as bits.

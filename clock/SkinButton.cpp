@@ -10,13 +10,11 @@ const COLORREF kDark = 0x000000;
 
 }  // namespace
 
-BOOL CSkinButton::Attach(HWND button)
+void CSkinButton::PreSubclassWindow()
 {
-    if (!SubclassWindow(button)) return FALSE;
     const LONG_PTR style = GetStyle();
     m_default = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
-    return TRUE;
 }
 
 void CSkinButton::SetImageIndex(int index)
@@ -26,7 +24,7 @@ void CSkinButton::SetImageIndex(int index)
     if (m_hWnd) Invalidate(FALSE);
 }
 
-void CSkinButton::DrawItem(const DRAWITEMSTRUCT* item)
+void CSkinButton::DrawItem(DRAWITEMSTRUCT* item)
 {
     CDC target;
     target.Attach(item->hDC);
@@ -81,6 +79,6 @@ LRESULT CSkinButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_ERASEBKGND:
         return TRUE;
     default:
-        return CWnd::WindowProc(msg, wp, lp);
+        return CButton::WindowProc(msg, wp, lp);
     }
 }

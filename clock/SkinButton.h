@@ -7,11 +7,12 @@
 
 #include <commctrl.h>
 
-class CSkinButton : public CWnd
+class CSkinButton : public CButton
 {
 public:
-    // Takes over a dialog's button and makes it owner-drawn, keeping its other style bits.
-    BOOL Attach(HWND button);
+    // Bound to the dialog's button (DDX_Control): it becomes owner-drawn, keeping its
+    // other style bits.
+    void PreSubclassWindow() override;
 
     void SetImageIndex(int index);
     // Not owned; null for none.
@@ -19,8 +20,8 @@ public:
     int GetImageIndex() const { return m_imageIndex; }
     BOOL IsDefault() const { return m_default; }
 
-    // The parent's WM_DRAWITEM for this button.
-    void DrawItem(const DRAWITEMSTRUCT* item);
+    // The parent's WM_DRAWITEM, reflected to the button.
+    void DrawItem(DRAWITEMSTRUCT* item) override;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;

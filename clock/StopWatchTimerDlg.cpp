@@ -70,8 +70,17 @@ int CStopWatchTimerDlg::MultiplierFor(int stored, int dpiY)
     return 6;
 }
 
+void CStopWatchTimerDlg::DoDataExchange(CDataExchange* dx)
+{
+    DDX_Control(dx, IDC_SW_DISPLAY, m_display);
+    DDX_Control(dx, IDC_SW_RESET, m_resetButton);
+    DDX_Control(dx, IDC_SW_STOP, m_stopButton);
+    DDX_Control(dx, IDC_SW_START, m_startButton);
+}
+
 BOOL CStopWatchTimerDlg::OnInitDialog()
 {
+    CDialog::OnInitDialog();
     const int m = m_multiplier;
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     m_cursor = ::LoadCursorW(inst, MAKEINTRESOURCEW(IDC_CLOCK_CURSOR));
@@ -79,17 +88,12 @@ BOOL CStopWatchTimerDlg::OnInitDialog()
     CBitmapHandle pictures(static_cast<HBITMAP>(
         ::LoadImageW(inst, MAKEINTRESOURCEW(IDB_STOPWATCH_BUTTONS), IMAGE_BITMAP, 40 * m, 8 * m, LR_CREATEDIBSECTION)));
     if (!pictures) ZN_LOG_ERROR(GetLastError(), L"LoadImage", LOG_ERROR);
-    m_imageList.Reset(ImageList_Create(10 * m, 8 * m, ILC_COLOR24 | ILC_MASK, 4, 0));
-    if (m_imageList && pictures) ImageList_AddMasked(m_imageList, pictures, kPictureKey);
-
-    m_startButton.Attach(GetDlgItem(IDC_SW_START));
-    m_stopButton.Attach(GetDlgItem(IDC_SW_STOP));
-    m_resetButton.Attach(GetDlgItem(IDC_SW_RESET));
+    if (m_imageList.Create(10 * m, 8 * m, ILC_COLOR24 | ILC_MASK, 4, 0) && pictures)
+        ImageList_AddMasked(m_imageList, pictures, kPictureKey);
     for (CSkinButton* b : {&m_startButton, &m_stopButton, &m_resetButton}) b->SetImageList(m_imageList);
     m_startButton.SetImageIndex(PICTURE_START);
     m_stopButton.SetImageIndex(PICTURE_STOP);
     m_resetButton.SetImageIndex(PICTURE_RESET);
-    m_display.SubclassWindow(GetDlgItem(IDC_SW_DISPLAY));
     EnableToolTips();
 
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 128 * m, 57 * m, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -328,6 +332,39 @@ void CStopWatchTimerDlg::OnPaint()
     dc.FillSolidRect(&well, kWell);
 }
 
+BOOL CStopWatchTimerDlg::OnCommand(UINT id, UINT code, HWND)
+{
+    // A quick second click on an owner-drawn button comes as a double-click: it counts.
+    if (code != BN_CLICKED && code != BN_DOUBLECLICKED) return FALSE;
+    switch (id) {
+    case IDC_SW_START:
+    case ID_SW_START:
+        OnStartPause();
+        return TRUE;
+    case IDC_SW_STOP:
+    case ID_SW_STOP:
+        OnStop();
+        return TRUE;
+    case IDC_SW_RESET:
+    case ID_SW_RESET:
+        OnReset();
+        return TRUE;
+    case ID_SW_CLOSE:
+        OnClose();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL CStopWatchTimerDlg::OnNotify(NMHDR* header, LRESULT* result)
+{
+    if (header->code != TTN_GETDISPINFOW) return FALSE;
+    OnToolHitTest(reinterpret_cast<NMTTDISPINFOW*>(header));
+    *result = 0;
+    return TRUE;
+}
+
 LRESULT CStopWatchTimerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -338,31 +375,6 @@ LRESULT CStopWatchTimerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         LRESULT r = CDialog::WindowProc(msg, wp, lp);
         OnDestroy();
         return r;
-    }
-    case WM_COMMAND: {
-        const UINT code = HIWORD(wp);
-        // A quick second click on an owner-drawn button comes as a double-click: it counts.
-        if (code != BN_CLICKED && code != BN_DOUBLECLICKED) break;
-        switch (LOWORD(wp)) {
-        case IDC_SW_START:
-        case ID_SW_START:
-            OnStartPause();
-            return 0;
-        case IDC_SW_STOP:
-        case ID_SW_STOP:
-            OnStop();
-            return 0;
-        case IDC_SW_RESET:
-        case ID_SW_RESET:
-            OnReset();
-            return 0;
-        case ID_SW_CLOSE:
-            OnClose();
-            return 0;
-        default:
-            break;
-        }
-        break;
     }
     case WM_CONTEXTMENU:
     case WM_NCRBUTTONUP:
@@ -381,20 +393,6 @@ LRESULT CStopWatchTimerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_PAINT:
         OnPaint();
         return 0;
-    case WM_DRAWITEM: {
-        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
-        if (auto* button = dynamic_cast<CSkinButton*>(FromHandlePermanent(item->hwndItem))) {
-            button->DrawItem(item);
-            return TRUE;
-        }
-        break;
-    }
-    case WM_NOTIFY:
-        if (reinterpret_cast<NMHDR*>(lp)->code == TTN_GETDISPINFOW) {
-            OnToolHitTest(reinterpret_cast<NMTTDISPINFOW*>(lp));
-            return 0;
-        }
-        break;
     default:
         break;
     }

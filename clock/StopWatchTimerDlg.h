@@ -55,10 +55,13 @@ public:
     CSkinButton m_startButton;
 
 protected:
+    void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
     // Enter and Escape do nothing: the panel has no OK or Cancel.
     void OnOK() override {}
     void OnCancel() override {}
+    BOOL OnCommand(UINT id, UINT code, HWND control) override;
+    BOOL OnNotify(NMHDR* header, LRESULT* result) override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     void PostNcDestroy() override;
 
@@ -80,7 +83,7 @@ private:
     DWORD m_pauseStart = 0;
     BOOL m_paused = FALSE;
     BOOL m_resetWhilePaused = FALSE;
-    CImageListHandle m_imageList;
+    CImageList m_imageList;
     HCURSOR m_cursor = nullptr;
     HWND m_toolTip = nullptr;
 };

@@ -30,34 +30,6 @@ void StopwatchTestApp::SetInstallPath(const wchar_t* folder) const
     RegCloseKey(key);
 }
 
-namespace {
-ModalDriver* g_driver = nullptr;
-
-BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM param)
-{
-    wchar_t cls[16];
-    if (IsWindowVisible(hwnd) && GetClassNameW(hwnd, cls, 16) && lstrcmpW(cls, L"#32770") == 0) {
-        *reinterpret_cast<HWND*>(param) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK EndDialogOfThread(HWND hwnd, LPARAM)
-{
-    wchar_t cls[16];
-    if (GetClassNameW(hwnd, cls, 16) && lstrcmpW(cls, L"#32770") == 0) PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
-}
-}  // namespace
-
-HWND FindThreadDialog()
-{
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 std::wstring DialogStaticTexts(HWND dialog)
 {
     std::wstring out;
@@ -78,38 +50,4 @@ std::wstring ProgramFolder()
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path);
     return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-ModalDriver::ModalDriver(std::function<void(HWND)> step, DWORD watchdogMs)
-    : m_step(std::move(step)), m_watchdogMs(watchdogMs)
-{
-    g_driver = this;
-    m_started = GetTickCount();
-    m_stepTimer = SetTimer(nullptr, 0, 20, OnTimer);
-}
-
-ModalDriver::~ModalDriver()
-{
-    if (m_stepTimer) KillTimer(nullptr, m_stepTimer);
-    g_driver = nullptr;
-}
-
-VOID CALLBACK ModalDriver::OnTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    ModalDriver* d = g_driver;
-    if (!d || id != d->m_stepTimer) {
-        KillTimer(nullptr, id);
-        return;
-    }
-    if (GetTickCount() - d->m_started > d->m_watchdogMs) {
-        // Ends whatever is still up: a test never waits for a click.
-        d->m_watchdogFired = true;
-        EnumThreadWindows(GetCurrentThreadId(), EndDialogOfThread, 0);
-        return;
-    }
-    if (d->m_ran) return;
-    HWND dialog = FindThreadDialog();
-    if (!dialog) return;
-    d->m_ran = true;
-    d->m_step(dialog);
 }
