@@ -23,6 +23,10 @@ public:
 
     // Applies the settings to the clock window object and creates its window.
     BOOL CreateClockWindow();
+    // Steps of start-up and exit: the volume monitor ("MMNC") and the program's own session
+    // volume ("MASV", "ASVP"); without an audio device both stay null.
+    void StartAudioObjects();
+    void ReleaseAudioObjects();
 
     CLogMan m_log;
     HANDLE m_hMutex = nullptr;
@@ -42,9 +46,6 @@ private:
     void RefuseUnknownWindows();
     void WaitForMissingMonitor();
     void LoadProcessWideValues();
-    // The volume monitor ("MMNC") and the program's own session volume ("MASV", "ASVP").
-    void StartAudioObjects();
-    void ReleaseAudioObjects();
 };
 
 // The program log's file: znc_log_exec.txt in the folders zarnock_logs and exec of the log root.

@@ -2,7 +2,6 @@
 
 #include "Log/LogMan.h"
 
-#include <functiondiscoverykeys_devpkey.h>
 #include <propidl.h>
 
 namespace {

@@ -30,20 +30,6 @@ void StopwatchTestApp::SetInstallPath(const wchar_t* folder) const
     RegCloseKey(key);
 }
 
-std::wstring DialogStaticTexts(HWND dialog)
-{
-    std::wstring out;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t cls[16], text[512];
-        if (!GetClassNameW(child, cls, 16) || lstrcmpiW(cls, L"Static") != 0) continue;
-        GetWindowTextW(child, text, 512);
-        if (!*text) continue;
-        if (!out.empty()) out += L"\n";
-        out += text;
-    }
-    return out;
-}
-
 std::wstring ProgramFolder()
 {
     wchar_t path[MAX_PATH] = {};

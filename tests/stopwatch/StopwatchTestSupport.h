@@ -18,7 +18,5 @@ public:
 
 extern StopwatchTestApp g_app;
 
-// The texts of a dialog's static controls, joined by newlines.
-std::wstring DialogStaticTexts(HWND dialog);
 // The folder of the test program (the build's bin folder, where zarnock.chm lies too).
 std::wstring ProgramFolder();
