@@ -48,6 +48,10 @@ private:
     void LoadProcessWideValues();
 };
 
+// The program's audio-session volume; null without one (no audio device, Windows XP, or a
+// program whose application object is not the clock's).
+CAudioSessionVolume* GetAppAudioSession();
+
 // The program log's file: znc_log_exec.txt in the folders zarnock_logs and exec of the log root.
 CString GetLogFilePath();
 

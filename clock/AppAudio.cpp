@@ -68,3 +68,9 @@ void CApp::ReleaseAudioObjects()
         m_audioSession = nullptr;
     }
 }
+
+CAudioSessionVolume* GetAppAudioSession()
+{
+    auto* app = dynamic_cast<CApp*>(AfxGetApp());
+    return app ? app->m_audioSession : nullptr;
+}
