@@ -32,8 +32,6 @@ public:
 
     Type Get() const { return m_h; }
     operator Type() const { return m_h; }
-    // For the pointer kinds (COM interfaces).
-    Type operator->() const { return m_h; }
     bool IsValid() const { return !Traits::IsNone(m_h); }
     explicit operator bool() const { return IsValid(); }
 
@@ -108,16 +106,6 @@ struct CGdiObjectTraits
     static DWORD Close(T h) { return DeleteObject(h) ? 0 : ERROR_INVALID_HANDLE; }
 };
 
-// COM interface pointers: the owner holds one reference and releases it.
-template <typename T>
-struct CComTraits
-{
-    using Type = T*;
-    static T* None() { return nullptr; }
-    static bool IsNone(T* p) { return p == nullptr; }
-    static DWORD Close(T* p) { p->Release(); return 0; }
-};
-
 inline BOOL WINAPI CloseFindHandle(HANDLE h) { return FindClose(h); }
 
 using CHandle = CUniqueAny<CKernelHandleTraits>;
@@ -136,4 +124,7 @@ using CFontHandle = CGdiHandle<HFONT>;
 using CBitmapHandle = CGdiHandle<HBITMAP>;
 using CBrushHandle = CGdiHandle<HBRUSH>;
 using CPenHandle = CGdiHandle<HPEN>;
-template <typename T> using CComPtr = CUniqueAny<CComTraits<T>>;
+// Event-log handles (EVT_HANDLE): wevtapi is loaded at run time, so their close goes
+// through the event-log reader's table of functions (CrashReport/EventLogHelper.cpp).
+BOOL WINAPI CloseEventLogHandle(HANDLE h);
+using CEventLogHandle = CUniqueAny<CHandleTraits<HANDLE, CloseEventLogHandle, NullHandleValue<HANDLE>>>;

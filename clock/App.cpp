@@ -1,6 +1,8 @@
 #include "App.h"
 
+#include "CrashReport/EventLogHelper.h"
 #include "DigitClock.h"
+#include "FirewallStatus.h"
 #include "Globals.h"
 #include "LocaleTimeFormats.h"
 #include "RTLLayout.h"
@@ -176,6 +178,14 @@ BOOL CApp::InitInstance()
         RefuseUnknownWindows();
         return FALSE;
     }
+
+    if (GetSettingInt(Setting::kLEV) != 0) {
+        CEventLogHelper events(3);
+        events.LogSystemEvents();
+    } else {
+        ZN_LOG(LOG_WARNING, L"EVR");
+    }
+    LogFirewallStatus();
 
     LoadProcessWideValues();
     StartAudioObjects();

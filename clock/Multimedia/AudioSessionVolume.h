@@ -5,7 +5,7 @@
 #pragma once
 
 #include "ClassLib.h"
-#include "CHandle.h"
+#include "CComPtr.h"
 
 #include <audiopolicy.h>
 

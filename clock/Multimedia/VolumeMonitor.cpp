@@ -59,8 +59,8 @@ void CVolumeMonitor::DetachEndpoint()
         m_endpointVolume->UnregisterControlChangeNotify(static_cast<IAudioEndpointVolumeCallback*>(this));
         m_endpointCallbackOn = FALSE;
     }
-    m_endpointVolume.Reset();
-    m_device.Reset();
+    m_endpointVolume.Release();
+    m_device.Release();
 }
 
 HRESULT CVolumeMonitor::QueryInterface(REFIID iid, void** out)

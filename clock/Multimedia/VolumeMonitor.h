@@ -6,7 +6,7 @@
 #pragma once
 
 #include "ClassLib.h"
-#include "CHandle.h"
+#include "CComPtr.h"
 
 #include <endpointvolume.h>
 #include <mmdeviceapi.h>
