@@ -6,6 +6,7 @@
 
 #include "DigitClock.h"
 #include "Globals.h"
+#include "LocaleTimeFormats.h"
 #include "Multimedia/AudioSessionVolume.h"
 #include "Settings.h"
 #include "SoundOptionsDlg.h"
@@ -60,6 +61,8 @@ protected:
         g_chimePeriodEnd = 17 / 24.0;
         g_chimeDays = 0x3E;  // Monday to Friday
         g_firstDayOfWeek = 0;
+        // As start-up does: the time pickers take the locale's format.
+        InitLocaleTimeFormats();
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         if (FAILED(CAudioSessionVolume::Create(&m_session)))
             std::printf("no audio device under this Wine: the dialog's volume has no session to act on\n");
@@ -132,7 +135,7 @@ TEST_F(SoundOptionsTest, ShowsTheStoreAndOkWritesItAndTheProcessWideValues)
         bool custom, hourly, half, quarter, full, third, westminsterEnabled, onceEnabled, sliderEnabled;
         bool monday, saturday;
         std::wstring hourFile, firstDay;
-        int slider;
+        int slider, fromHour;
     } seen{};
     INT_PTR result = 0;
     CSoundOptionsDlg dialog(nullptr, m_session);
@@ -154,6 +157,10 @@ TEST_F(SoundOptionsTest, ShowsTheStoreAndOkWritesItAndTheProcessWideValues)
                          seen.hourFile = zntest::GetItemText(d, IDC_SO_FULL_HOUR_FILE);
                          seen.firstDay = zntest::GetItemText(d, IDC_SO_DAY_FIRST);
                          seen.slider = static_cast<int>(SendMessageW(GetDlgItem(d, IDC_SO_VOLUME), TBM_GETPOS, 0, 0));
+                         SYSTEMTIME from{};
+                         if (SendMessageW(GetDlgItem(d, IDC_SO_FROM), DTM_GETSYSTEMTIME, 0,
+                                          reinterpret_cast<LPARAM>(&from)) == GDT_VALID)
+                             seen.fromHour = from.wHour;
 
                          ChooseRadio(d, IDC_SO_WESTMINSTER);
                          zntest::SetCheck(d, IDC_SO_HOURLY, true);
@@ -182,6 +189,7 @@ TEST_F(SoundOptionsTest, ShowsTheStoreAndOkWritesItAndTheProcessWideValues)
     EXPECT_EQ(seen.hourFile, L"hour.wav") << "the edit shows the file name only";
     EXPECT_EQ(seen.firstDay, L"Mon");
     EXPECT_EQ(seen.slider, 60);
+    EXPECT_EQ(seen.fromHour, 8) << "the quiet period as the clock runs it";
 
     EXPECT_EQ(GetSettingInt(Setting::kCH0), 1);
     EXPECT_EQ(GetSettingInt(Setting::kCH1), 0x10101);
