@@ -139,7 +139,6 @@ void CStopWatchTimerDlg::DisableToolTips()
 
 void CStopWatchTimerDlg::OnToolHitTest(NMTTDISPINFOW* info)
 {
-    static CString s_text;
     HWND control = reinterpret_cast<HWND>(info->hdr.idFrom);
     UINT textId = 0;
     if (::IsWindowEnabled(control)) {
@@ -148,8 +147,9 @@ void CStopWatchTimerDlg::OnToolHitTest(NMTTDISPINFOW* info)
         else if (control == m_stopButton.m_hWnd) textId = IDS_SW_TIP_STOP;
         else if (control == m_resetButton.m_hWnd) textId = IDS_SW_TIP_RESET;
     }
-    s_text = textId ? LoadResString(textId) : CString();
-    info->lpszText = const_cast<wchar_t*>(s_text.GetString());
+    // The tip control reads the text after the notification returns: it lives in a member.
+    m_tipText = textId ? LoadResString(textId) : CString();
+    info->lpszText = const_cast<wchar_t*>(m_tipText.GetString());
 }
 
 void CStopWatchTimerDlg::PositionWindow()

@@ -86,6 +86,7 @@ private:
     CImageList m_imageList;
     HCURSOR m_cursor = nullptr;
     HWND m_toolTip = nullptr;
+    CString m_tipText;
 };
 
 // "New Stop&watch": a new stopwatch owned by the clock window (so the clock's close takes

@@ -181,6 +181,30 @@ TEST_F(StopWatchTest, MenuCommandsDoWhatTheButtonsDo)
     EXPECT_TRUE(CStopWatchTimerDlg::OpenStopWatches().empty()) << "the object deleted itself";
 }
 
+TEST_F(StopWatchTest, TipsFollowTheStateAndOnlyEnabledControlsHaveOne)
+{
+    CStopWatchTimerDlg* dlg = Open();
+    ASSERT_NE(dlg, nullptr);
+    auto tip = [dlg](HWND control) {
+        NMTTDISPINFOW info{};
+        info.hdr.code = TTN_GETDISPINFOW;
+        info.hdr.idFrom = reinterpret_cast<UINT_PTR>(control);
+        info.uFlags = TTF_IDISHWND;
+        SendMessageW(dlg->m_hWnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        return std::wstring(info.lpszText ? info.lpszText : L"");
+    };
+    EXPECT_EQ(tip(dlg->m_display.m_hWnd), L"Current time");
+    EXPECT_EQ(tip(dlg->m_stopButton.m_hWnd), L"Stop");
+    EXPECT_EQ(tip(dlg->m_resetButton.m_hWnd), L"Reset");
+    EXPECT_EQ(tip(dlg->m_startButton.m_hWnd), L"Start");
+    Press(dlg, IDC_SW_START);
+    EXPECT_EQ(tip(dlg->m_startButton.m_hWnd), L"Pause");
+    Press(dlg, IDC_SW_START);
+    EXPECT_EQ(tip(dlg->m_startButton.m_hWnd), L"Resume");
+    EnableWindow(dlg->m_resetButton.m_hWnd, FALSE);
+    EXPECT_EQ(tip(dlg->m_resetButton.m_hWnd), L"");
+}
+
 TEST_F(StopWatchTest, TheLongestReadingIsNotDrawnAgain)
 {
     CStopWatchTimerDlg* dlg = Open();
