@@ -107,6 +107,7 @@ struct CGdiObjectTraits
 };
 
 inline BOOL WINAPI CloseFindHandle(HANDLE h) { return FindClose(h); }
+inline BOOL WINAPI FreeLocalMemory(HLOCAL h) { return LocalFree(h) == nullptr; }
 
 using CHandle = CUniqueAny<CKernelHandleTraits>;
 using CRegKeyHandle = CUniqueAny<CRegKeyTraits>;
@@ -119,6 +120,8 @@ using CCursorHandle = CUniqueAny<CHandleTraits<HCURSOR, DestroyCursor, NullHandl
 using CImageListHandle = CUniqueAny<CHandleTraits<HIMAGELIST, ImageList_Destroy, NullHandleValue<HIMAGELIST>>>;
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;
+// What the system allocated for the caller with LocalAlloc (security descriptors, for one).
+using CLocalMemory = CUniqueAny<CHandleTraits<HLOCAL, FreeLocalMemory, NullHandleValue<HLOCAL>>>;
 template <typename T> using CGdiHandle = CUniqueAny<CGdiObjectTraits<T>>;
 using CFontHandle = CGdiHandle<HFONT>;
 using CBitmapHandle = CGdiHandle<HBITMAP>;

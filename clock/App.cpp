@@ -1,6 +1,8 @@
 #include "App.h"
 
+#include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/EventLogHelper.h"
+#include "CrashReport/PrepareLogsData.h"
 #include "DigitClock.h"
 #include "FirewallStatus.h"
 #include "Globals.h"
@@ -134,6 +136,7 @@ BOOL CApp::HandOverToRunningCopy(bool uninstall)
 BOOL CApp::InitInstance()
 {
     SetRegistryKey(GetStr(SID_COMPANY));
+    InstallCrashHandler(true, kCrashDumpType);
 
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -409,5 +412,39 @@ int CApp::ExitInstance()
         BufferedPaintUnInit();
         m_bufferedPaintOn = FALSE;
     }
+    RemoveCrashHandler();
     return CWinApp::ExitInstance();
+}
+
+void CApp::PrepareAndSendLogs(HWND parent, [[maybe_unused]] int kind, int mode, int settings, int dump, BOOL show,
+                              const wchar_t* dumpPath, [[maybe_unused]] const wchar_t* subject,
+                              [[maybe_unused]] const wchar_t* body)
+{
+    CPrepareLogsData request;
+    request.SetRequest(mode, settings, dump, dumpPath);
+    g_sendingLogs = 1;
+
+    const BOOL parentEnabled = parent && IsWindowEnabled(parent);
+    auto* clock = static_cast<CDigitClock*>(m_pMainWnd);
+    const bool dropTopmost = clock && parent == clock->m_hWnd && clock->m_alwaysOnTop;
+    if (dropTopmost) clock->m_alwaysOnTop = 0;
+    if (parentEnabled) EnableWindow(parent, FALSE);
+
+    ZN_LOG(LOG_INFO, 0);
+    HRESULT result = RunWithProgress(parent, L"Preparing logs...", PrepareLogsThreadCallback, &request, 0, FALSE);
+    ZN_LOG(LOG_INFO, 1);
+    ZN_LOG_ERROR(result, L"", LOG_ERROR);
+
+    if (show && !request.m_zipPath.IsEmpty()) {
+        CString folder, name;
+        SplitPath(request.m_zipPath, folder, name);
+        ShellExecuteOpenSilent(folder);
+        Sleep(3000);
+    }
+    // The mail worker takes the archive (request.m_zipPath), kind, subject and body from here.
+
+    if (parentEnabled) EnableWindow(parent, TRUE);
+    if (dropTopmost) clock->m_alwaysOnTop = 1;
+    g_sendingLogs = 0;
+    ZN_LOG(LOG_INFO, 11);
 }

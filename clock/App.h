@@ -21,6 +21,12 @@ public:
     // 0x213EF (the time-synchronisation page's context) opens that page's topic.
     void WinHelp(DWORD_PTR data, UINT command) override;
 
+    // Builds the diagnostic archive under the progress dialog (parent disabled meanwhile)
+    // and, with show, opens File Explorer on it. kind: 0 support, 1 feedback, 2 bug report;
+    // mode: 0 none, 1 with the synchronisation log, 2 the whole log folder.
+    void PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int dump, BOOL show,
+                            const wchar_t* dumpPath, const wchar_t* subject, const wchar_t* body);
+
     // Applies the settings to the clock window object and creates its window.
     BOOL CreateClockWindow();
     // Steps of start-up and exit: the volume monitor ("MMNC") and the program's own session

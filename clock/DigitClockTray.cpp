@@ -4,6 +4,7 @@
 
 #include "AboutDlg.h"
 #include "App.h"
+#include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
 #include "Log/LogMan.h"
 #include "CHandle.h"
@@ -140,7 +141,7 @@ void CDigitClock::RaiseClock()
 LRESULT CDigitClock::OnTrayNotify(WPARAM, LPARAM lp)
 {
     const UINT mouse = LOWORD(lp);
-    if (g_sendingLogs) {
+    if (g_sendingLogs || IsCrashing()) {
         ZN_LOG(LOG_WARNING, L"tray " << mouse);
         return 0;
     }

@@ -53,6 +53,19 @@
 #define IDS_REG_USER_CHOICE 61221
 #define IDS_REG_PROGID 61222
 
+// Crash reports: the crash dialog.
+#define IDD_DUMP 209
+#define IDC_DUMP_ICON 1016
+#define IDC_DUMP_PLEASE_TELL 1004
+#define IDC_DUMP_DESCRIPTION 1029
+#define IDC_DUMP_HEADLINE 1095
+#define IDC_DUMP_BAND 1124
+#define IDC_DUMP_TOP_LINE 1125
+#define IDC_DUMP_BOTTOM_LINE 1126
+#define IDC_DUMP_WAIT_TEXT 1460
+#define IDC_DUMP_DESCRIBE 61528
+#define IDC_DUMP_CONFIDENTIAL 61529
+
 // Stopwatch windows, the About box and the sound options (clock/res/stopwatch.rc).
 #define IDR_STOPWATCH_MENU 131
 #define IDD_STOPWATCH 174
