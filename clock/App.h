@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 #include "Log/LogMan.h"
 
 class CAudioSessionVolume;
@@ -35,19 +36,28 @@ public:
     void ReleaseAudioObjects();
 
     CLogMan m_log;
-    HANDLE m_hMutex = nullptr;
+    CHandle m_hMutex;
     ULONG_PTR m_gdiplusToken = 0;
     BOOL m_bufferedPaintOn = FALSE;
     // Both absent without an audio device (a normal case); every user checks for null.
     CAudioSessionVolume* m_audioSession = nullptr;
     CVolumeMonitor* m_volumeMonitor = nullptr;
 
+    // The environment facts of the program log, written only while the log is open.
+    void LogEnvironment();
+    // The Run value and reading direction, and g_canSetClock from the process's elevation,
+    // whether or not the log is open.
+    void InitRunValueAndRights();
+
 private:
-    int m_elevated = 0;
+    // Whether this process runs elevated (always 0 before Windows Vista), asked once; a
+    // failed query is logged and counts as not elevated.
+    int IsElevated();
+
+    int m_elevated = -1;   // not asked yet
 
     // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
     BOOL HandOverToRunningCopy(bool uninstall);
-    void LogEnvironment();
     // The version gate's message, with the offer to show the log.
     void RefuseUnknownWindows();
     void WaitForMissingMonitor();

@@ -104,6 +104,8 @@ void CDigitClock::LeaveModal()
 
 BOOL CDigitClock::NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip)
 {
+    // The icon is ours to destroy, whatever the shell answers.
+    const CIconHandle owned(icon);
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = m_hWnd;
@@ -116,7 +118,6 @@ BOOL CDigitClock::NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_
     if (flags & NIF_MESSAGE) data.uCallbackMessage = kTrayCallback;
     if (flags & NIF_ICON) data.hIcon = icon;
     BOOL result = Shell_NotifyIconW(message, &data);
-    if (icon) DestroyIcon(icon);
     if (result) {
         if (message == NIM_ADD) m_trayIconAdded = TRUE;
         else if (message == NIM_DELETE) m_trayIconAdded = FALSE;
@@ -205,7 +206,7 @@ void CDigitClock::ShowContextMenu(POINT screen)
         ActivateOpenOptions();
         return;
     }
-    HMENU bar = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    const CMenuHandle bar(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
     if (!bar) {
         ZN_LOG_ERROR(GetLastError(), L"LoadMenu", LOG_ERROR);
         return;
@@ -222,7 +223,6 @@ void CDigitClock::ShowContextMenu(POINT screen)
         m_alwaysOnTop = alwaysOnTop;
         PostMessage(WM_NULL);
     }
-    DestroyMenu(bar);
     TrimWorkingSet();
 }
 
