@@ -98,7 +98,7 @@ BOOL CStopWatchTimerDlg::OnInitDialog()
 
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 128 * m, 57 * m, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_display.SetScale(m);
-    // Rounding of the well's frames at the larger multipliers.
+    // The display's offset inside the well's two frames, as the panel is drawn at each multiplier.
     const int k = m == 1 ? 0 : (m == 4 || m == 5) ? 2 : 1;
     ::MoveWindow(m_display, 6 * m + k, 7 * m + k, 115 * m, 23 * m, FALSE);
     ::MoveWindow(m_startButton, 4 * m, 37 * m, 38 * m, 16 * m, FALSE);
