@@ -44,6 +44,26 @@ public:
         return ::DrawIconEx(m_hDC, x, y, icon, width, height, 0, nullptr, flags);
     }
     int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
+    // A solid rectangle of one colour (through ExtTextOut: no brush is made).
+    void FillSolidRect(const RECT* rect, COLORREF color)
+    {
+        COLORREF old = ::SetBkColor(m_hDC, color);
+        ::ExtTextOutW(m_hDC, 0, 0, ETO_OPAQUE, rect, nullptr, 0, nullptr);
+        ::SetBkColor(m_hDC, old);
+    }
+    // A one-pixel frame: the top and left edges in one colour, the bottom and right in another.
+    void Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight)
+    {
+        const int w = rect->right - rect->left, h = rect->bottom - rect->top;
+        RECT edge{rect->left, rect->top, rect->left + w - 1, rect->top + 1};
+        FillSolidRect(&edge, topLeft);
+        edge = RECT{rect->left, rect->top, rect->left + 1, rect->top + h - 1};
+        FillSolidRect(&edge, topLeft);
+        edge = RECT{rect->right - 1, rect->top, rect->right, rect->bottom};
+        FillSolidRect(&edge, bottomRight);
+        edge = RECT{rect->left, rect->bottom - 1, rect->right, rect->bottom};
+        FillSolidRect(&edge, bottomRight);
+    }
 
     CMemDCHandle m_hDC;
 };

@@ -8,6 +8,8 @@
 
 #include "Win.h"
 
+#include <commctrl.h>
+
 #include <utility>
 
 template <typename Traits>
@@ -122,6 +124,8 @@ using CServiceHandle = CUniqueAny<CHandleTraits<SC_HANDLE, CloseServiceHandle, N
 using CModuleHandle = CUniqueAny<CHandleTraits<HMODULE, FreeLibrary, NullHandleValue<HMODULE>>>;
 using CMenuHandle = CUniqueAny<CHandleTraits<HMENU, DestroyMenu, NullHandleValue<HMENU>>>;
 using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue<HICON>>>;
+using CCursorHandle = CUniqueAny<CHandleTraits<HCURSOR, DestroyCursor, NullHandleValue<HCURSOR>>>;
+using CImageListHandle = CUniqueAny<CHandleTraits<HIMAGELIST, ImageList_Destroy, NullHandleValue<HIMAGELIST>>>;
 // Device contexts of one's own (CreateCompatibleDC, CreateDC): DeleteDC. Contexts from GetDC
 // and BeginPaint are given back otherwise (CClientDC, CPaintDC).
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
