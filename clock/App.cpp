@@ -196,6 +196,7 @@ BOOL CApp::InitInstance()
     LogFirewallStatus();
 
     LoadProcessWideValues();
+    StartAudioObjects();
 
     CDigitClock* clock = new CDigitClock;
     m_pMainWnd = clock;
@@ -421,6 +422,7 @@ BOOL CApp::CreateClockWindow()
 
 int CApp::ExitInstance()
 {
+    ReleaseAudioObjects();
     ZN_LOG(LOG_INFO, L"END");
     if (m_gdiplusToken) {
         Gdiplus::GdiplusShutdown(m_gdiplusToken);

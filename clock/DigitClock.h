@@ -210,6 +210,9 @@ protected:
     void OnExit();
     void OnWebPage();
     void OnSyncNow();
+    void OnNewStopwatch();
+    void OnHelpTopics();
+    void OnAbout();
     void DestroyOwnedDialogs();
     void TrackMouse(DWORD flags);
 

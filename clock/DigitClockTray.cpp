@@ -2,6 +2,7 @@
 // and the hand-off of hovers and clicks to a sibling program (or the clock's own tip).
 #include "DigitClock.h"
 
+#include "AboutDlg.h"
 #include "App.h"
 #include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
@@ -13,6 +14,7 @@
 #include "SupportUtilities.h"
 #include "SupportWindowsVersion.h"
 #include "SupportWindowsHelpers.h"
+#include "StopWatchTimerDlg.h"
 #include "ToolTipCtrl3.h"
 #include "WSoundThread.h"
 #include "resource.h"
@@ -270,6 +272,15 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
     case ID_SYNC_NOW:
         handler = &CDigitClock::OnSyncNow;
         break;
+    case ID_NEW_STOPWATCH:
+        handler = &CDigitClock::OnNewStopwatch;
+        break;
+    case ID_HELP_FINDER:
+        handler = &CDigitClock::OnHelpTopics;
+        break;
+    case ID_APP_ABOUT:
+        handler = &CDigitClock::OnAbout;
+        break;
     default:
         return FALSE;
     }
@@ -315,6 +326,27 @@ void CDigitClock::OnWebPage()
 void CDigitClock::OnSyncNow()
 {
     m_sntp.SyncNow(TRUE);
+}
+
+void CDigitClock::OnNewStopwatch()
+{
+    OpenStopWatch();
+}
+
+void CDigitClock::OnHelpTopics()
+{
+    if (CWinApp* app = AfxGetApp()) app->WinHelp(0, HELP_FINDER);
+}
+
+void CDigitClock::OnAbout()
+{
+    {
+        // The box runs its own loop: a close meanwhile waits for it.
+        CModalScope scope(this);
+        CAboutDlg about(m_hWnd);
+        about.DoModal();
+    }
+    TrimWorkingSet();
 }
 
 void CDigitClock::OnExit()
