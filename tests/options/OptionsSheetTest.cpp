@@ -556,3 +556,62 @@ TEST_F(OptionsSheetTest, ColourPopupPicksWithTheMouseAndWithOther)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(OptionsSheetTest, ChangeFontTakesTheChosenFaceWithTheStoredQuality)
+{
+    WriteSettingInt(Setting::kCF, 1);
+    WriteSettingInt(Setting::kCFQ, 9);
+    Create();
+    std::wstring label;
+    Open([&](DWORD thread, HWND sheet) {
+        HWND page = CurrentPage(sheet);
+        Click(page, IDC_CHANGE_FONT);
+        HWND font = WaitForThreadDialog(thread, 5000, L"Font", sheet);
+        ASSERT_TRUE(font);
+        HWND faces = GetDlgItem(font, 0x470);
+        SendMessageW(faces, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Tahoma"));
+        SendMessageW(font, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELCHANGE), reinterpret_cast<LPARAM>(faces));
+        PostMessageW(font, WM_COMMAND, IDOK, 0);
+        WaitForWindowGone(font, 5000);
+        label = GetItemText(page, IDC_FONT_LABEL);
+        Press(sheet, PSBTN_OK);
+    });
+    EXPECT_EQ(0u, label.find(L"Tahoma (")) << "the label names the face and its points";
+    LOGFONTW lf{};
+    clock->m_font.GetLogFont(&lf);
+    EXPECT_STREQ(L"Tahoma", lf.lfFaceName);
+    EXPECT_EQ(6, lf.lfQuality) << "\"CFQ\" 9 is limited to 6";
+    LOGFONTW stored{};
+    GetSettingFont(Setting::kFN, &stored);
+    EXPECT_STREQ(L"Tahoma", stored.lfFaceName);
+}
+
+TEST_F(OptionsSheetTest, FindClockWindowMovesTheClockIntoViewAndTurnsTransparencyOff)
+{
+    WriteSettingInt(Setting::kTR, 1);
+    Create();
+    clock->SetTransparent(1);
+    std::wstring message;
+    int transparentCheck = -1;
+    Open([&](DWORD thread, HWND sheet) {
+        HWND page = CurrentPage(sheet);
+        Click(page, IDC_FIND_CLOCK);
+        AnswerBox(thread, IDOK, 5000, &message, sheet);
+        transparentCheck = GetCheck(page, IDC_TRANSPARENT);
+        Press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_EQ(L"The clock window has been moved to the upper right corner of the primary monitor and transparency "
+              L"has been turned off to show it.",
+              message);
+    EXPECT_EQ(BST_UNCHECKED, transparentCheck);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(work.right - 30, r.right);
+    EXPECT_EQ(work.top + 30, r.top);
+}
+
+}  // namespace
