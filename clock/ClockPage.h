@@ -122,6 +122,8 @@ private:
     void OnChangeFont();
     void OnSourceChange();
     void OnFindClockWindow();
+    void OnSoundOptions();
+    void OnPrepareLogs();
     BOOL OnSetCursor(HWND window, UINT hitTest);
     void OnLButtonDown(POINT pt);
     void OnLButtonUp(POINT pt);
