@@ -23,6 +23,8 @@ public:
     static POINT PlacePopup(const RECT& anchor, SIZE popup, SIZE screen);
 
     BOOL OnInitDialog() override;
+    // Enter keeps the current colour.
+    void OnOK() override { Close(IDOK); }
     void OnCancel() override { Close(IDCANCEL); }
     BOOL PreTranslateMessage(MSG* msg) override;
 

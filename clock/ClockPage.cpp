@@ -1,5 +1,6 @@
 #include "ClockPage.h"
 
+#include "App.h"
 #include "ChoozeColorDlg.h"
 #include "ColorHelpers.h"
 #include "DigitClock.h"
@@ -12,6 +13,7 @@
 #include "StringTable.h"
 #include "SupportSettings.h"
 #include "SupportUtilities.h"
+#include "SoundOptionsDlg.h"
 #include "SupportWindowsHelpers.h"
 #include "resource.h"
 
@@ -276,8 +278,9 @@ BOOL CClockPage::OnInitDialog()
     EnableWindow(GetDlgItem(IDC_FIND_CLOCK), !m_lockPosition);
     EnableWindow(GetDlgItem(IDC_FULL_SCREEN), m_alwaysOnTop);
     EnableWindow(GetDlgItem(IDC_LOAD_ON_STARTUP), FileExists(m_programPath));
+    EnableWindow(GetDlgItem(IDC_SOUND_OPTIONS), m_soundEnabled);
     // Their dialogs and menus come with later steps of the program: never a fake.
-    for (int id : {IDC_SOUND_OPTIONS, IDC_CHECK_UPDATES, IDC_PREPARE_LOGS})
+    for (int id : {IDC_CHECK_UPDATES})
         EnableWindow(GetDlgItem(id), FALSE);
 
     for (LCTYPE day = LOCALE_SDAYNAME1; day <= LOCALE_SDAYNAME7; ++day) {
@@ -404,6 +407,12 @@ BOOL CClockPage::OnCommand(UINT id, UINT code, HWND)
     case IDC_TIME_ZONE:
         OnTimeZone();
         return TRUE;
+    case IDC_SOUND_OPTIONS:
+        OnSoundOptions();
+        return TRUE;
+    case IDC_PREPARE_LOGS:
+        OnPrepareLogs();
+        return TRUE;
     case IDC_RESET_FORMAT:
         // The edit's change notice previews it like any edit.
         m_formatEdit.SetWindowText(GetDefaultClockFormat());
@@ -483,8 +492,9 @@ void CClockPage::OnCheck(UINT id)
         if (clock) clock->SetClockFont(m_customFont ? &m_fontData : nullptr);
         break;
     case IDC_SOUND_ENABLED:
-        // Applied on OK. "Sound &Options..." stays off until its dialog exists.
+        // Applied on OK.
         m_soundEnabled = checked;
+        EnableWindow(GetDlgItem(IDC_SOUND_OPTIONS), m_soundEnabled);
         break;
     case IDC_LOCK_RIGHT:
         m_lockRight = checked;
@@ -599,6 +609,26 @@ void CClockPage::OnFindClockWindow()
     ZN_LOG(LOG_WARNING, work.left << L"," << work.top << L", " << (work.right - work.left) << L"x"
                                   << (work.bottom - work.top));
     ShowMessageBoxEx(m_hWnd, message, nullptr, MB_OK | MB_ICONINFORMATION);
+}
+
+void CClockPage::OnSoundOptions()
+{
+    // Without an audio device there is no session: the dialog then leaves the volume alone.
+    auto* app = dynamic_cast<CApp*>(AfxGetApp());
+    RunSoundOptions(m_hWnd, app ? app->m_audioSession : nullptr);
+}
+
+void CClockPage::OnPrepareLogs()
+{
+    ZN_LOG(LOG_INFO, L"Prepare Logs");
+    const CString log = GetLogFilePath();
+    if (GetKeyState(VK_SHIFT) < 0 && FileExists(log)) {
+        ZN_LOG(LOG_INFO, log.GetString());
+        OpenTextFileInEditor(log);
+        return;
+    }
+    if (auto* app = dynamic_cast<CApp*>(AfxGetApp()))
+        app->PrepareAndSendLogs(GetSheetWindow(), 0, 2, 1, 0, TRUE, nullptr, nullptr, nullptr);
 }
 
 BOOL CClockPage::OnKillActive()

@@ -142,6 +142,8 @@ private:
     void OnTimeZone();
     // The pop-up of menu 209 under the button; the chosen command, 0 when dismissed.
     UINT TrackFormatMenu(UINT buttonId, int popupIndex, CMenuHandle& menu, HMENU* popup);
+    void OnSoundOptions();
+    void OnPrepareLogs();
     BOOL OnSetCursor(HWND window, UINT hitTest);
     void OnLButtonDown(POINT pt);
     void OnLButtonUp(POINT pt);

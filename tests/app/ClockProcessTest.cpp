@@ -252,6 +252,8 @@ TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
         ASSERT_TRUE(second.Start(args));
         EXPECT_EQ(second.WaitForExit(), 0) << "second start with '" << args << "' ends by itself";
         EXPECT_EQ(FindClockWindow(second.Pid()), nullptr);
+        Sleep(300);   // the raise is posted
+        EXPECT_TRUE(GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST) << "still on top after '" << args << "'";
         HWND shown = WaitForOptionsSheet(clock.Pid());
         ASSERT_NE(shown, nullptr) << "the running clock opens its Options sheet";
         if (sheet) {
@@ -260,8 +262,6 @@ TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
             EXPECT_EQ(GetForegroundWindow(), sheet) << "the open sheet is brought forward";
         }
         sheet = shown;
-        Sleep(300);   // the raise is posted
-        EXPECT_TRUE(GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST) << "still on top after '" << args << "'";
     }
     DestroyWindow(other);
     PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);

@@ -31,7 +31,7 @@ struct Print
     explicit Print(HWND button) : rect(Rect(button)), surface(rect.right, rect.bottom)
     {
         surface.m_dc.FillSolidRect(&rect, RGB(1, 1, 1));
-        SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.m_dc.m_hDC.Get()), PRF_CLIENT | PRF_ERASEBKGND);
+        SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(static_cast<HDC>(surface.m_dc)), PRF_CLIENT | PRF_ERASEBKGND);
     }
     static RECT Rect(HWND h)
     {

@@ -615,3 +615,30 @@ TEST_F(OptionsSheetTest, FindClockWindowMovesTheClockIntoViewAndTurnsTransparenc
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(OptionsSheetTest, SoundOptionsOpenFromThePageOnlyWhileSoundIsOn)
+{
+    Create();
+    bool enabledOn = false, enabledOff = true, opened = false;
+    Open([&](DWORD thread, HWND sheet) {
+        HWND page = CurrentPage(sheet);
+        enabledOn = IsItemEnabled(page, IDC_SOUND_OPTIONS);
+        Click(page, IDC_SOUND_OPTIONS);
+        HWND sound = WaitForThreadDialog(thread, 5000, L"Sound Options", sheet);
+        opened = sound != nullptr;
+        if (sound) {
+            PostMessageW(sound, WM_COMMAND, IDCANCEL, 0);
+            WaitForWindowGone(sound, 5000);
+        }
+        SetCheck(page, IDC_SOUND_ENABLED, false);
+        enabledOff = IsItemEnabled(page, IDC_SOUND_OPTIONS);
+        Press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_TRUE(enabledOn);
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(enabledOff) << "\"Sound &Options...\" only while sound is on";
+}
+
+}  // namespace
