@@ -44,7 +44,8 @@ std::vector<std::unique_ptr<CRegistryTimeZoneInfo>> CAddTimeZoneDlg::ReadZones()
     const CString root = GetTimeZonesKeyPath();
     CRegKeyHandle key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, root, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return zones;
-    for (DWORD number = 0;; ++number) {
+    // A zone token names its zone by three digits: a key past 999 could only be misread.
+    for (DWORD number = 0; number <= 999; ++number) {
         wchar_t name[kKeyNameChars] = L"";
         DWORD nameChars = kKeyNameChars;
         const LSTATUS status = RegEnumKeyExW(key, number, name, &nameChars, nullptr, nullptr, nullptr, nullptr);
