@@ -20,8 +20,8 @@ const UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZ
 
 int MinuteOfDay(double timeOfDay)
 {
-    // A time of day on the zero date, in days; to the nearest minute, which is the Part's
-    // "equal within half a second" for whole-minute bounds.
+    // A time of day on the zero date, in days; to the nearest minute, which for whole-minute
+    // bounds is the same as "equal within half a second".
     double frac = timeOfDay - std::floor(timeOfDay);
     int minute = static_cast<int>(std::lround(frac * 1440.0));
     return minute >= 1440 ? 0 : minute;
