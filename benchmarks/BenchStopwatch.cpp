@@ -1,6 +1,7 @@
 // Cost of the stopwatches: processor time of the ticking clock alone and with two running
 // stopwatches (each redrawing its display every 25 ms), and the cost of one seven-segment
 // paint of the display's full text.
+#include "BenchSupport.h"
 #include "DigitClock.h"
 #include "ProfileTestApp.h"
 #include "Settings.h"
@@ -16,15 +17,6 @@ namespace {
 
 ProfileTestApp g_app(L"ZarnockStopwatchBench");
 
-ULONGLONG ProcessCpu100ns()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-    ULARGE_INTEGER k{{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-    ULARGE_INTEGER u{{user.dwLowDateTime, user.dwHighDateTime}};
-    return k.QuadPart + u.QuadPart;
-}
-
 void RunLoop(DWORD milliseconds)
 {
     MSG msg;
@@ -39,14 +31,14 @@ void RunLoop(DWORD milliseconds)
 double MeasureCpu(DWORD milliseconds)
 {
     RunLoop(500);  // settle
-    const ULONGLONG cpu0 = ProcessCpu100ns();
+    const ULONGLONG cpu0 = bench::ProcessCpu100ns();
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
     RunLoop(milliseconds);
     QueryPerformanceCounter(&t1);
     const double seconds = double(t1.QuadPart - t0.QuadPart) / double(f.QuadPart);
-    return 100.0 * (double(ProcessCpu100ns() - cpu0) / 1e7) / seconds;
+    return 100.0 * (double(bench::ProcessCpu100ns() - cpu0) / 1e7) / seconds;
 }
 
 }  // namespace

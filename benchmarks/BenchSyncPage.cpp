@@ -3,6 +3,7 @@
 // zones, and "Adjust &Now" to the last line of the list against chrony on loopback (started
 // by scripts/bench.sh; its address is in ZARNOCK_CHRONY_DIR\address). A first show is timed
 // from the call that makes the window to the end of its first paint. Prints the figures.
+#include "BenchSupport.h"
 #include "AddTimeZoneDlg.h"
 #include "DigitClock.h"
 #include "Globals.h"
@@ -32,19 +33,6 @@ double Now()
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(g_frequency.QuadPart);
-}
-
-std::string ReadAddress(const char* dir)
-{
-    std::string path = std::string(dir) + "\\address";
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return {};
-    char buffer[64] = {};
-    size_t n = fread(buffer, 1, sizeof(buffer) - 1, f);
-    fclose(f);
-    std::string a(buffer, n);
-    while (!a.empty() && (a.back() == '\n' || a.back() == '\r')) a.pop_back();
-    return a;
 }
 
 class RecordingClock : public CSntpClock
@@ -148,7 +136,7 @@ int main()
 {
     QueryPerformanceFrequency(&g_frequency);
     const char* dir = getenv("ZARNOCK_CHRONY_DIR");
-    const std::string address = dir ? ReadAddress(dir) : std::string();
+    const std::string address = dir ? bench::ReadChronyAddress(dir) : std::string();
     if (address.empty()) {
         printf("bench_syncpage: no chrony address (run through scripts/bench.sh)\n");
         return 1;

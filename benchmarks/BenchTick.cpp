@@ -1,6 +1,7 @@
 // Cost of the ticking clock: processor time of the display timer with a seconds format, and
 // with a hundredths format how often the window is redrawn against how often its text
 // changes. Runs the clock window in this process for a few seconds per format.
+#include "BenchSupport.h"
 #include "DigitClock.h"
 #include "ProfileTestApp.h"
 #include "Settings.h"
@@ -13,15 +14,6 @@
 namespace {
 
 ProfileTestApp g_app(L"ZarnockTickBench");
-
-ULONGLONG ProcessCpu100ns()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-    ULARGE_INTEGER k{{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-    ULARGE_INTEGER u{{user.dwLowDateTime, user.dwHighDateTime}};
-    return k.QuadPart + u.QuadPart;
-}
 
 // The clock with counters of its timer ticks, text changes and paints.
 class CountingClock : public CDigitClock
@@ -61,14 +53,14 @@ void Measure(const wchar_t* format, DWORD milliseconds)
     while (GetTickCount() < settle && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     clock->ticks = clock->texts = clock->paints = 0;
 
-    ULONGLONG cpu0 = ProcessCpu100ns();
+    ULONGLONG cpu0 = bench::ProcessCpu100ns();
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
     DWORD end = GetTickCount() + milliseconds;
     while (GetTickCount() < end && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     QueryPerformanceCounter(&t1);
-    ULONGLONG cpu = ProcessCpu100ns() - cpu0;
+    ULONGLONG cpu = bench::ProcessCpu100ns() - cpu0;
     double seconds = double(t1.QuadPart - t0.QuadPart) / double(f.QuadPart);
 
     std::wprintf(L"format \"%ls\": %.1f s, ticks %.1f/s, text changes %.1f/s, redraws %.1f/s, CPU %.2f %% of one core\n",

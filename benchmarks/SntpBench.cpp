@@ -1,5 +1,6 @@
 // The time from "Synchronize Now" to the logged result, against chrony on loopback (started
 // by scripts/bench.sh; its address is in ZARNOCK_CHRONY_DIR\address). Prints the figures.
+#include "BenchSupport.h"
 #include "Globals.h"
 #include "ProfileTestApp.h"
 #include "SNTPWnd.h"
@@ -11,19 +12,6 @@
 #include <vector>
 
 namespace {
-
-std::string ReadAddress(const char* dir)
-{
-    std::string path = std::string(dir) + "\\address";
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return {};
-    char buffer[64] = {};
-    size_t n = fread(buffer, 1, sizeof(buffer) - 1, f);
-    fclose(f);
-    std::string a(buffer, n);
-    while (!a.empty() && (a.back() == '\n' || a.back() == '\r')) a.pop_back();
-    return a;
-}
 
 double Ms(LONGLONG ticks, LONGLONG frequency) { return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency); }
 
@@ -43,7 +31,7 @@ bool RunOne(CSNTPWnd& wnd, BOOL interactive)
 int main()
 {
     const char* dir = getenv("ZARNOCK_CHRONY_DIR");
-    std::string address = dir ? ReadAddress(dir) : std::string();
+    std::string address = dir ? bench::ReadChronyAddress(dir) : std::string();
     if (address.empty()) {
         printf("bench_sntp: no chrony address (run through scripts/bench.sh)\n");
         return 1;

@@ -36,10 +36,9 @@ const int kLevelVista = 3;
 // A running clock that does not answer the hand-over within this time is given up (it may
 // hang, or be showing a modal box for its own reasons).
 const UINT kHandOverTimeoutMs = 3000;
-// A z-order change only (0x613), and posted rather than sent: a running clock that hangs
-// cannot hang the second start.
-const UINT kRaiseFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING |
-                         SWP_ASYNCWINDOWPOS;
+// A z-order change only, and posted rather than sent: a running clock that hangs cannot
+// hang the second start.
+const UINT kRaiseFlags = kZOrderOnly | SWP_ASYNCWINDOWPOS;
 
 // Before Windows Vista the clock's own Run value goes with "-uninstall"; later the
 // installer removes it.

@@ -25,8 +25,6 @@
 
 namespace {
 
-// Z-order changes of the clock never move, size or activate it.
-const UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 const int kRunValueChars = 261;
 
 unsigned ReadUnsigned(const wchar_t* text)

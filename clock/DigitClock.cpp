@@ -366,9 +366,8 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     m_sntp.Start();
 
     if (!m_alwaysOnTop) {
-        // A z-order change only (0x613): the clock never activates itself.
-        SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0,
-                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
+        // The clock never activates itself.
+        SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
         OnTaskbarCreated();
     }
 

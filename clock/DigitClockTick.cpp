@@ -14,10 +14,6 @@
 
 namespace {
 
-// No size, no move, no activate, no owner z-order, no WM_WINDOWPOSCHANGING (0x613): a
-// z-order change of the clock never moves or activates it.
-const UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
-
 int MinuteOfDay(double timeOfDay)
 {
     // A time of day on the zero date, in days; to the nearest minute, which for whole-minute

@@ -28,7 +28,6 @@ namespace {
 
 const UINT kTrayIconId = 12;
 const UINT kTrayCallback = WM_USER + 101;
-const UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 // A sibling that does not answer within this time is given up (it may hang).
 const UINT kSiblingTimeoutMs = 3000;
 // The close gives up on owned dialogs it cannot destroy after this many tries.

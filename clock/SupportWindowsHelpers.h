@@ -27,6 +27,11 @@ void InitScreenDpi();
 int GetScreenDpiX();
 int GetScreenDpiY();
 
+// SetWindowPos flags (0x613) for a z-order change only: no size, no move, no activation, no
+// owner z-order and no WM_WINDOWPOSCHANGING, so raising or lowering a window never moves or
+// activates it.
+constexpr UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
+
 // The last active popup of the application's main window; null without a main window.
 HWND GetLastActivePopupWnd();
 

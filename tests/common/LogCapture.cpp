@@ -43,3 +43,15 @@ std::vector<std::string> LogCapture::Entries(const char* mark)
     }
     return out;
 }
+
+std::vector<std::string> LogCapture::Texts(const char* mark)
+{
+    std::vector<std::string> out;
+    for (std::string line : Entries(mark)) {
+        line = line.substr(24);
+        line.erase(line.rfind(" ["));
+        while (!line.empty() && (line.back() == ' ' || line.back() == '-')) line.pop_back();
+        out.push_back(line);
+    }
+    return out;
+}

@@ -22,6 +22,9 @@ public:
     // The entries written so far (one text line each), at every level or at one mark
     // (" * " error, " W " warning, " - " info).
     std::vector<std::string> Entries(const char* mark = nullptr);
+    // The text of each entry at one mark: without its thread letter, time stamp, mark and
+    // source, and without the " - " that a long entry ends in before its source.
+    std::vector<std::string> Texts(const char* mark);
 
 private:
     CLogMan m_log;

@@ -209,22 +209,10 @@ protected:
         CEventLogHelper helper(3);
         helper.LogSystemEvents();
     }
-    std::vector<std::string> Lines(const char* mark)
-    {
-        std::vector<std::string> out;
-        for (std::string line : log.Entries(mark)) {
-            line = line.substr(24);
-            line.erase(line.rfind(" ["));
-            // A long entry ends in " - " before its source.
-            while (!line.empty() && (line.back() == ' ' || line.back() == '-')) line.pop_back();
-            out.push_back(line);
-        }
-        return out;
-    }
     std::vector<std::string> Evr()
     {
         std::vector<std::string> out;
-        for (const auto& l : Lines(" - "))
+        for (const auto& l : log.Texts(" - "))
             if (l.rfind("EVR", 0) == 0) out.push_back(l);
         return out;
     }
@@ -240,7 +228,7 @@ TEST_F(EventLogTest, NoEventsGiveOneWarningPerId)
         "Query System 1074 513", "Next 1074 3", "Close q", "Query System 6009 513", "Next 6009 3", "Close q",
         "Query System 12 513",   "Next 12 3",   "Close q", "Query System 13 513",   "Next 13 3",   "Close q"};
     EXPECT_EQ(calls, fake.calls);
-    EXPECT_EQ(std::vector<std::string>(4, "0x00000103"), Lines(" W ")) << "ERROR_NO_MORE_ITEMS";
+    EXPECT_EQ(std::vector<std::string>(4, "0x00000103"), log.Texts(" W ")) << "ERROR_NO_MORE_ITEMS";
     EXPECT_TRUE(Evr().empty());
     EXPECT_EQ(0, fake.open);
 }
@@ -267,7 +255,7 @@ TEST_F(EventLogTest, ThreeOfEachIdNewestFirstInIdOrder)
     EXPECT_EQ("EVR 1074 " + LocalText(kTime - 10000000ULL) + "         1074002", evr[1]);
     const char* ids[] = {" 1074", " 6009", "   12", "   13"};
     for (size_t i = 0; i < evr.size(); ++i) EXPECT_EQ(std::string("EVR") + ids[i / 3], evr[i].substr(0, 8)) << i;
-    EXPECT_TRUE(Lines(" * ").empty());
+    EXPECT_TRUE(log.Texts(" * ").empty());
     EXPECT_EQ(0, fake.open) << "every query, event and context closed";
 }
 
@@ -277,7 +265,7 @@ TEST_F(EventLogTest, FailedQueryAndRenderAreLoggedAndSkipped)
     fake.events[12] = {Event(3, 12, kTime)};
     fake.failures = {{"Query 6009", ERROR_ACCESS_DENIED}, {"Render user", ERROR_INVALID_DATA}};
     Run();
-    std::vector<std::string> errors = Lines(" * ");
+    std::vector<std::string> errors = log.Texts(" * ");
     EXPECT_NE(errors.end(), std::find(errors.begin(), errors.end(), "6009"));
     EXPECT_NE(errors.end(), std::find(errors.begin(), errors.end(), "0x00000005"));
     // A failing user-data render still writes the event's line, without user data.
@@ -302,7 +290,7 @@ TEST_F(EventLogTest, NothingIsRenderedAfterAFailedQuery)
     fake.failures = {{"Query 1074", 0}, {"Query 6009", 0}, {"Query 12", 0}, {"Query 13", 0}};
     Run();
     for (const auto& c : fake.calls) EXPECT_EQ(0u, c.find("Query")) << c;
-    EXPECT_EQ(4u, Lines(" * ").size()) << "the four ids, and no empty error entries";
+    EXPECT_EQ(4u, log.Texts(" * ").size()) << "the four ids, and no empty error entries";
 }
 
 TEST_F(EventLogTest, VersionGateAsksNothingBeforeVista)
@@ -377,7 +365,7 @@ TEST_F(EventLogTest, FailedEventCloseIsLoggedAndRetried)
     fake.failures = {{"Close event", ERROR_INVALID_HANDLE}};
     Run();
     EXPECT_EQ(2, std::count(fake.calls.begin(), fake.calls.end(), "Close e"));
-    std::vector<std::string> errors = Lines(" * ");
+    std::vector<std::string> errors = log.Texts(" * ");
     EXPECT_NE(errors.end(), std::find(errors.begin(), errors.end(), "0x00000006 EvtClose"));
     EXPECT_EQ(0, fake.open);
 }

@@ -64,20 +64,20 @@ HRESULT Put(FakeFirewall& fw, const std::string& method, const std::wstring& sho
         return S_OK;                                                                                 \
     }
 
-// IUnknown and IDispatch of every fake, counted in the firewall's live objects; calls are
-// recorded as "<object>.<method>".
-template <class Itf>
-class FakeObject : public Itf
+// IUnknown of a fake of one interface (made with one reference), which also answers to
+// the further interfaces that interface derives from.
+template <class Itf, class... Bases>
+class FakeUnknown : public Itf
 {
 public:
-    FakeObject(FakeFirewall& fw, const char* name) : m_fw(fw), m_name(std::string(name) + ".") { ++m_fw.liveObjects; }
-    virtual ~FakeObject() { --m_fw.liveObjects; }
+    virtual ~FakeUnknown() = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
     {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (riid != __uuidof(IUnknown) && riid != __uuidof(IDispatch) && riid != __uuidof(Itf)) return E_NOINTERFACE;
+        if (riid != __uuidof(IUnknown) && riid != __uuidof(Itf) && !(... || (riid == __uuidof(Bases))))
+            return E_NOINTERFACE;
         *out = static_cast<Itf*>(this);
         this->AddRef();
         return S_OK;
@@ -89,6 +89,20 @@ public:
         if (left == 0) delete this;
         return left;
     }
+
+private:
+    ULONG m_refs = 1;
+};
+
+// IUnknown and IDispatch of every fake, counted in the firewall's live objects; calls are
+// recorded as "<object>.<method>".
+template <class Itf>
+class FakeObject : public FakeUnknown<Itf, IDispatch>
+{
+public:
+    FakeObject(FakeFirewall& fw, const char* name) : m_fw(fw), m_name(std::string(name) + ".") { ++m_fw.liveObjects; }
+    ~FakeObject() override { --m_fw.liveObjects; }
+
     NOTIMPL(GetTypeInfoCount(UINT*)) NOTIMPL(GetTypeInfo(UINT, LCID, ITypeInfo**))
     NOTIMPL(GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*))
     NOTIMPL(Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*))
@@ -96,7 +110,6 @@ public:
 protected:
     FakeFirewall& m_fw;
     std::string m_name;
-    ULONG m_refs = 1;
 };
 
 class Rule : public FakeObject<INetFwRule>
@@ -245,29 +258,12 @@ public:
 };
 
 // One class object per class: records "create <class>", then makes the fake.
-class Factory : public IClassFactory
+class Factory : public FakeUnknown<IClassFactory>
 {
 public:
     Factory(FakeFirewall& fw, const char* name, std::function<IUnknown*()> make)
         : m_fw(fw), m_name(std::string("create ") + name), m_make(std::move(make))
     {
-    }
-    virtual ~Factory() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (riid != __uuidof(IUnknown) && riid != __uuidof(IClassFactory)) return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override
     {
@@ -287,7 +283,6 @@ private:
     FakeFirewall& m_fw;
     std::string m_name;
     std::function<IUnknown*()> m_make;
-    ULONG m_refs = 1;
 };
 
 }  // namespace

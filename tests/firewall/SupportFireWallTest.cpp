@@ -18,19 +18,6 @@ const wchar_t kPath[] = L"C:\\Program Files\\Zarnock\\zarnock.exe";
 const wchar_t kDescription[] = L"Digital clock (https://www.mervale-software.example)";
 const char kRuleEntry[] = "Zarnock,2,1,1,17,2,,123,C:\\Program Files\\Zarnock\\zarnock.exe";
 
-// The text of each entry at one mark, without time stamp and source.
-std::vector<std::string> EntryTexts(LogCapture& log, const char* mark)
-{
-    std::vector<std::string> out;
-    for (std::string line : log.Entries(mark)) {
-        line = line.substr(24);
-        line.erase(line.rfind(" ["));
-        while (!line.empty() && (line.back() == ' ' || line.back() == '-')) line.pop_back();
-        out.push_back(line);
-    }
-    return out;
-}
-
 bool Contains(const std::vector<std::wstring>& calls, const std::wstring& call)
 {
     return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -95,8 +82,8 @@ TEST_F(FirewallTest, NewRuleIsCreatedWithEveryPropertyInOrder)
         L"Rule.put_Direction 2", L"Rules.Add Zarnock"};
     EXPECT_EQ(expected, fw.calls);
     EXPECT_EQ(1u, fw.rules.size());
-    EXPECT_EQ(std::vector<std::string>{"0x80070002"}, EntryTexts(log, " W ")) << "a missing rule is only a warning";
-    EXPECT_TRUE(EntryTexts(log, " * ").empty());
+    EXPECT_EQ(std::vector<std::string>{"0x80070002"}, log.Texts(" W ")) << "a missing rule is only a warning";
+    EXPECT_TRUE(log.Texts(" * ").empty());
 }
 
 TEST_F(FirewallTest, ExistingRuleIsUpdatedInPlace)
@@ -184,7 +171,7 @@ TEST_F(FirewallTest, RuleLogEntries)
     EXPECT_EQ(S_OK, wrapper.LogRule(L"Zarnock"));
     const std::vector<std::string> expected = {"PUBLIC,1,0,0,0,0,-1", "PRIVATE,0,1,1,1,1,-1", "DOMAIN,1,0,0,0,0,-1",
                                                kRuleEntry};
-    EXPECT_EQ(expected, EntryTexts(log, " - "));
+    EXPECT_EQ(expected, log.Texts(" - "));
 
     Reset();
     EXPECT_EQ(1, wrapper.LogRule(L"Zarnock"));
@@ -261,10 +248,10 @@ TEST_F(FirewallTest, OlderModelStateArgumentsAndStatus)
     fw.notificationsDisabled = VARIANT_TRUE;
     log.Take();
     EXPECT_EQ(0u, wrapper.LogStatus(kPath));
-    EXPECT_EQ(std::vector<std::string>{"C:\\Program Files\\Zarnock\\zarnock.exe,1,1,0,1,0"}, EntryTexts(log, " - "));
+    EXPECT_EQ(std::vector<std::string>{"C:\\Program Files\\Zarnock\\zarnock.exe,1,1,0,1,0"}, log.Texts(" - "));
     fw.failures = {{L"Profile.get_ExceptionsNotAllowed", E_FAIL}};
     EXPECT_EQ(static_cast<DWORD>(FW_ERR_EXCEPTION_NOT_ALLOWED), wrapper.LogStatus(kPath));
-    EXPECT_EQ(std::vector<std::string>{"0x00000017"}, EntryTexts(log, " * "));
+    EXPECT_EQ(std::vector<std::string>{"0x00000017"}, log.Texts(" * "));
 }
 
 // The library's road, with the version level given.
@@ -316,7 +303,7 @@ TEST_F(FirewallTest, StartupEntries)
 {
     AddExisting();
     LogFirewallStatus(4);
-    std::vector<std::string> info = EntryTexts(log, " - ");
+    std::vector<std::string> info = log.Texts(" - ");
     ASSERT_EQ(4u, info.size());
     EXPECT_EQ(kRuleEntry, info[3]);
 

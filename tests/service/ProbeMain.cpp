@@ -175,15 +175,22 @@ int Hostile(int count)
     return 0;
 }
 
-// Holds the pipe without writing, asks the service to stop and times the stop.
-int StopSilent()
+// The service's pipe, waiting for it up to 10 s; on failure says "open=" and the error.
+CHandle OpenPipeOrSay()
 {
     DWORD error = 0;
     CHandle pipe = kestrom_test::OpenPipe(kPipe, 10000, &error);
-    if (!pipe) {
+    if (!pipe)
         printf("open=%lu\n", error);
+    return pipe;
+}
+
+// Holds the pipe without writing, asks the service to stop and times the stop.
+int StopSilent()
+{
+    CHandle pipe = OpenPipeOrSay();
+    if (!pipe)
         return 1;
-    }
     ULONGLONG start = GetTickCount64();
     int result = Stop();
     bool stopped = WaitForState(SERVICE_STOPPED, 15);
@@ -194,12 +201,9 @@ int StopSilent()
 // Holds the pipe without writing until the service lets go, and says how long that was.
 int HoldSilent()
 {
-    DWORD error = 0;
-    CHandle pipe = kestrom_test::OpenPipe(kPipe, 10000, &error);
-    if (!pipe) {
-        printf("open=%lu\n", error);
+    CHandle pipe = OpenPipeOrSay();
+    if (!pipe)
         return 1;
-    }
     ULONGLONG start = GetTickCount64();
     printf("held=1\n");
     DWORD value = 0, read = 0;
