@@ -445,7 +445,8 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
     SetForegroundWindow(full);
     zntest::PumpPending();
     if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
-    EXPECT_TRUE(clock->WatchFullScreen());
+    // The display timer may have seen the window first while the messages were pumped.
+    clock->WatchFullScreen();
     EXPECT_TRUE(clock->m_fullScreen);
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "moved to the bottom";
     EXPECT_FALSE(clock->WatchFullScreen()) << "no change, nothing done";

@@ -1,0 +1,8 @@
+#!/bin/sh
+# CTest's emulator for the 32-bit test programs: as wine-run.sh, but skipped (with the line
+# that CTest takes for a skip) on a kernel that runs no 32-bit programs.
+if [ "${ZK_I386:-}" = no ]; then
+    echo "skipped: this kernel runs no 32-bit programs"
+    exit 0
+fi
+exec "$(dirname "$0")/wine-run.sh" "$@"
