@@ -45,6 +45,9 @@ public:
     BOOL WriteProfileStringIfAbsent(const wchar_t* section, const wchar_t* entry, const wchar_t* value,
                                     int onlyIfAbsent);
 
+    // A message posted to the thread rather than to a window; TRUE when it was handled.
+    virtual BOOL DispatchThreadMessage(const MSG& msg) { (void)msg; return FALSE; }
+
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return m_exitCode; }
     virtual int Run();

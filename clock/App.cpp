@@ -1,8 +1,10 @@
 #include "App.h"
 
+#include "CrashReport/SupportMapi.h"
 #include "DigitClock.h"
 #include "Globals.h"
 #include "LocaleTimeFormats.h"
+#include "MessageBoxEx.h"
 #include "RTLLayout.h"
 #include "Settings.h"
 #include "StringTable.h"
@@ -242,6 +244,7 @@ void CApp::LogEnvironment()
     if (screen) ReleaseDC(nullptr, screen);
     CString mailClient;
     GetDefaultMailClient(mailClient, true);
+    ZN_LOG(LOG_INFO, L"MAPI " << IsMapiUsable());
     ZN_LOG(LOG_INFO, L"DPI cx=" << GetScreenDpiX() << L" cy=" << GetScreenDpiY());
     ZN_LOG(LOG_INFO, GetSystemMetrics(SM_CMONITORS));
 }
@@ -382,8 +385,25 @@ BOOL CApp::CreateClockWindow()
     return TRUE;
 }
 
+BOOL CApp::DispatchThreadMessage(const MSG& msg)
+{
+    if (msg.message != kMailWorkerNotify) return FALSE;
+    OnMailWorkerNotify(msg.wParam, msg.lParam);
+    return TRUE;
+}
+
+void CApp::OnMailWorkerNotify(WPARAM wp, LPARAM lp)
+{
+    ZN_LOG(LOG_ERROR, HexText(wp, TRUE).GetString() << L" " << HexText(static_cast<ULONG_PTR>(lp), TRUE).GetString());
+    if (wp != kMailWorkerShowMessage) return;
+    ShowMessageBoxEx(GetLastActivePopupWnd(), m_mailWorker.FinalMessage(), GetStr(SID_PRODUCT),
+                     MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION);
+}
+
 int CApp::ExitInstance()
 {
+    // A mail program that never returns from its dialog must not hold the exit for ever.
+    m_mailWorker.Stop(30000);
     ZN_LOG(LOG_INFO, L"END");
     if (m_gdiplusToken) {
         Gdiplus::GdiplusShutdown(m_gdiplusToken);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CrashReport/ThreadSendEmail.h"
 #include "Log/LogMan.h"
 
 class CDigitClock;
@@ -15,6 +16,10 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
+    BOOL DispatchThreadMessage(const MSG& msg) override;
+
+    // The mail worker's request to show its final message (wParam 9) to the user.
+    void OnMailWorkerNotify(WPARAM wp, LPARAM lp);
 
     // Applies the settings to the clock window object and creates its window.
     BOOL CreateClockWindow();
@@ -23,6 +28,7 @@ public:
     HANDLE m_hMutex = nullptr;
     ULONG_PTR m_gdiplusToken = 0;
     BOOL m_bufferedPaintOn = FALSE;
+    CThreadSendEmail m_mailWorker;
 
 private:
     int m_elevated = 0;
