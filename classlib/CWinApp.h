@@ -45,6 +45,13 @@ public:
     BOOL WriteProfileStringIfAbsent(const wchar_t* section, const wchar_t* entry, const wchar_t* value,
                                     int onlyIfAbsent);
 
+    // Commands the main window does not handle itself come here (CN_COMMAND or
+    // CN_UPDATE_COMMAND_UI, as CWnd::OnCmdMsg); TRUE when handled.
+    virtual BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
+    {
+        (void)id, (void)code, (void)cmdUI, (void)queryOnly;
+        return FALSE;
+    }
     // A message posted to the thread rather than to a window; TRUE when it was handled.
     virtual BOOL DispatchThreadMessage(const MSG& msg) { (void)msg; return FALSE; }
 

@@ -1,5 +1,7 @@
 #include "App.h"
 
+#include "CWaitCursor.h"
+#include "CrashReport/PrepareLogsData.h"
 #include "CrashReport/SupportMapi.h"
 #include "DigitClock.h"
 #include "Globals.h"
@@ -385,6 +387,29 @@ BOOL CApp::CreateClockWindow()
     return TRUE;
 }
 
+BOOL CApp::OnCmdMsg(UINT id, int code, CCmdUI*, bool queryOnly)
+{
+    // kind, archive mode, settings; no dump; the archive is shown in File Explorer.
+    struct ReportCommand {
+        UINT id;
+        int kind, mode, settings;
+    };
+    static const ReportCommand kCommands[] = {
+        {ID_REPORT_BUG, EMAIL_BUG, LOGS_SYNC, 1},
+        {ID_SEND_FEEDBACK, EMAIL_FEEDBACK, LOGS_NONE, 0},
+        {ID_TECH_SUPPORT, EMAIL_SUPPORT, LOGS_SYNC, 1},
+    };
+    if (code != CN_COMMAND) return FALSE;
+    for (const ReportCommand& c : kCommands) {
+        if (c.id != id) continue;
+        if (!queryOnly)
+            PrepareAndSendLogs(m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr, c.kind, c.mode, c.settings, 0, TRUE, nullptr,
+                               nullptr, nullptr);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 BOOL CApp::DispatchThreadMessage(const MSG& msg)
 {
     if (msg.message != kMailWorkerNotify) return FALSE;
@@ -418,4 +443,52 @@ int CApp::ExitInstance()
         m_bufferedPaintOn = FALSE;
     }
     return CWinApp::ExitInstance();
+}
+
+void CApp::PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int dump, BOOL show,
+                              const wchar_t* dumpPath, const wchar_t* subject, const wchar_t* body)
+{
+    CPrepareLogsData request;
+    request.SetRequest(mode, settings, dump, dumpPath);
+    g_sendingLogs = 1;
+
+    const BOOL parentEnabled = parent && IsWindowEnabled(parent);
+    auto* clock = static_cast<CDigitClock*>(m_pMainWnd);
+    const bool dropTopmost = clock && parent == clock->m_hWnd && clock->m_alwaysOnTop;
+    if (dropTopmost) clock->m_alwaysOnTop = 0;
+    if (parentEnabled) EnableWindow(parent, FALSE);
+
+    ZN_LOG(LOG_INFO, 0);
+    HRESULT result = RunWithProgress(parent, L"Preparing logs...", PrepareLogsThreadCallback, &request, 0, FALSE);
+    ZN_LOG(LOG_INFO, 1);
+    ZN_LOG_ERROR(result, L"", LOG_ERROR);
+
+    if (show && !request.m_zipPath.IsEmpty()) {
+        CString folder, name;
+        SplitPath(request.m_zipPath, folder, name);
+        GetSendEmailSystem().openFolder(folder);
+        GetSendEmailSystem().sleep(3000);
+    }
+    std::vector<CString> attachments;
+    if (!request.m_zipPath.IsEmpty()) {
+        attachments.push_back(request.m_zipPath);
+    } else if (mode == LOGS_SYNC || mode == LOGS_ALL || settings || dump) {
+        // The mail still goes; the user learns why it carries no archive.
+        GetSendEmailSystem().showBox(parent,
+                                     L"The diagnostic files could not be prepared, so the message goes without "
+                                     L"them. The program log has the details.",
+                                     GetStr(SID_PRODUCT), MB_ICONWARNING);
+    }
+    m_mailWorker.Prepare(nullptr, GetCurrentThreadId(), kind, &attachments, subject, body);
+    ZN_LOG(LOG_INFO, 10);
+    if (m_mailWorker.Start()) {
+        // The e-mail may still be on its way when the wait ends.
+        CWaitCursor wait;
+        m_mailWorker.WaitForCompletion(30000);
+    }
+
+    if (parentEnabled) EnableWindow(parent, TRUE);
+    if (dropTopmost) clock->m_alwaysOnTop = 1;
+    g_sendingLogs = 0;
+    ZN_LOG(LOG_INFO, 11);
 }

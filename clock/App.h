@@ -17,9 +17,18 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
     BOOL DispatchThreadMessage(const MSG& msg) override;
+    // "&Report a Bug...", "Send &Feedback..." and "&Technical Support...".
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly) override;
 
     // The mail worker's request to show its final message (wParam 9) to the user.
     void OnMailWorkerNotify(WPARAM wp, LPARAM lp);
+
+    // Builds the diagnostic archive under the progress dialog (parent disabled meanwhile),
+    // with show opens File Explorer on it, and hands it to the mail worker, waiting up to
+    // 30 s for the hand-over. kind: 0 support, 1 feedback, 2 bug report; mode: 0 none, 1 with
+    // the synchronisation log, 2 the whole log folder.
+    void PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int dump, BOOL show,
+                            const wchar_t* dumpPath, const wchar_t* subject, const wchar_t* body);
 
     // Applies the settings to the clock window object and creates its window.
     BOOL CreateClockWindow();
