@@ -120,3 +120,7 @@ using CFontHandle = CGdiHandle<HFONT>;
 using CBitmapHandle = CGdiHandle<HBITMAP>;
 using CBrushHandle = CGdiHandle<HBRUSH>;
 using CPenHandle = CGdiHandle<HPEN>;
+// Event-log handles (EVT_HANDLE): wevtapi is loaded at run time, so their close goes
+// through the event-log reader's table of functions (CrashReport/EventLogHelper.cpp).
+BOOL WINAPI CloseEventLogHandle(HANDLE h);
+using CEventLogHandle = CUniqueAny<CHandleTraits<HANDLE, CloseEventLogHandle, NullHandleValue<HANDLE>>>;

@@ -1,9 +1,14 @@
 #include "App.h"
 
+<<<<<<< HEAD
 #include "CWaitCursor.h"
 #include "CrashReport/PrepareLogsData.h"
 #include "CrashReport/SupportMapi.h"
+=======
+#include "CrashReport/EventLogHelper.h"
+>>>>>>> main
 #include "DigitClock.h"
+#include "FirewallStatus.h"
 #include "Globals.h"
 #include "LocaleTimeFormats.h"
 #include "MessageBoxEx.h"
@@ -180,6 +185,14 @@ BOOL CApp::InitInstance()
         RefuseUnknownWindows();
         return FALSE;
     }
+
+    if (GetSettingInt(Setting::kLEV) != 0) {
+        CEventLogHelper events(3);
+        events.LogSystemEvents();
+    } else {
+        ZN_LOG(LOG_WARNING, L"EVR");
+    }
+    LogFirewallStatus();
 
     LoadProcessWideValues();
 

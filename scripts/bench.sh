@@ -5,6 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
 
 zk_install
+zk_wine32
 zk_build
 # bench_sntp synchronises against a loopback chrony of the benchmarks' own.
 export ZARNOCK_CHRONY_DIR="$ZK_BUILD/chrony-bench"

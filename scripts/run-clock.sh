@@ -19,6 +19,7 @@ while [ $# -gt 0 ]; do
 done
 
 zk_install
+zk_wine32
 zk_build
 trap zk_testbed_down EXIT
 if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then

@@ -5,6 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
 
 zk_install
+zk_wine32
 zk_build
 trap zk_testbed_down EXIT
 zk_start_xvfb

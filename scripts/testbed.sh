@@ -93,3 +93,24 @@ zk_testbed_down() {
     ZK_XVFB_PID=""
     return 0
 }
+
+# 32-bit programs (the firewall library's end-to-end test) need Debian's wine32 from the
+# i386 architecture. A prefix made before wine32 was there has no syswow64 and cannot run
+# them (they exit 0 without running), so such a prefix is taken down and made again.
+zk_wine32() {
+    local prefix
+    if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
+        zk_log "installing wine32 (i386)"
+        dpkg --add-architecture i386
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+    fi
+    # Every prefix of this build tree: one made before wine32 runs no program once it is there.
+    for prefix in "$ZK_BUILD"/wine-*; do
+        if [ -f "$prefix/system.reg" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+            zk_log "making $prefix again: it was made before wine32"
+            WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+            rm -rf "$prefix"
+        fi
+    done
+}
