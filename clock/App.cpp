@@ -1,12 +1,9 @@
 #include "App.h"
 
-<<<<<<< HEAD
 #include "CWaitCursor.h"
+#include "CrashReport/EventLogHelper.h"
 #include "CrashReport/PrepareLogsData.h"
 #include "CrashReport/SupportMapi.h"
-=======
-#include "CrashReport/EventLogHelper.h"
->>>>>>> main
 #include "DigitClock.h"
 #include "FirewallStatus.h"
 #include "Globals.h"
