@@ -458,6 +458,13 @@ int CApp::ExitInstance()
 void CApp::PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int dump, BOOL show,
                               const wchar_t* dumpPath, const wchar_t* subject, const wchar_t* body)
 {
+    // The last report may still be in the mail program's dialog: a new archive would replace
+    // the file that mail carries, and the worker's request must not change under it.
+    if (m_mailWorker.IsStarted()) {
+        ZN_LOG(LOG_WARNING, L"mail worker busy");
+        MessageBeep(MB_ICONEXCLAMATION);
+        return;
+    }
     CPrepareLogsData request;
     request.SetRequest(mode, settings, dump, dumpPath);
     g_sendingLogs = 1;

@@ -157,6 +157,22 @@ TEST_F(ReportRoadTest, ReportABugReachesTheMailProgramWithTheArchive)
     EXPECT_TRUE(CopyFileW(wide.c_str(), (keep + L"\\archive.zip").c_str(), FALSE)) << GetLastError();
 }
 
+// A second command while the mail program still shows the first report's dialog changes
+// nothing: one mail, with the first archive.
+TEST_F(ReportRoadTest, SecondReportWhileTheMailProgramIsOpenIsRefused)
+{
+    g_calls.client = L"Microsoft Outlook";
+    SetEnvironmentVariableW(L"ZARNOCK_MAPI_WAIT", L"3000");
+    Command(ID_REPORT_BUG);
+    Command(ID_TECH_SUPPORT);
+    SetEnvironmentVariableW(L"ZARNOCK_MAPI_WAIT", nullptr);
+    const std::string mail = WaitForMail();
+    EXPECT_THAT(mail, testing::HasSubstr("subject=Bug Report for Zarnock 5.1.2\n"));
+    g_app.m_mailWorker.Stop(10000);
+    EXPECT_EQ(zntest::ReadBytes(record), mail) << "only the first report was sent";
+    EXPECT_EQ(g_calls.folders.size(), 1u) << "no second archive";
+}
+
 TEST_F(ReportRoadTest, TechnicalSupportThroughTheMailtoLink)
 {
     g_calls.client = L"Wine Mail";

@@ -1,7 +1,8 @@
 // A Simple MAPI mail program of the tests' own: registered as the default mail client, it
 // receives what the clock hands to MAPI32.DLL and writes it to the file named by
 // ZARNOCK_MAPI_RECORD (one "key=value" line each, line ends in values written as "\n").
-// ZARNOCK_MAPI_RESULT, when set, is the result it answers with.
+// ZARNOCK_MAPI_RESULT, when set, is the result it answers with; ZARNOCK_MAPI_WAIT keeps it
+// busy that many milliseconds first, as a mail program's dialog would.
 #include <windows.h>
 #include <mapi.h>
 
@@ -39,6 +40,9 @@ std::string Escaped(std::string text)
 
 ULONG Answer()
 {
+    // ZARNOCK_MAPI_WAIT: milliseconds the "dialog" stays open.
+    char wait[16] = {};
+    if (GetEnvironmentVariableA("ZARNOCK_MAPI_WAIT", wait, sizeof(wait))) Sleep(strtoul(wait, nullptr, 10));
     char value[16] = {};
     if (GetEnvironmentVariableA("ZARNOCK_MAPI_RESULT", value, sizeof(value)) == 0) return SUCCESS_SUCCESS;
     return strtoul(value, nullptr, 10);
