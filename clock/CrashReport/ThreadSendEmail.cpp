@@ -116,7 +116,7 @@ CString CThreadSendEmail::DefaultSubject(int kind)
 
 CString CThreadSendEmail::BuildMailtoLink(const wchar_t* recipient, const wchar_t* subject, const wchar_t* text)
 {
-    CString link = CString(L"mailto:") + recipient + L"?Subject=" + PercentEncode(subject);
+    CString link = CString(GetStr(SID_MAILTO)) + recipient + L"?Subject=" + PercentEncode(subject);
     if (text && *text) link += CString(L"&body=") + PercentEncode(text);
     return link;
 }
