@@ -9,8 +9,11 @@
 #include "CrashReport/SupportMapi.h"
 #include "CrashReport/ThreadSendEmail.h"
 #include "Settings.h"
+#include "recorder/RecorderRegistration.h"
 
 #include <gmock/gmock.h>
+
+#include <optional>
 
 namespace {
 
@@ -92,9 +95,6 @@ void FakeSleep(DWORD ms)
     g_calls.sleeps.push_back(ms);
 }
 
-const wchar_t kMailKey[] = L"Software\\Clients\\Mail";
-const wchar_t kOutlookKey[] = L"Software\\Clients\\Mail\\Microsoft Outlook";
-
 class SendEmailTest : public testing::Test
 {
 protected:
@@ -105,9 +105,6 @@ protected:
         SendEmailSystem& sys = GetSendEmailSystem();
         saved = sys;
         sys = {FakeClient, FakeElevation, FakeOpenLink, FakeOpenFolder, RecordBox, FakeSleep};
-        record = zntest::UniqueTempPath(L"mapi-record");
-        SetEnvironmentVariableW(L"ZARNOCK_MAPI_RECORD", record.c_str());
-        SetEnvironmentVariableW(L"ZARNOCK_MAPI_RESULT", nullptr);
         archive = folder.Path(L"znc_logs.zip");
         second = folder.Path(L"settings.txt");
         zntest::WriteBytes(archive, std::string("PK\5\6", 4) + std::string(18, '\0'));
@@ -117,9 +114,6 @@ protected:
     void TearDown() override
     {
         GetSendEmailSystem() = saved;
-        SetEnvironmentVariableW(L"ZARNOCK_MAPI_RECORD", nullptr);
-        DeleteFileW(record.c_str());
-        UnregisterRecorder();
         ReportApp().ClearStore();
     }
 
@@ -127,47 +121,12 @@ protected:
     // client; Wine's MAPI32 forwards to it.
     void RegisterRecorder()
     {
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kMailKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        wchar_t old[256] = {};
-        DWORD bytes = sizeof(old) - sizeof(wchar_t);
-        hadDefault = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &bytes) == 0;
-        oldDefault = old;
-        const wchar_t name[] = L"Microsoft Outlook";
-        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof(name));
-        RegCloseKey(key);
-        const char* bin = getenv("ZARNOCK_TEST_BIN");
-        ASSERT_TRUE(bin);
-        std::wstring dll = std::wstring(bin, bin + strlen(bin)) + L"\\zn_mapi_recorder.dll";
-        for (wchar_t& c : dll) if (c == L'/') c = L'\\';
-        wchar_t full[MAX_PATH] = {};
-        GetFullPathNameW(dll.c_str(), MAX_PATH, full, nullptr);
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kOutlookKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        const DWORD size = static_cast<DWORD>((wcslen(full) + 1) * sizeof(wchar_t));
-        RegSetValueExW(key, L"DLLPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(full), size);
-        RegSetValueExW(key, L"DLLPathEx", 0, REG_SZ, reinterpret_cast<const BYTE*>(full), size);
-        RegCloseKey(key);
-        registered = true;
+        recorder.emplace();
+        ASSERT_TRUE(recorder->Registered());
         g_calls.client = L"Microsoft Outlook";
     }
-    void UnregisterRecorder()
-    {
-        if (!registered) return;
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kOutlookKey);
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOutlookKey);
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMailKey, 0, KEY_SET_VALUE, &key) == 0) {
-            if (hadDefault)
-                RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(oldDefault.c_str()),
-                               static_cast<DWORD>((oldDefault.size() + 1) * sizeof(wchar_t)));
-            else
-                RegDeleteValueW(key, nullptr);
-            RegCloseKey(key);
-        }
-        registered = false;
-    }
 
-    std::string Mail() { return zntest::ReadBytes(record); }
+    std::string Mail() { return recorder ? recorder->Mail() : std::string(); }
 
     // Prepares and runs the worker on this thread, as the crash road does.
     void RunDirect(int kind, std::vector<CString> attachments, const wchar_t* subject = nullptr,
@@ -188,11 +147,10 @@ protected:
     }
 
     zntest::TempFolder folder;
-    std::wstring archive, second, record;
+    std::wstring archive, second;
     SendEmailSystem saved;
     CThreadSendEmail worker;
-    bool registered = false, hadDefault = false;
-    std::wstring oldDefault;
+    std::optional<RecorderRegistration> recorder;
     LogCapture log;
 };
 
@@ -246,7 +204,7 @@ TEST_F(SendEmailTest, MapiFailureFallsBackToTheMailtoLink_AbortDoesNot)
 
     // An elevated program, or MAPI switched off, never tries MAPI.
     for (int step = 0; step < 2; ++step) {
-        DeleteFileW(record.c_str());
+        DeleteFileW(recorder->RecordPath().c_str());
         g_calls.elevated = step == 0;
         if (step == 1) WriteSettingInt(Setting::kMAPI, 0);
         RunDirect(0, {archive.c_str()});
@@ -273,15 +231,6 @@ TEST_F(SendEmailTest, MailtoRoadOpensTheLinkAndTheArchiveFolder)
               "and then send it to support@mervale-software.example\n\nPath to the file: " + folderText);
     EXPECT_TRUE(Recorded().boxes.empty()) << "the application shows it, not the worker";
     EXPECT_TRUE(Mail().empty());
-}
-
-TEST_F(SendEmailTest, WebFormRoadWithoutAMailClient)
-{
-    RunDirect(2, {});
-    ASSERT_EQ(g_calls.links.size(), 1u);
-    EXPECT_EQ(g_calls.links[0], CThreadSendEmail::BuildWebFormLink());
-    EXPECT_TRUE(g_calls.folders.empty());
-    EXPECT_FALSE(TakeNotice()) << "nothing to attach: no message";
 }
 
 TEST_F(SendEmailTest, CrashRoadShowsItsOwnBoxOrWaitsForTheMailProgram)

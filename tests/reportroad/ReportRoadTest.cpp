@@ -7,6 +7,7 @@
 
 #include "App.h"
 #include "CrashReport/ThreadSendEmail.h"
+#include "recorder/RecorderRegistration.h"
 #include "resource.h"
 
 #include <gmock/gmock.h>
@@ -58,9 +59,6 @@ int FakeBox(HWND, const wchar_t* text, const wchar_t*, UINT)
     return IDOK;
 }
 
-const wchar_t kMailKey[] = L"Software\\Clients\\Mail";
-const wchar_t kOutlookKey[] = L"Software\\Clients\\Mail\\Microsoft Outlook";
-
 std::wstring Wide(const char* s)
 {
     return s ? std::wstring(s, s + strlen(s)) : std::wstring();
@@ -74,42 +72,12 @@ protected:
         g_calls = Calls{};
         saved = GetSendEmailSystem();
         GetSendEmailSystem() = {FakeClient, NotElevated, FakeOpenLink, FakeOpenFolder, FakeBox, FakeSleep};
-        record = zntest::UniqueTempPath(L"road-record");
-        SetEnvironmentVariableW(L"ZARNOCK_MAPI_RECORD", record.c_str());
-        RegisterRecorder();
+        ASSERT_TRUE(recorder.Registered());
     }
     void TearDown() override
     {
         g_app.m_mailWorker.Stop(10000);
         GetSendEmailSystem() = saved;
-        SetEnvironmentVariableW(L"ZARNOCK_MAPI_RECORD", nullptr);
-        DeleteFileW(record.c_str());
-        UnregisterRecorder();
-    }
-
-    void UnregisterRecorder()
-    {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kOutlookKey);
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOutlookKey);
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMailKey, 0, KEY_SET_VALUE, &key) == 0) {
-            RegDeleteValueW(key, nullptr);
-            RegCloseKey(key);
-        }
-    }
-
-    void RegisterRecorder()
-    {
-        std::wstring dll = Wide(getenv("ZARNOCK_TEST_BIN")) + L"\\zn_mapi_recorder.dll";
-        for (wchar_t& c : dll) if (c == L'/') c = L'\\';
-        wchar_t full[MAX_PATH] = {};
-        GetFullPathNameW(dll.c_str(), MAX_PATH, full, nullptr);
-        ASSERT_TRUE(zntest::FileExists(full)) << zntest::Utf8(full);
-        const wchar_t name[] = L"Microsoft Outlook";
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr, REG_SZ, name, sizeof(name));
-        const DWORD size = static_cast<DWORD>((wcslen(full) + 1) * sizeof(wchar_t));
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kOutlookKey, L"DLLPath", REG_SZ, full, size);
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kOutlookKey, L"DLLPathEx", REG_SZ, full, size);
     }
 
     // The command as the clock window hands it on.
@@ -118,18 +86,8 @@ protected:
         ASSERT_TRUE(g_app.OnCmdMsg(id, CN_COMMAND, nullptr, false));
     }
 
-    std::string WaitForMail()
-    {
-        std::string mail;
-        for (int i = 0; i < 200 && mail.find("end\n") == std::string::npos; ++i) {
-            mail = zntest::ReadBytes(record);
-            Sleep(25);
-        }
-        return mail;
-    }
-
     SendEmailSystem saved;
-    std::wstring record;
+    RecorderRegistration recorder;
     LogCapture log;
 };
 
@@ -142,7 +100,7 @@ TEST_F(ReportRoadTest, ReportABugReachesTheMailProgramWithTheArchive)
 
     g_calls.client = L"Microsoft Outlook";
     Command(ID_REPORT_BUG);
-    const std::string mail = WaitForMail();
+    const std::string mail = recorder.WaitForMail();
     EXPECT_THAT(mail, testing::HasSubstr("subject=Bug Report for Zarnock 5.1.2\n"));
     const size_t file = mail.find("file=");
     ASSERT_NE(file, std::string::npos) << mail;
@@ -166,10 +124,10 @@ TEST_F(ReportRoadTest, SecondReportWhileTheMailProgramIsOpenIsRefused)
     Command(ID_REPORT_BUG);
     Command(ID_TECH_SUPPORT);
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_WAIT", nullptr);
-    const std::string mail = WaitForMail();
+    const std::string mail = recorder.WaitForMail();
     EXPECT_THAT(mail, testing::HasSubstr("subject=Bug Report for Zarnock 5.1.2\n"));
     g_app.m_mailWorker.Stop(10000);
-    EXPECT_EQ(zntest::ReadBytes(record), mail) << "only the first report was sent";
+    EXPECT_EQ(recorder.Mail(), mail) << "only the first report was sent";
     EXPECT_EQ(g_calls.folders.size(), 1u) << "no second archive";
 }
 
@@ -186,13 +144,13 @@ TEST_F(ReportRoadTest, TechnicalSupportThroughTheMailtoLink)
     EXPECT_EQ(msg.wParam, 9u);
     EXPECT_THAT(Ansi(g_app.m_mailWorker.FinalMessage()),
                 testing::StartsWith("Use File Explorer that opens to attach the prepared file znc-"));
-    EXPECT_TRUE(zntest::ReadBytes(record).empty());
+    EXPECT_TRUE(recorder.Mail().empty());
 }
 
 // Feedback asks for no archive; without any mail program it goes to the web form.
 TEST_F(ReportRoadTest, FeedbackWithoutAMailProgramOpensTheWebForm)
 {
-    UnregisterRecorder();
+    recorder.Remove();
     Command(ID_SEND_FEEDBACK);
     ASSERT_EQ(g_calls.links.size(), 1u);
     EXPECT_EQ(g_calls.links[0], CThreadSendEmail::BuildWebFormLink());
