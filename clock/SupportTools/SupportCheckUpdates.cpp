@@ -10,6 +10,8 @@
 #include "SupportUtilities.h"
 #include "WaitWithMessageLoop.h"
 
+#include <curl/curl.h>
+
 #include <cwctype>
 
 namespace {
@@ -165,4 +167,17 @@ void CheckForUpdates(HWND owner)
     }
     if (disable) EnableWindow(owner, TRUE);
     ShowUpdateResult(owner, request);
+}
+
+void RunCheckForUpdates(HWND owner)
+{
+    ZN_LOG(LOG_INFO, L"Check For Updates");
+    const CURLcode init = curl_global_init(CURL_GLOBAL_ALL);
+    if (init != CURLE_OK) {
+        ZN_LOG(LOG_ERROR, static_cast<int>(init));
+        ShowBox(owner, kUnable, MB_ICONWARNING);
+        return;
+    }
+    CheckForUpdates(owner);
+    curl_global_cleanup();
 }

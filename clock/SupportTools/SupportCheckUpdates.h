@@ -34,6 +34,9 @@ UpdateCheckSite& GetUpdateCheckSite();
 // The request runs on a worker thread while this thread keeps dispatching messages, so the
 // clock keeps ticking; the owner is disabled meanwhile.
 void CheckForUpdates(HWND owner);
+// The Clock page's "Check For Updates": libcurl initialised for the process around the
+// check; when it cannot be, the user is told the check is not possible.
+void RunCheckForUpdates(HWND owner);
 DWORD QueryLatestVersion(UpdateCheckRequest& request);
 void ShowUpdateResult(HWND owner, const UpdateCheckRequest& request);
 

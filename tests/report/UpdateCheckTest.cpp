@@ -187,8 +187,8 @@ TEST_F(UpdateCheckTest, AsksOverHttps)
     EXPECT_EQ(Ansi(Check(site + L"/gz/5.1.3.0").text).rfind("Version 5.1.3.0 is available", 0), 0u);
 }
 
-// The whole check as the Clock page runs it: the request runs off this thread, whose
-// timers (the clock's ticking) keep running while the site stalls.
+// The whole check as the Clock page's button runs it: the request runs off this thread,
+// whose timers (the clock's ticking) keep running while the site stalls.
 int g_ticks = 0;
 void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD)
 {
@@ -200,7 +200,7 @@ TEST_F(UpdateCheckTest, CheckForUpdatesKeepsThisThreadDispatching)
     GetUpdateCheckSite().address = (SiteAddress(false) + L"/stall").c_str();
     g_ticks = 0;
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, CountTick);
-    CheckForUpdates(nullptr);
+    RunCheckForUpdates(nullptr);
     KillTimer(nullptr, timer);
     ASSERT_EQ(Recorded().boxes.size(), 1u);
     EXPECT_EQ(Ansi(Recorded().boxes[0].text).rfind("Unable to check for updates.", 0), 0u);
