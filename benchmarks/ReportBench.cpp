@@ -53,6 +53,11 @@ int main()
     GetModuleFileNameW(nullptr, dll, MAX_PATH);
     *wcsrchr(dll, L'\\') = 0;
     wcscat(dll, L"\\zn_mapi_recorder.dll");
+    // Wine's own mail client is the default; it is put back at the end.
+    wchar_t oldDefault[256] = {};
+    DWORD oldBytes = sizeof(oldDefault) - sizeof(wchar_t);
+    const bool hadDefault =
+        RegGetValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr, RRF_RT_REG_SZ, nullptr, oldDefault, &oldBytes) == 0;
     const wchar_t name[] = L"Microsoft Outlook";
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr, REG_SZ, name, sizeof(name));
     const DWORD size = static_cast<DWORD>((wcslen(dll) + 1) * sizeof(wchar_t));
@@ -90,7 +95,11 @@ int main()
     g_app.m_mailWorker.Stop(10000);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kOutlookKey);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOutlookKey);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr);
+    if (hadDefault)
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr, REG_SZ, oldDefault,
+                        static_cast<DWORD>((wcslen(oldDefault) + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr);
 
     const size_t at = mail.find("qpc=");
     const size_t file = mail.find("file=");

@@ -22,6 +22,10 @@ RecorderRegistration::RecorderRegistration()
     wchar_t full[MAX_PATH] = {};
     GetFullPathNameW(dll.c_str(), MAX_PATH, full, nullptr);
     if (!zntest::FileExists(full)) return;
+    wchar_t old[256] = {};
+    DWORD bytes = sizeof(old) - sizeof(wchar_t);
+    m_hadDefault = RegGetValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr, RRF_RT_REG_SZ, nullptr, old, &bytes) == 0;
+    m_oldDefault = old;
     const wchar_t name[] = L"Microsoft Outlook";
     const DWORD size = static_cast<DWORD>((wcslen(full) + 1) * sizeof(wchar_t));
     m_registered = RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr, REG_SZ, name, sizeof(name)) == 0 &&
@@ -40,7 +44,11 @@ void RecorderRegistration::Remove()
 {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kOutlookKey);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOutlookKey);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr);
+    if (m_hadDefault)
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr, REG_SZ, m_oldDefault.c_str(),
+                        static_cast<DWORD>((m_oldDefault.size() + 1) * sizeof(wchar_t)));
+    else if (m_registered)
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kMailKey, nullptr);
     m_registered = false;
 }
 

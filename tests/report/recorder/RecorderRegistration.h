@@ -1,6 +1,7 @@
 // The tests' Simple MAPI recorder as the machine's mail program: registered as the
 // "Microsoft Outlook" client (what the clock's MAPI test looks for) and as the default
-// client that Wine's MAPI32 forwards to, and removed again when the object goes.
+// client that Wine's MAPI32 forwards to; removed again, and the old default client put
+// back, when the object goes.
 #pragma once
 
 #include <string>
@@ -24,4 +25,7 @@ public:
 private:
     bool m_registered = false;
     std::wstring m_record;
+    // The machine's default mail client before (Wine's own "Native Mail Client").
+    bool m_hadDefault = false;
+    std::wstring m_oldDefault;
 };
