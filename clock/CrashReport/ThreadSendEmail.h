@@ -21,8 +21,9 @@ enum EmailKind : int {
 constexpr UINT kMailWorkerNotify = WM_APP;
 constexpr WPARAM kMailWorkerShowMessage = 9;
 
-// What the worker asks of the system. The program uses the defaults; tests put their own
-// recorders in.
+// What the worker (and the application's report road) asks of the system.
+// GetSendEmailSystem starts out with the program's own functions (the default mail client,
+// the process's elevation, the shell, ShowMessageBoxEx, Sleep); tests put recorders in.
 struct SendEmailSystem
 {
     bool (*defaultMailClient)(CString& name, bool log) = nullptr;
