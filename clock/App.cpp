@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "CWaitCursor.h"
+#include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/EventLogHelper.h"
 #include "CrashReport/PrepareLogsData.h"
 #include "CrashReport/SupportMapi.h"
@@ -138,6 +139,7 @@ BOOL CApp::HandOverToRunningCopy(bool uninstall)
 BOOL CApp::InitInstance()
 {
     SetRegistryKey(GetStr(SID_COMPANY));
+    InstallCrashHandler(true, kCrashDumpType);
 
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -452,6 +454,7 @@ int CApp::ExitInstance()
         BufferedPaintUnInit();
         m_bufferedPaintOn = FALSE;
     }
+    RemoveCrashHandler();
     return CWinApp::ExitInstance();
 }
 

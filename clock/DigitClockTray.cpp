@@ -3,6 +3,7 @@
 #include "DigitClock.h"
 
 #include "App.h"
+#include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
 #include "Log/LogMan.h"
 #include "CHandle.h"
@@ -138,7 +139,7 @@ void CDigitClock::RaiseClock()
 LRESULT CDigitClock::OnTrayNotify(WPARAM, LPARAM lp)
 {
     const UINT mouse = LOWORD(lp);
-    if (g_sendingLogs) {
+    if (g_sendingLogs || IsCrashing()) {
         ZN_LOG(LOG_WARNING, L"tray " << mouse);
         return 0;
     }
