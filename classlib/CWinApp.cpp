@@ -175,6 +175,7 @@ int CWinApp::Run()
         }
         if (got == -1) break;
         if (!msg.hwnd && DispatchThreadMessage(msg)) continue;
+        if (CWnd::WalkPreTranslateTree(&msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

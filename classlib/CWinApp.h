@@ -45,6 +45,9 @@ public:
     BOOL WriteProfileStringIfAbsent(const wchar_t* section, const wchar_t* entry, const wchar_t* value,
                                     int onlyIfAbsent);
 
+    // The program's help (HELP_FINDER: its contents); the program that has a help file
+    // overrides this.
+    virtual void WinHelp(DWORD_PTR /*data*/, UINT /*command*/) {}
     // Commands the main window does not handle itself come here (CN_COMMAND or
     // CN_UPDATE_COMMAND_UI, as CWnd::OnCmdMsg); TRUE when handled.
     virtual BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
