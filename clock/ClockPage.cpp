@@ -412,7 +412,8 @@ BOOL CClockPage::OnCommand(UINT id, UINT code, HWND)
         OnPrepareLogs();
         return TRUE;
     case IDC_CHECK_UPDATES:
-        RunCheckForUpdates(m_hWnd);
+        // The whole sheet waits for the answer, as it does for "Prepare Logs...".
+        RunCheckForUpdates(GetSheetWindow());
         return TRUE;
     case IDC_RESET_FORMAT:
         // The edit's change notice previews it like any edit.
