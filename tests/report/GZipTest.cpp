@@ -81,6 +81,28 @@ TEST(GZipTest, ReadsEveryOptionalHeaderField)
     EXPECT_EQ(Output(gz), "5.1.3.0");
 }
 
+// The trailer's length only sizes the output: the data decides what comes out.
+TEST(GZipTest, TrailerThatMisstatesTheLengthDecodesTheData)
+{
+    std::string data(200000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + (i * 7919) % 23);
+    const std::string good = ZlibGzip(data);
+    const struct {
+        DWORD stated;
+        const char* why;
+    } cases[] = {{10, "too small"}, {CGZip::kMaxOutput, "the cap"}, {CGZip::kMaxOutput + 1, "past the cap"},
+                 {0xFFFFFFFF, "the largest"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::string lying = good;
+        for (int i = 0; i < 4; ++i) lying[lying.size() - 4 + i] = static_cast<char>((c.stated >> (8 * i)) & 0xFF);
+        CGZip gz;
+        ASSERT_TRUE(Decode(gz, lying));
+        EXPECT_TRUE(Output(gz) == data);
+        EXPECT_EQ(gz.Output()[gz.OutputLength()], 0);
+    }
+}
+
 TEST(GZipTest, RefusesBrokenMembers)
 {
     LogCapture log;

@@ -29,6 +29,24 @@ void CGZip::FreeOutput(int line)
     m_capacity = 0;
 }
 
+bool CGZip::Grow(DWORD capacity)
+{
+    // One byte more than the capacity: the output always ends in a zero, so it can be read
+    // as text.
+    BYTE* grown = static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, capacity + 1));
+    if (!grown) {
+        ZN_LOG_ERROR(GetLastError(), L"LocalAlloc", LOG_ERROR);
+        return false;
+    }
+    if (m_output) {
+        memcpy(grown, m_output, m_outputLength);
+        if (LocalFree(m_output) != nullptr) ZN_LOG_ERROR(GetLastError(), L"LocalFree", LOG_ERROR);
+    }
+    m_output = grown;
+    m_capacity = capacity;
+    return true;
+}
+
 bool CGZip::Append(const BYTE* data, DWORD count)
 {
     if (count == 0) return true;
@@ -36,22 +54,8 @@ bool CGZip::Append(const BYTE* data, DWORD count)
         ZN_LOG(LOG_ERROR, L"gzip output over " << kMaxOutput << L" bytes");
         return false;
     }
-    if (m_outputLength + count > m_capacity) {
-        const DWORD capacity = ((m_outputLength + count) / kGrowStep + 1) * kGrowStep;
-        // One byte more than the capacity: the output always ends in a zero, so it can be
-        // read as text.
-        BYTE* grown = static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, capacity + 1));
-        if (!grown) {
-            ZN_LOG_ERROR(GetLastError(), L"LocalAlloc", LOG_ERROR);
-            return false;
-        }
-        if (m_output) {
-            memcpy(grown, m_output, m_outputLength);
-            if (LocalFree(m_output) != nullptr) ZN_LOG_ERROR(GetLastError(), L"LocalFree", LOG_ERROR);
-        }
-        m_output = grown;
-        m_capacity = capacity;
-    }
+    if (m_outputLength + count > m_capacity && !Grow(((m_outputLength + count) / kGrowStep + 1) * kGrowStep))
+        return false;
     memcpy(m_output + m_outputLength, data, count);
     m_outputLength += count;
     return true;
@@ -111,6 +115,14 @@ bool CGZip::Decompress(const BYTE* data, DWORD length)
     if (header < 0) {
         ZN_LOG_ERROR(static_cast<DWORD>(badValue ? badValue : header), L"gzip header", LOG_ERROR);
     } else {
+        // The member's trailer gives its decoded length: room for all of it at once saves
+        // a copy for every 64 KB of output. A trailer that lies only costs growth (or, up to
+        // the cap, unused room).
+        const DWORD stated = length >= static_cast<DWORD>(header) + kTrailer
+                                 ? data[length - 4] | (data[length - 3] << 8) | (data[length - 2] << 16) |
+                                       (static_cast<DWORD>(data[length - 1]) << 24)
+                                 : 0;
+        if (stated > 0 && stated <= kMaxOutput) Grow(stated);
         m_stream.next_in = const_cast<Bytef*>(data + header);
         m_stream.avail_in = length - static_cast<DWORD>(header);
         BYTE chunk[kChunk];

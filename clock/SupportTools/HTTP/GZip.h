@@ -32,6 +32,8 @@ public:
 private:
     void FreeOutput(int line);
     bool Append(const BYTE* data, DWORD count);
+    // A new buffer of the capacity with the output so far; false (and logged) when none.
+    bool Grow(DWORD capacity);
 
     BYTE* m_output = nullptr;
     DWORD m_outputLength = 0;
