@@ -48,6 +48,15 @@ public:
     // The program's help (HELP_FINDER: its contents); the program that has a help file
     // overrides this.
     virtual void WinHelp(DWORD_PTR /*data*/, UINT /*command*/) {}
+    // Commands the main window does not handle itself come here (CN_COMMAND or
+    // CN_UPDATE_COMMAND_UI, as CWnd::OnCmdMsg); TRUE when handled.
+    virtual BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
+    {
+        (void)id, (void)code, (void)cmdUI, (void)queryOnly;
+        return FALSE;
+    }
+    // A message posted to the thread rather than to a window; TRUE when it was handled.
+    virtual BOOL DispatchThreadMessage(const MSG& msg) { (void)msg; return FALSE; }
 
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return m_exitCode; }

@@ -1,12 +1,15 @@
 #include "App.h"
 
+#include "CWaitCursor.h"
 #include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/EventLogHelper.h"
 #include "CrashReport/PrepareLogsData.h"
+#include "CrashReport/SupportMapi.h"
 #include "DigitClock.h"
 #include "FirewallStatus.h"
 #include "Globals.h"
 #include "LocaleTimeFormats.h"
+#include "MessageBoxEx.h"
 #include "RTLLayout.h"
 #include "Settings.h"
 #include "StringTable.h"
@@ -279,6 +282,7 @@ void CApp::LogEnvironment()
     ZN_LOG(LOG_INFO, L"clr:" << (screen.m_hDC ? screen.GetDeviceCaps(BITSPIXEL) : 0));
     CString mailClient;
     GetDefaultMailClient(mailClient, true);
+    ZN_LOG(LOG_INFO, L"MAPI " << IsMapiUsable());
     ZN_LOG(LOG_INFO, L"DPI cx=" << GetScreenDpiX() << L" cy=" << GetScreenDpiY());
     ZN_LOG(LOG_INFO, GetSystemMetrics(SM_CMONITORS));
 }
@@ -419,8 +423,48 @@ BOOL CApp::CreateClockWindow()
     return TRUE;
 }
 
+BOOL CApp::OnCmdMsg(UINT id, int code, CCmdUI*, bool queryOnly)
+{
+    // kind, archive mode, settings; no dump; the archive is shown in File Explorer.
+    struct ReportCommand {
+        UINT id;
+        int kind, mode, settings;
+    };
+    static const ReportCommand kCommands[] = {
+        {ID_REPORT_BUG, EMAIL_BUG, LOGS_SYNC, 1},
+        {ID_SEND_FEEDBACK, EMAIL_FEEDBACK, LOGS_NONE, 0},
+        {ID_TECH_SUPPORT, EMAIL_SUPPORT, LOGS_SYNC, 1},
+    };
+    if (code != CN_COMMAND) return FALSE;
+    for (const ReportCommand& c : kCommands) {
+        if (c.id != id) continue;
+        if (!queryOnly)
+            PrepareAndSendLogs(m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr, c.kind, c.mode, c.settings, 0, TRUE, nullptr,
+                               nullptr, nullptr);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL CApp::DispatchThreadMessage(const MSG& msg)
+{
+    if (msg.message != kMailWorkerNotify) return FALSE;
+    OnMailWorkerNotify(msg.wParam, msg.lParam);
+    return TRUE;
+}
+
+void CApp::OnMailWorkerNotify(WPARAM wp, LPARAM lp)
+{
+    ZN_LOG(LOG_ERROR, HexText(wp, TRUE).GetString() << L" " << HexText(static_cast<ULONG_PTR>(lp), TRUE).GetString());
+    if (wp != kMailWorkerShowMessage) return;
+    ShowMessageBoxEx(GetLastActivePopupWnd(), m_mailWorker.FinalMessage(), GetStr(SID_PRODUCT),
+                     MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION);
+}
+
 int CApp::ExitInstance()
 {
+    // A mail program that never returns from its dialog must not hold the exit for ever.
+    m_mailWorker.Stop(30000);
     ReleaseAudioObjects();
     ZN_LOG(LOG_INFO, L"END");
     if (m_gdiplusToken) {
@@ -436,10 +480,16 @@ int CApp::ExitInstance()
     return CWinApp::ExitInstance();
 }
 
-void CApp::PrepareAndSendLogs(HWND parent, [[maybe_unused]] int kind, int mode, int settings, int dump, BOOL show,
-                              const wchar_t* dumpPath, [[maybe_unused]] const wchar_t* subject,
-                              [[maybe_unused]] const wchar_t* body)
+void CApp::PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int dump, BOOL show,
+                              const wchar_t* dumpPath, const wchar_t* subject, const wchar_t* body)
 {
+    // The last report may still be in the mail program's dialog: a new archive would replace
+    // the file that mail carries, and the worker's request must not change under it.
+    if (m_mailWorker.IsStarted()) {
+        ZN_LOG(LOG_WARNING, L"mail worker busy");
+        MessageBeep(MB_ICONEXCLAMATION);
+        return;
+    }
     CPrepareLogsData request;
     request.SetRequest(mode, settings, dump, dumpPath);
     g_sendingLogs = 1;
@@ -458,10 +508,26 @@ void CApp::PrepareAndSendLogs(HWND parent, [[maybe_unused]] int kind, int mode, 
     if (show && !request.m_zipPath.IsEmpty()) {
         CString folder, name;
         SplitPath(request.m_zipPath, folder, name);
-        ShellExecuteOpenSilent(folder);
-        Sleep(3000);
+        GetSendEmailSystem().openFolder(folder);
+        GetSendEmailSystem().sleep(3000);
     }
-    // The mail worker takes the archive (request.m_zipPath), kind, subject and body from here.
+    std::vector<CString> attachments;
+    if (!request.m_zipPath.IsEmpty()) {
+        attachments.push_back(request.m_zipPath);
+    } else if (mode == LOGS_SYNC || mode == LOGS_ALL || settings || dump) {
+        // The mail still goes; the user learns why it carries no archive.
+        GetSendEmailSystem().showBox(parent,
+                                     L"The diagnostic files could not be prepared, so the message goes without "
+                                     L"them. The program log has the details.",
+                                     GetStr(SID_PRODUCT), MB_ICONWARNING);
+    }
+    m_mailWorker.Prepare(nullptr, GetCurrentThreadId(), kind, &attachments, subject, body);
+    ZN_LOG(LOG_INFO, 10);
+    if (m_mailWorker.Start()) {
+        // The e-mail may still be on its way when the wait ends.
+        CWaitCursor wait;
+        m_mailWorker.WaitForCompletion(30000);
+    }
 
     if (parentEnabled) EnableWindow(parent, TRUE);
     if (dropTopmost) clock->m_alwaysOnTop = 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CrashReport/ThreadSendEmail.h"
 #include "CHandle.h"
 #include "Log/LogMan.h"
 
@@ -21,10 +22,17 @@ public:
     // The help file beside the installed program; command 11 (HELP_FINDER) opens it, data
     // 0x213EF (the time-synchronisation page's context) opens that page's topic.
     void WinHelp(DWORD_PTR data, UINT command) override;
+    BOOL DispatchThreadMessage(const MSG& msg) override;
+    // "&Report a Bug...", "Send &Feedback..." and "&Technical Support...".
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly) override;
 
-    // Builds the diagnostic archive under the progress dialog (parent disabled meanwhile)
-    // and, with show, opens File Explorer on it. kind: 0 support, 1 feedback, 2 bug report;
-    // mode: 0 none, 1 with the synchronisation log, 2 the whole log folder.
+    // The mail worker's request to show its final message (wParam 9) to the user.
+    void OnMailWorkerNotify(WPARAM wp, LPARAM lp);
+
+    // Builds the diagnostic archive under the progress dialog (parent disabled meanwhile),
+    // with show opens File Explorer on it, and hands it to the mail worker, waiting up to
+    // 30 s for the hand-over. kind: 0 support, 1 feedback, 2 bug report; mode: 0 none, 1 with
+    // the synchronisation log, 2 the whole log folder.
     void PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int dump, BOOL show,
                             const wchar_t* dumpPath, const wchar_t* subject, const wchar_t* body);
 
@@ -39,6 +47,7 @@ public:
     CHandle m_hMutex;
     ULONG_PTR m_gdiplusToken = 0;
     BOOL m_bufferedPaintOn = FALSE;
+    CThreadSendEmail m_mailWorker;
     // Both absent without an audio device (a normal case); every user checks for null.
     CAudioSessionVolume* m_audioSession = nullptr;
     CVolumeMonitor* m_volumeMonitor = nullptr;

@@ -12,6 +12,7 @@
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportSettings.h"
+#include "SupportTools/SupportCheckUpdates.h"
 #include "SupportUtilities.h"
 #include "SoundOptionsDlg.h"
 #include "SupportWindowsHelpers.h"
@@ -277,9 +278,6 @@ BOOL CClockPage::OnInitDialog()
     EnableWindow(GetDlgItem(IDC_FULL_SCREEN), m_alwaysOnTop);
     EnableWindow(GetDlgItem(IDC_LOAD_ON_STARTUP), FileExists(m_programPath));
     EnableWindow(GetDlgItem(IDC_SOUND_OPTIONS), m_soundEnabled);
-    // Their dialogs and menus come with later steps of the program: never a fake.
-    for (int id : {IDC_CHECK_UPDATES})
-        EnableWindow(GetDlgItem(id), FALSE);
 
     for (LCTYPE day = LOCALE_SDAYNAME1; day <= LOCALE_SDAYNAME7; ++day) {
         wchar_t name[80] = L"";
@@ -410,6 +408,10 @@ BOOL CClockPage::OnCommand(UINT id, UINT code, HWND)
         return TRUE;
     case IDC_PREPARE_LOGS:
         OnPrepareLogs();
+        return TRUE;
+    case IDC_CHECK_UPDATES:
+        // The whole sheet waits for the answer, as it does for "Prepare Logs...".
+        RunCheckForUpdates(GetSheetWindow());
         return TRUE;
     case IDC_RESET_FORMAT:
         // The edit's change notice previews it like any edit.

@@ -280,8 +280,14 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
     case ID_APP_ABOUT:
         handler = &CDigitClock::OnAbout;
         break;
-    default:
-        return FALSE;
+    default: {
+        // The rest (the report commands) belongs to the application object, whose handlers
+        // run message loops of their own.
+        CWinApp* app = AfxGetApp();
+        if (!app || queryOnly) return app ? app->OnCmdMsg(id, code, nullptr, true) : FALSE;
+        CModalScope scope(this);
+        return app->OnCmdMsg(id, code, nullptr, false);
+    }
     }
     // The handler may close the window and free this object: nothing follows it.
     if (!queryOnly) (this->*handler)();

@@ -9,8 +9,11 @@ zk_wine32
 zk_build
 # bench_sntp synchronises against a loopback chrony of the benchmarks' own.
 export ZARNOCK_CHRONY_DIR="$ZK_BUILD/chrony-bench"
+# bench_update asks a loopback web site of the benchmarks' own.
+export ZARNOCK_HTTP_DIR="$ZK_BUILD/http-bench"
 bench_down() {
     bash "$ZK_ROOT/scripts/chrony.sh" stop "$ZARNOCK_CHRONY_DIR" || true
+    bash "$ZK_ROOT/tests/report/http-server.sh" stop "$ZARNOCK_HTTP_DIR" || true
     zk_testbed_down
 }
 trap bench_down EXIT
@@ -18,6 +21,7 @@ zk_start_xvfb
 zk_null_audio
 zk_prefix_up "$ZK_BUILD/wine-bench"
 bash "$ZK_ROOT/scripts/chrony.sh" start "$ZARNOCK_CHRONY_DIR"
+bash "$ZK_ROOT/tests/report/http-server.sh" start "$ZARNOCK_HTTP_DIR"
 names=("$@")
 if [ ${#names[@]} -eq 0 ]; then
     for f in "$ZK_BUILD"/bin/bench_*.exe; do names+=("$(basename "$f" .exe)"); done

@@ -5,7 +5,7 @@ ZK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 ZK_BUILD=${ZARNOCK_BUILD_DIR:-$ZK_ROOT/build}
 
 ZK_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-    binutils-mingw-w64-i686 python3 wine wine64 fonts-wine xvfb xcompmgr x11-utils imagemagick googletest dpkg-dev)
+    binutils-mingw-w64-i686 python3 openssl wine wine64 fonts-wine xvfb xcompmgr x11-utils imagemagick googletest dpkg-dev)
 # The crash tests check every archive they make with Debian's unzip.
 ZK_PACKAGES+=(unzip)
 # The help file is compiled with Free Pascal's chmcmd.

@@ -1,5 +1,6 @@
 #include "DumpDlg.h"
 
+#include "CrashReport/ThreadSendEmail.h"
 #include "DigitClock.h"
 #include "Log/LogMan.h"
 #include "StringTable.h"
@@ -9,6 +10,7 @@
 #include "resource.h"
 
 #include <new>
+#include <vector>
 
 bool g_forceForegroundPending = true;
 
@@ -251,13 +253,18 @@ void ShowCrashReportDialog(EXCEPTION_POINTERS* pointers, const wchar_t* productN
     }
     if (!send) return;
 
+    std::vector<CString> attachments;
     if (zipPath && *zipPath) {
+        attachments.push_back(zipPath);
         ShowArchiveFolder(zipPath);
         Sleep(kExplorerWaitMs);
     } else {
         subject += L" -zip";
     }
-    // The bug-report mail (subject, body and the archive as its attachment) starts here.
+    // On this thread: the process ends as soon as the mail has been handed over.
+    CThreadSendEmail mail;
+    mail.Prepare(nullptr, GetCurrentThreadId(), EMAIL_CRASH, &attachments, subject, body);
+    mail.Run();
 }
 
 void ShowCrashMessageBox(EXCEPTION_POINTERS* pointers, const wchar_t* zipPath)

@@ -61,11 +61,17 @@ TEST_F(CrashRoadTest, WorkerCrashShowsTheDialogAndOkHandsTheDescriptionOn)
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 1460))) << "the wait text gives way to the form";
     SetDlgItemTextW(dialog, 1029, L"I clicked the clock");
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    // The mail step: Wine's mail client takes a mailto link, and the crashing thread itself
+    // tells the user to attach the archive.
+    HWND box = probe.WaitForWindow(L"Zarnock", 20000);
+    ASSERT_TRUE(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(probe.WaitForExit(20000), kCrashExitCode);
 
     const std::string log = ProbeLog();
     EXPECT_TRUE(HasEntry(log, "W", "OK"));
     EXPECT_TRUE(HasEntry(log, "*", "I clicked the clock"));
+    EXPECT_TRUE(HasEntry(log, "-", "0 3 1")) << "the bug report with its archive, without MAPI";
     EXPECT_TRUE(HasEntry(log, "*", "END"));
     EXPECT_TRUE(HasEntry(log, "W", "Exception code: 0xc0000005 address: 0x[0-9a-f]+"));
     ExpectCrashArchive();

@@ -8,6 +8,7 @@
 #include "Globals.h"
 #include "OptionsSheet.h"
 #include "Settings.h"
+#include "SupportTools/SupportCheckUpdates.h"
 #include "StringTable.h"
 #include "resource.h"
 
@@ -639,6 +640,50 @@ TEST_F(OptionsSheetTest, SoundOptionsOpenFromThePageOnlyWhileSoundIsOn)
     EXPECT_TRUE(enabledOn);
     EXPECT_TRUE(opened);
     EXPECT_FALSE(enabledOff) << "\"Sound &Options...\" only while sound is on";
+}
+
+// "Check For Updates" runs the update check from the page; a site that refuses the
+// connection ends in the check's warning with libcurl's reason. While a site keeps the
+// check waiting the whole sheet is disabled, so it cannot be closed under the check.
+TEST_F(OptionsSheetTest, CheckForUpdatesTellsWhyTheSiteCouldNotBeAsked)
+{
+    GetUpdateCheckSite().address = L"http://127.0.0.1:9";
+    Create();
+    std::wstring message;
+    Open([&](DWORD thread, HWND sheet) {
+        Click(CurrentPage(sheet), IDC_CHECK_UPDATES);
+        AnswerBox(thread, IDOK, 10000, &message, sheet);
+        Press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_EQ(0u, message.rfind(L"Unable to check for updates.\n\nCouldn't connect to server", 0));
+
+    // A listener that never accepts: the connection is made, the answer never comes.
+    WSADATA wsa;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    SOCKET silent = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof addr;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    getsockname(silent, reinterpret_cast<sockaddr*>(&addr), &length);
+    GetUpdateCheckSite().address.Format(L"http://127.0.0.1:%u", ntohs(addr.sin_port));
+    GetUpdateCheckSite().totalTimeoutMs = 1500;
+    bool disabledMeanwhile = false, enabledAfter = false;
+    Open([&](DWORD thread, HWND sheet) {
+        Click(CurrentPage(sheet), IDC_CHECK_UPDATES);
+        for (int i = 0; i < 40 && !disabledMeanwhile; ++i, Sleep(25)) disabledMeanwhile = !IsWindowEnabled(sheet);
+        AnswerBox(thread, IDOK, 10000, &message, sheet);
+        enabledAfter = IsWindowEnabled(sheet) != FALSE;
+        Press(sheet, PSBTN_CANCEL);
+    });
+    closesocket(silent);
+    WSACleanup();
+    GetUpdateCheckSite() = UpdateCheckSite{};
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_TRUE(enabledAfter);
+    EXPECT_EQ(0u, message.rfind(L"Unable to check for updates.\n\nTimeout was reached", 0));
 }
 
 }  // namespace

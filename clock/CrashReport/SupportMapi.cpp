@@ -1,0 +1,173 @@
+#include "CrashReport/SupportMapi.h"
+
+#include "CHandle.h"
+#include "Log/LogMan.h"
+#include "Settings.h"
+#include "SupportFiles.h"
+#include "SupportRegistry.h"
+#include "SupportText.h"
+
+#include <imagehlp.h>
+
+namespace {
+const wchar_t kOutlookKey[] = L"SOFTWARE\\Clients\\Mail\\Microsoft Outlook";
+constexpr ULONG kNotSupported = 26;  // MAPI_E_NOT_SUPPORTED
+constexpr FLAGS kSendFlags = MAPI_LOGON_UI | MAPI_DIALOG;
+
+#ifdef _WIN64
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+
+using ImageLoadFn = PLOADED_IMAGE(WINAPI*)(PCSTR, PCSTR);
+using ImageUnloadFn = BOOL(WINAPI*)(PLOADED_IMAGE);
+
+// What both character widths share: the library, the owner's input taken away while the
+// mail program's dialog runs, and given back afterwards.
+class CMapiCall
+{
+public:
+    explicit CMapiCall(HWND owner) : m_owner(owner)
+    {
+        if (m_owner) SetCapture(m_owner);
+        SetFocus(nullptr);
+        if (m_owner) EnableWindow(m_owner, FALSE);
+    }
+    ~CMapiCall()
+    {
+        ReleaseCapture();
+        if (m_owner) {
+            EnableWindow(m_owner, TRUE);
+            SetActiveWindow(nullptr);
+            SetActiveWindow(m_owner);
+            SetFocus(m_owner);
+        }
+    }
+    CMapiCall(const CMapiCall&) = delete;
+    CMapiCall& operator=(const CMapiCall&) = delete;
+
+private:
+    HWND m_owner;
+};
+
+template <typename Fn>
+Fn LoadMapiEntry(CModuleHandle& library, const char* name)
+{
+    library.Reset(LoadLibraryW(L"MAPI32.DLL"));
+    Fn fn = library ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+    if (!fn) ZN_LOG_ERROR(kNotSupported, CString(L"MAPI32.DLL ") + AnsiToWide(name), LOG_ERROR);
+    return fn;
+}
+
+ULONG LogResult(ULONG result)
+{
+    if (result > MAPI_USER_ABORT) ZN_LOG_ERROR(result, L"MAPISendMail", LOG_ERROR);
+    return result;
+}
+}  // namespace
+
+bool IsMapiUsable()
+{
+    if (GetSettingInt(Setting::kMAPI) == 0) return false;
+    const CString path = RegistryReadString(HKEY_LOCAL_MACHINE, kOutlookKey, L"DLLPathEx", L"", FALSE);
+    if (path.IsEmpty()) return false;
+    ZN_LOG(LOG_INFO, path.GetString());
+    if (!FileExists(path)) {
+        ZN_LOG(LOG_WARNING, path.GetString());
+        return false;
+    }
+    CString folder, name;
+    SplitPath(path, folder, name);
+
+    CModuleHandle imagehlp(LoadLibraryW(L"imagehlp.dll"));
+    auto load = imagehlp ? reinterpret_cast<ImageLoadFn>(reinterpret_cast<void*>(GetProcAddress(imagehlp, "ImageLoad"))) : nullptr;
+    auto unload = imagehlp ? reinterpret_cast<ImageUnloadFn>(reinterpret_cast<void*>(GetProcAddress(imagehlp, "ImageUnload"))) : nullptr;
+    if (!load || !unload) {
+        ZN_LOG_ERROR(GetLastError(), L"imagehlp", LOG_ERROR);
+        return false;
+    }
+    PLOADED_IMAGE image = load(WideToAnsi(name), WideToAnsi(folder));
+    if (!image) {
+        ZN_LOG_ERROR(GetLastError(), L"ImageLoad", LOG_ERROR);
+        return false;
+    }
+    const bool usable = image->FileHeader && image->FileHeader->FileHeader.Machine == kOwnMachine;
+    unload(image);
+    return usable;
+}
+
+ULONG SendMailW(HWND owner, const wchar_t* address, const wchar_t* name, const wchar_t* subject,
+                const wchar_t* text, const std::vector<tagEMailAttachmentW>& attachments)
+{
+    if (!address || !*address) {
+        ZN_LOG(LOG_ERROR, L"no recipient");
+        return static_cast<ULONG>(-1);
+    }
+    using SendFn = ULONG(WINAPI*)(LHANDLE, ULONG_PTR, MapiMessageW*, FLAGS, ULONG);
+    CModuleHandle library;
+    auto send = LoadMapiEntry<SendFn>(library, "MAPISendMailW");
+    if (!send) return kNotSupported;
+
+    std::vector<MapiFileDescW> files;
+    std::vector<CString> names;
+    names.reserve(attachments.size());
+    for (const tagEMailAttachmentW& a : attachments) {
+        if (a.path.IsEmpty()) continue;
+        CString shown = a.displayName;
+        if (shown.IsEmpty()) shown.Format(L"file%d", static_cast<int>(files.size()) + 1);
+        names.push_back(shown);
+        files.push_back({0, 0, 0xFFFFFFFF, const_cast<PWSTR>(a.path.GetString()),
+                         const_cast<PWSTR>(names.back().GetString()), nullptr});
+    }
+    MapiRecipDescW recipient{0, MAPI_TO, (name && *name) ? const_cast<PWSTR>(name) : nullptr,
+                             const_cast<PWSTR>(address), 0, nullptr};
+    MapiMessageW message{};
+    if (subject && *subject) message.lpszSubject = const_cast<PWSTR>(subject);
+    if (text && *text) message.lpszNoteText = const_cast<PWSTR>(text);
+    message.nRecipCount = 1;
+    message.lpRecips = &recipient;
+    if (!files.empty()) {
+        message.nFileCount = static_cast<ULONG>(files.size());
+        message.lpFiles = files.data();
+    }
+    CMapiCall call(owner);
+    return LogResult(send(0, reinterpret_cast<ULONG_PTR>(owner), &message, kSendFlags, 0));
+}
+
+ULONG SendMailA(HWND owner, const char* address, const char* name, const char* subject, const char* text,
+                const std::vector<tagEMailAttachmentA>& attachments)
+{
+    if (!address || !*address) {
+        ZN_LOG(LOG_ERROR, L"no recipient");
+        return static_cast<ULONG>(-1);
+    }
+    CModuleHandle library;
+    auto send = LoadMapiEntry<LPMAPISENDMAIL>(library, "MAPISendMail");
+    if (!send) return kNotSupported;
+
+    std::vector<MapiFileDesc> files;
+    std::vector<CStringA> names;
+    names.reserve(attachments.size());
+    for (const tagEMailAttachmentA& a : attachments) {
+        if (a.path.IsEmpty()) continue;
+        CStringA shown = a.displayName;
+        if (shown.IsEmpty()) shown.Format("file%d", static_cast<int>(files.size()) + 1);
+        names.push_back(shown);
+        files.push_back({0, 0, 0xFFFFFFFF, const_cast<LPSTR>(a.path.GetString()),
+                         const_cast<LPSTR>(names.back().GetString()), nullptr});
+    }
+    MapiRecipDesc recipient{0, MAPI_TO, (name && *name) ? const_cast<LPSTR>(name) : nullptr,
+                            const_cast<LPSTR>(address), 0, nullptr};
+    MapiMessage message{};
+    if (subject && *subject) message.lpszSubject = const_cast<LPSTR>(subject);
+    if (text && *text) message.lpszNoteText = const_cast<LPSTR>(text);
+    message.nRecipCount = 1;
+    message.lpRecips = &recipient;
+    if (!files.empty()) {
+        message.nFileCount = static_cast<ULONG>(files.size());
+        message.lpFiles = files.data();
+    }
+    CMapiCall call(owner);
+    return LogResult(send(0, reinterpret_cast<ULONG_PTR>(owner), &message, kSendFlags, 0));
+}
