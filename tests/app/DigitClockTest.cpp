@@ -49,12 +49,10 @@ RECT WindowRect(HWND hwnd)
 
 bool ReadRect(StrId key, RECT& r)
 {
-    BYTE* data = nullptr;
-    UINT bytes = 0;
-    bool ok = g_app.GetProfileBinary(GetStr(SID_SECTION_COMMON), GetStr(key), &data, &bytes) && bytes == sizeof(RECT);
-    if (ok) memcpy(&r, data, sizeof(r));
-    delete[] data;
-    return ok;
+    const std::vector<BYTE> data = g_app.GetProfileBinary(GetStr(SID_SECTION_COMMON), GetStr(key));
+    if (data.size() != sizeof(RECT)) return false;
+    memcpy(&r, data.data(), sizeof(r));
+    return true;
 }
 
 // A clock window object owned by the test; destroying the window frees it.
