@@ -444,11 +444,22 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
     EXPECT_TRUE(clock->m_fullScreen);
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "moved to the bottom";
     EXPECT_FALSE(clock->WatchFullScreen()) << "no change, nothing done";
+    // The display tick takes no chime step over the full-screen window unless "SFS" is on.
+    auto tickTakesChimeStep = [&] {
+        clock->m_chimeSchedule.m_lastTick = 0;
+        SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
+        return clock->m_chimeSchedule.m_lastTick != 0;
+    };
+    EXPECT_FALSE(tickTakesChimeStep()) << "silent over a full-screen window";
+    clock->m_soundOverFullScreen = 1;
+    EXPECT_TRUE(tickTakesChimeStep()) << "SFS: chimes over it too";
+    clock->m_soundOverFullScreen = 0;
 
     SetWindowPos(full, nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
     EXPECT_TRUE(clock->WatchFullScreen());
     EXPECT_FALSE(clock->m_fullScreen);
     EXPECT_TRUE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "topmost again";
+    EXPECT_TRUE(tickTakesChimeStep()) << "chimes again once the window is no longer full-screen";
     DestroyWindow(full);
 }
 
