@@ -13,6 +13,7 @@ public:
 
     BOOL Lock() { EnterCriticalSection(&m_sect); return TRUE; }
     BOOL Unlock() { LeaveCriticalSection(&m_sect); return TRUE; }
+    BOOL TryLock() { return TryEnterCriticalSection(&m_sect); }
 
 private:
     CRITICAL_SECTION m_sect;

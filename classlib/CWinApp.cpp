@@ -169,6 +169,7 @@ int CWinApp::Run()
             break;
         }
         if (got == -1) break;
+        if (CWnd::WalkPreTranslateTree(&msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

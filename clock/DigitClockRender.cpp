@@ -142,7 +142,8 @@ SIZE CDigitClock::MeasureClockText(BOOL layered, const wchar_t* text)
 {
     SIZE size{0, 0};
     if (!m_hWnd) return size;
-    HDC dc = GetDC(m_hWnd);
+    CClientDC client(this);
+    const HDC dc = client;
     if (!dc) return size;
     LOGFONTW lf{};
     m_font.GetLogFont(&lf);
@@ -175,7 +176,6 @@ SIZE CDigitClock::MeasureClockText(BOOL layered, const wchar_t* text)
         size.cx = r.right - r.left;
         size.cy = r.bottom - r.top;
     }
-    ReleaseDC(m_hWnd, dc);
     return size;
 }
 

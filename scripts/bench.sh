@@ -5,6 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
 
 zk_install
+zk_wine32
 zk_build
 # bench_sntp synchronises against a loopback chrony of the benchmarks' own.
 export ZARNOCK_CHRONY_DIR="$ZK_BUILD/chrony-bench"
@@ -14,6 +15,7 @@ bench_down() {
 }
 trap bench_down EXIT
 zk_start_xvfb
+zk_null_audio
 zk_prefix_up "$ZK_BUILD/wine-bench"
 bash "$ZK_ROOT/scripts/chrony.sh" start "$ZARNOCK_CHRONY_DIR"
 names=("$@")

@@ -6,6 +6,10 @@ ZK_BUILD=${ZARNOCK_BUILD_DIR:-$ZK_ROOT/build}
 
 ZK_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
     binutils-mingw-w64-i686 python3 wine wine64 fonts-wine xvfb xcompmgr x11-utils imagemagick googletest dpkg-dev)
+# The crash tests check every archive they make with Debian's unzip.
+ZK_PACKAGES+=(unzip)
+# The help file is compiled with Free Pascal's chmcmd.
+ZK_PACKAGES+=(fp-utils)
 
 zk_log() { echo "zarnock: $*" >&2; }
 
@@ -82,6 +86,14 @@ zk_prefix_up() {
     ZK_PREFIX_UP=$WINEPREFIX
 }
 
+# Wine's sound for tests and benchmarks: ALSA's null plug-in as the only device (it takes
+# every sample and plays nothing), from a configuration of the test bed's own that stands in
+# for the system's and the user's ALSA files, so MCI playback and Core Audio are the real ones.
+zk_null_audio() {
+    printf 'pcm.!default {\n    type null\n}\n' >"$ZK_BUILD/asoundrc-null"
+    export ALSA_CONFIG_PATH="$ZK_BUILD/asoundrc-null"
+}
+
 zk_testbed_down() {
     if [ -n "$ZK_PREFIX_UP" ]; then
         WINEPREFIX=$ZK_PREFIX_UP wineserver -k >/dev/null 2>&1 || true
@@ -92,4 +104,25 @@ zk_testbed_down() {
     ZK_XCOMPMGR_PID=""
     ZK_XVFB_PID=""
     return 0
+}
+
+# 32-bit programs (the firewall library's end-to-end test) need Debian's wine32 from the
+# i386 architecture. A prefix made before wine32 was there has no syswow64 and cannot run
+# them (they exit 0 without running), so such a prefix is taken down and made again.
+zk_wine32() {
+    local prefix
+    if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
+        zk_log "installing wine32 (i386)"
+        dpkg --add-architecture i386
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+    fi
+    # Every prefix of this build tree: one made before wine32 runs no program once it is there.
+    for prefix in "$ZK_BUILD"/wine-*; do
+        if [ -f "$prefix/system.reg" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+            zk_log "making $prefix again: it was made before wine32"
+            WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+            rm -rf "$prefix"
+        fi
+    done
 }

@@ -66,6 +66,35 @@ bool RotationStepOk(BOOL done)
 
 } // namespace
 
+// The lock of one entry or flush: the plain lock, or after a crash a bounded try for it.
+class CLogMan::CEntryLock
+{
+public:
+    explicit CEntryLock(CLogMan& log) : m_log(log)
+    {
+        const DWORD waitMs = log.m_crashLockWaitMs.load();
+        if (waitMs == INFINITE) {
+            log.m_lock.Lock();
+            m_locked = true;
+            return;
+        }
+        if (log.m_lockGivenUp.load()) return;
+        const DWORD start = GetTickCount();
+        while (!(m_locked = log.m_lock.TryLock()) && GetTickCount() - start < waitMs) Sleep(10);
+        if (!m_locked) log.m_lockGivenUp = true;
+    }
+    ~CEntryLock()
+    {
+        if (m_locked) m_log.m_lock.Unlock();
+    }
+    CEntryLock(const CEntryLock&) = delete;
+    CEntryLock& operator=(const CEntryLock&) = delete;
+
+private:
+    CLogMan& m_log;
+    bool m_locked = false;
+};
+
 CLogMan::CLogMan() = default;
 
 CLogMan::~CLogMan()
@@ -76,7 +105,7 @@ CLogMan::~CLogMan()
 void CLogMan::Flush()
 {
     // Under the lock, so a flush never meets a handle that another thread is closing.
-    CSingleLock lock(&m_lock, TRUE);
+    CEntryLock lock(*this);
     if (!IsOpen() || m_lastWriteError) return;
     try {
         CFile::Flush();
@@ -95,6 +124,27 @@ void CLogMan::Close()
     } catch (CFileException* e) {
         e->Delete();
     }
+}
+
+void CLogMan::SetCrashLockWait(DWORD waitMs)
+{
+    m_crashLockWaitMs = waitMs;
+}
+
+bool CLogMan::WriteIntoFile(void (*write)(HANDLE file, void* argument), void* argument)
+{
+    CEntryLock lock(*this);
+    if (!IsOpen() || !write) return false;
+    if (!m_lastWriteError) {
+        try {
+            CFile::Flush();
+        } catch (CFileException* e) {
+            m_lastWriteError = StickyCause(e);
+            e->Delete();
+        }
+    }
+    write(m_hFile, argument);
+    return true;
 }
 
 void CLogMan::RegisterThread(wchar_t letter)
@@ -153,7 +203,7 @@ void CLogMan::WriteEntry(const wchar_t* text, int level, const char* sourceFile,
         rest = body.Mid(newline, end - newline);
     }
 
-    CSingleLock lock(&m_lock, TRUE);
+    CEntryLock lock(*this);
     // The file may have been closed since the caller looked.
     if (!IsOpen() || m_lastWriteError) return;
     try {

@@ -4,6 +4,7 @@
 
 #include "ClassLib.h"
 
+#include <atomic>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -43,6 +44,14 @@ public:
 
     void SetTimeSource(LocalTimeSource source) { m_localTime = source ? source : ::GetLocalTime; }
 
+    // Once a crash is being reported, the thread that crashed may hold the lock for good:
+    // entries and flushes then wait at most waitMs for it and write without it when the
+    // wait runs out (and after that never wait again).
+    void SetCrashLockWait(DWORD waitMs);
+    // Flushes, then runs write on the open file handle under the log's lock; false when
+    // the log is not open.
+    bool WriteIntoFile(void (*write)(HANDLE file, void* argument), void* argument);
+
     int m_flushAfterEachLine = 1;
     int m_secondFlag = 1;
     int m_lastWriteError = 0;
@@ -57,6 +66,8 @@ private:
         int line;
     };
 
+    class CEntryLock;
+
     void WriteEntry(const wchar_t* text, int level, const char* sourceFile, int line);
     void WriteBytes(const void* data, size_t size);
     void KeepOrLog(const CString& text, int level, const char* sourceFile, int line);
@@ -65,6 +76,8 @@ private:
     std::map<DWORD, wchar_t> m_threadLetters;
     std::vector<PendingEntry> m_pending;
     LocalTimeSource m_localTime = ::GetLocalTime;
+    std::atomic<DWORD> m_crashLockWaitMs{INFINITE};
+    std::atomic<bool> m_lockGivenUp{false};
 };
 
 // The application's log; null outside the application object's lifetime.

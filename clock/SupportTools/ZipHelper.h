@@ -1,0 +1,30 @@
+// CZipHelper: writes one new zip archive from files and folder trees on disk (minizip's zip
+// writer, deflate at level 9), logging every failure; the diagnostic archive packs the logs,
+// the settings export and a crash dump with it.
+#pragma once
+
+#include "ClassLib.h"
+
+class CZipHelper
+{
+public:
+    CZipHelper() = default;
+    virtual ~CZipHelper();
+    CZipHelper(const CZipHelper&) = delete;
+    CZipHelper& operator=(const CZipHelper&) = delete;
+
+    // Creates a new archive; FALSE (logged) when one is already open or it cannot be made.
+    BOOL Open(const wchar_t* archivePath);
+    // TRUE when the archive was written out completely (or none was open).
+    BOOL Close();
+    // One file as folderName\<its name>; with filter only ".txt" and ".dmp" files. With
+    // deleteSource the file goes once it is in the archive. TRUE when it was added.
+    BOOL AddFile(const wchar_t* folderName, const wchar_t* sourcePath, BOOL filter, BOOL deleteSource);
+    // A file, or a folder tree below folderName; the number of files added.
+    int AddFolder(const wchar_t* folderName, const wchar_t* sourcePath, BOOL filter, BOOL deleteSource);
+
+    bool IsOpen() const { return m_archive != nullptr; }
+
+    void* m_archive = nullptr;  // minizip's zipFile
+    CString m_archivePath;
+};

@@ -1,0 +1,87 @@
+// The crash handler's install and restore, the invalid-parameter report, and the texts the
+// user gets; the crash roads themselves run in CrashRoadTest.
+#include "CrashReport/DumpDlg.h"
+#include "CrashReport/ErrorReportingHelper.h"
+#include "LogCapture.h"
+
+#include <gmock/gmock.h>
+
+using testing::HasSubstr;
+
+namespace {
+
+LONG WINAPI TestFilter(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+
+TEST(ErrorReportingHelperTest, InstallAndRemoveLeaveTheFilterAsItWas)
+{
+    SetUnhandledExceptionFilter(TestFilter);
+    ASSERT_TRUE(InstallCrashHandler(false, 0));
+    EXPECT_EQ(SetUnhandledExceptionFilter(TestFilter), TestFilter) << "without the filter flag it is left alone";
+    wchar_t name[64];
+    swprintf(name, 64, L"\\zn_bug_dump-%X.dmp", static_cast<unsigned>(GetCurrentThreadId()));
+    EXPECT_THAT(GetErrorReportingHelper()->m_dumpPath, testing::EndsWith(name));
+
+    ASSERT_TRUE(InstallCrashHandler(true, kCrashDumpType));
+    ASSERT_TRUE(InstallCrashHandler(true, kCrashDumpType)) << "a second install replaces the first";
+    EXPECT_EQ(SetUnhandledExceptionFilter(TopLevelExceptionFilter), TopLevelExceptionFilter);
+    EXPECT_FALSE(IsCrashing());
+    RemoveCrashHandler();
+    EXPECT_EQ(GetErrorReportingHelper(), nullptr);
+    EXPECT_FALSE(IsCrashing());
+    EXPECT_EQ(SetUnhandledExceptionFilter(nullptr), TestFilter);
+}
+
+TEST(ErrorReportingHelperTest, InvalidParameterIsLoggedAndTheProgramGoesOn)
+{
+    LogCapture log;
+    InvalidParameterHandler(nullptr, nullptr, nullptr, 0, 0);
+    InvalidParameterHandler(L"len > 0", L"wcsncpy", L"string.c", 42, 0);
+    EXPECT_THAT(log.Entries(" * "),
+                testing::ElementsAre(HasSubstr("Invalid parameter detected. <null>:<null>:<null>:0 "),
+                                     HasSubstr("Invalid parameter detected. len > 0:wcsncpy:string.c:42 ")));
+}
+
+// Stands for a thread that crashed while it held the log's lock: it keeps it until released.
+HANDLE g_lockHeld = nullptr;
+HANDLE g_lockReleased = nullptr;
+
+void HoldTheLock(HANDLE, void*)
+{
+    SetEvent(g_lockHeld);
+    WaitForSingleObject(g_lockReleased, 30000);
+}
+
+DWORD WINAPI TakeTheLogsLock(void*)
+{
+    GetAppLogMan()->WriteIntoFile(HoldTheLock, nullptr);
+    return 0;
+}
+
+TEST(ErrorReportingHelperTest, LogWritesWithoutTheLockThatACrashedThreadHolds)
+{
+    LogCapture log;
+    g_lockHeld = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_lockReleased = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE holder = CreateThread(nullptr, 0, TakeTheLogsLock, nullptr, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(g_lockHeld, 5000), WAIT_OBJECT_0);
+    GetAppLogMan()->SetCrashLockWait(100);
+    const DWORD start = GetTickCount();
+    CLogMan::LogLine(GetAppLogMan(), L"first", LOG_ERROR, __FILE__, __LINE__);
+    CLogMan::LogLine(GetAppLogMan(), L"second", LOG_ERROR, __FILE__, __LINE__);
+    EXPECT_LT(GetTickCount() - start, 2000u) << "one bounded wait, then none";
+    const std::string text = log.Text();
+    SetEvent(g_lockReleased);
+    WaitForSingleObject(holder, 5000);
+    CloseHandle(holder);
+    CloseHandle(g_lockHeld);
+    CloseHandle(g_lockReleased);
+    EXPECT_THAT(text, HasSubstr(" * first "));
+    EXPECT_THAT(text, HasSubstr(" * second "));
+}
+
+TEST(ErrorReportingHelperTest, SubjectCarriesCodeAndLowHalfOfTheAddress)
+{
+    EXPECT_EQ(CrashReportSubject(0xC0000005, 0x7FF612345678), L"[Bug Report] Zarnock 5.1.2 C0000005 [12345678]");
+}
+
+} // namespace
