@@ -6,7 +6,9 @@
 // tests (message boxes). So each test program runs on a desktop of its own: started on
 // the default desktop, it creates a desktop, starts itself again there and hands back
 // that run's exit code. Windows, threads and child processes of the second run all live
-// on the new desktop, where no other test program's windows can be found.
+// on the new desktop, where no other test program's windows can be found. (CTest's
+// emulator, scripts/wine-run.sh, also gives each test program an X display of its own.)
+
 // The class library first: it sets the order of the Windows headers.
 #include "CHandle.h"
 
