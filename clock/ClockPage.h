@@ -7,6 +7,7 @@
 
 #include "ButtonEx.h"
 #include "ColorPickerButton.h"
+#include "Settings.h"
 
 class CDigitClock;
 
@@ -42,6 +43,21 @@ public:
     // The drawing library can make a font family of the face (the outline needs one).
     static BOOL IsDrawableFace(const wchar_t* face);
 
+    // The display-format builder. The format edit holds at most this many characters.
+    static constexpr int kFormatLimit = 383;
+    // The code with a hidden separator "~" before it when the character before the
+    // selection is a letter or "@", and after it when the character at its end is a letter,
+    // "@" or "#" (autoSeparate set).
+    static CString SeparatedToken(const wchar_t* text, int start, int end, const wchar_t* code, BOOL autoSeparate);
+    // A further zone's token: "['label' - #NNN]", or "[#NNN]" without a label. The label is
+    // put in so that it shows as typed (a quote inside it becomes '''', a percent sign %%),
+    // cut to whole characters so that the token is at most room characters; empty when even
+    // the bare token is longer.
+    static CString ZoneToken(const wchar_t* label, int number, int room);
+    // Replaces the format edit's selection with the code (undoable); a code that does not
+    // fit whole into the edit's limit is not inserted.
+    void InsertFormatToken(const wchar_t* code, BOOL autoSeparate);
+
     void LoadSettings();
     void SaveSettings();
     BOOL OnInitDialog() override;
@@ -60,21 +76,21 @@ public:
     // Values, by their profile names in section "Common".
     CString m_format;                 // "FT"
     int m_selStart = 0, m_selEnd = 0;  // the format edit's last selection
-    int m_customColors = 1;           // "CC"
-    int m_customFont = 1;             // "CF"
-    int m_useOutline = 1;             // "UO"
-    int m_border = 0;                 // "3D"
-    int m_reminders = 1;              // "TT"
-    int m_source = 0;                 // "TPS"
-    int m_thickness = 4;              // "OT"
-    int m_margins = 2;                // "MS"
-    int m_alignment = 0;              // "AL"
-    int m_lockPosition = 0;           // "LW"
-    int m_lockRight = 0;              // "LR"
-    int m_transparent = 0;            // "TR"
-    int m_soundEnabled = 1;           // "SE"
-    int m_alwaysOnTop = 1;            // "AT"
-    int m_fullScreen = 1;             // "FSW"
+    int m_customColors = Setting::kCC.intDefault;  // "CC"
+    int m_customFont = Setting::kCF.intDefault;  // "CF"
+    int m_useOutline = Setting::kUO.intDefault;  // "UO"
+    int m_border = Setting::k3D.intDefault;  // "3D"
+    int m_reminders = Setting::kTT.intDefault;  // "TT"
+    int m_source = Setting::kTPS.intDefault;  // "TPS"
+    int m_thickness = Setting::kOT.intDefault;  // "OT"
+    int m_margins = Setting::kMS.intDefault;  // "MS"
+    int m_alignment = Setting::kAL.intDefault;  // "AL"
+    int m_lockPosition = Setting::kLW.intDefault;  // "LW"
+    int m_lockRight = Setting::kLR.intDefault;  // "LR"
+    int m_transparent = Setting::kTR.intDefault;  // "TR"
+    int m_soundEnabled = Setting::kSE.intDefault;  // "SE"
+    int m_alwaysOnTop = Setting::kAT.intDefault;  // "AT"
+    int m_fullScreen = Setting::kFSW.intDefault;  // "FSW"
     int m_loadOnStartup = 0;
     int m_savedFirstDay = 0, m_savedFirstWeek = 0, m_savedPositionLocked = 0;
     LOGFONTW m_fontData{};
@@ -122,6 +138,11 @@ private:
     void OnChangeFont();
     void OnSourceChange();
     void OnFindClockWindow();
+    void OnFormatMenu(UINT buttonId);
+    void OnAlignmentMenu();
+    void OnTimeZone();
+    // The pop-up of menu 209 under the button; the chosen command, 0 when dismissed.
+    UINT TrackFormatMenu(UINT buttonId, int popupIndex, CMenuHandle& menu, HMENU* popup);
     void OnSoundOptions();
     void OnPrepareLogs();
     BOOL OnSetCursor(HWND window, UINT hitTest);

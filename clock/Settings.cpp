@@ -170,23 +170,37 @@ void DeleteSetting(const SettingDef& s)
     if (CWinApp* app = AfxGetApp()) app->WriteProfileString(s.Section(), s.Name(), nullptr);
 }
 
-CString GetTimeZoneSetting(const wchar_t* name)
-{
-    CWinApp* app = AfxGetApp();
-    return app ? app->GetProfileString(GetStr(SID_SECTION_TIMEZONES), name, L"") : CString();
-}
-
 void RestoreDisplaySettings()
 {
     CWinApp* app = AfxGetApp();
     if (!app) return;
     WriteSettingString(Setting::kFT, GetDefaultClockFormat());
-    WriteSettingInt(Setting::kXY, kPositionUnset);
-    WriteSettingInt(Setting::kCC, 1);
-    WriteSettingInt(Setting::kCF, 1);
+    WriteSettingInt(Setting::kXY, Setting::kXY.intDefault);
+    WriteSettingInt(Setting::kCC, Setting::kCC.intDefault);
+    WriteSettingInt(Setting::kCF, Setting::kCF.intDefault);
     // One byte is no font record, so the font reader falls back to its full defaults.
     const BYTE noFont = 0;
     app->WriteProfileBinary(Setting::kFN.Section(), Setting::kFN.Name(), &noFont, 1);
-    WriteSettingInt(Setting::kTR, 0);
-    WriteSettingInt(Setting::kAT, 1);
+    WriteSettingInt(Setting::kTR, Setting::kTR.intDefault);
+    WriteSettingInt(Setting::kAT, Setting::kAT.intDefault);
+}
+
+namespace {
+CString ZoneValueName(int number)
+{
+    CString name;
+    name.Format(L"%d", number);
+    return name;
+}
+}
+
+CString GetZoneSetting(int number)
+{
+    CWinApp* app = AfxGetApp();
+    return app ? app->GetProfileString(GetStr(SID_SECTION_TIMEZONES), ZoneValueName(number), L"") : CString();
+}
+
+void WriteZoneSetting(int number, const wchar_t* zoneKeyName)
+{
+    if (CWinApp* app = AfxGetApp()) app->WriteProfileString(GetStr(SID_SECTION_TIMEZONES), ZoneValueName(number), zoneKeyName);
 }

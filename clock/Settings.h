@@ -129,8 +129,6 @@ int GetSettingFont(const SettingDef& s, LOGFONTW* font);
 bool IsSettingAbsent(const SettingDef& s);
 // For settings whose default is the reader's own: true with the stored value, false when absent.
 bool GetStoredSettingInt(const SettingDef& s, int* value);
-// Section "TimeZones": the zone key name stored under a zone number; empty when absent.
-CString GetTimeZoneSetting(const wchar_t* name);
 
 // Writers; failures are not reported.
 void WriteSettingInt(const SettingDef& s, int value);
@@ -146,3 +144,8 @@ void DeleteSetting(const SettingDef& s);
 // switches, the font itself, transparency and always-on-top go back to their defaults;
 // nothing else changes (a stored "CR" keeps deciding the position).
 void RestoreDisplaySettings();
+
+// Section "TimeZones": one value per further time zone, named by the zone's number in
+// decimal without leading zeros ("#005" is the value "5"), holding the zone's key name.
+CString GetZoneSetting(int number);
+void WriteZoneSetting(int number, const wchar_t* zoneKeyName);
