@@ -117,6 +117,7 @@ zk_wine32() {
         apt-get update -qq
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
     fi
+    zk_wine_loader || return 0
     # Every prefix of this build tree: one made before wine32 runs no program once it is there.
     for prefix in "$ZK_BUILD"/wine-*; do
         if [ -f "$prefix/system.reg" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
@@ -125,4 +126,33 @@ zk_wine32() {
             rm -rf "$prefix"
         fi
     done
+}
+
+# Debian's wine launcher takes the 32-bit loader whenever wine32 is installed. A machine whose
+# kernel runs no 32-bit programs (some virtual machines; the loader fails with "Exec format
+# error") would then run no Wine program at all: there the test bed runs Wine through the
+# 64-bit loader, by launchers of its own first on PATH (wineboot and the other tools start
+# "wine-stable"), and says that 32-bit programs cannot run (ZK_NO_32BIT, see wine-run.sh).
+# Returns 1 in that case.
+zk_wine_loader() {
+    [ -x /usr/lib/wine/wine ] || return 0
+    /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
+    local bin=$ZK_BUILD/wine64-launcher name
+    mkdir -p "$bin"
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/$name"
+        chmod +x "$bin/$name"
+    done
+    case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
+    export ZK_NO_32BIT=1
+    zk_log "this machine runs no 32-bit programs: Wine runs through its 64-bit loader, 32-bit programs are skipped"
+    return 1
+}
+
+# The machine field of a PE file's header, four hexadecimal digits (014c for 32-bit x86, 8664 for x64).
+zk_pe_machine() {
+    local offset
+    offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+    [ -n "$offset" ] || return 0
+    od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' '
 }

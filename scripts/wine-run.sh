@@ -10,6 +10,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
 export WINEDEBUG="${WINEDEBUG:--all}"
 trap zk_testbed_down EXIT
 trap 'exit 143' TERM INT
+# A 32-bit program where the machine runs none (zk_wine_loader): CTest's skip code.
+if [ -n "${ZK_NO_32BIT:-}" ] && [ "$(zk_pe_machine "$1")" = 014c ]; then
+    echo "wine-run: $(basename "$1") is a 32-bit program and this machine runs none: skipped"
+    exit 77
+fi
 zk_start_xvfb || exit 1
 wine "$@"
 rc=$?
