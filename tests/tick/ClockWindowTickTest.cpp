@@ -433,9 +433,12 @@ TEST_F(ClockTickTest, DpiChangeClosesOnlyWithPdpiAndNotDuringADrag)
 TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
 {
     Create();
+    // The display tick watches for full-screen windows too; were it to run while the new
+    // window's messages are pumped, it would take the step before the test does. The test
+    // sends the ticks itself.
+    KillTimer(hwnd, ZN_CLOCK_TIMER_ID);
     RECT monitor = PrimaryMonitor();
-    // Fully transparent, so that other test programs' screen shots on the same display
-    // never see it.
+    // Fully transparent: it hides nothing on the screen.
     HWND full = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"full", WS_POPUP, monitor.left, monitor.top,
                                 monitor.right - monitor.left, monitor.bottom - monitor.top, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
