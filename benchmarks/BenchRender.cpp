@@ -2,6 +2,7 @@
 // paint, and the processor time that the running clock uses per minute.
 #include "DigitClock.h"
 #include "ProfileTestApp.h"
+#include "Settings.h"
 #include "StringTable.h"
 #include "SupportWindowsHelpers.h"
 
@@ -31,8 +32,8 @@ ULONGLONG ProcessCpu100ns(HANDLE process)
 void BenchInProcess(bool layered, int rounds)
 {
     g_app.ClearStore();
-    g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
-    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_TR), layered ? 1 : 0);
+    WriteSettingInt(Setting::kFST, 0);
+    WriteSettingInt(Setting::kTR, layered ? 1 : 0);
     CDigitClock* clock = new CDigitClock;
     LOGFONTW lf{};
     lf.lfHeight = -MulDiv(14, GetScreenDpiY(), 72);
@@ -73,8 +74,8 @@ void BenchInProcess(bool layered, int rounds)
 void BenchRunningClock(bool layered, DWORD spanMs)
 {
     g_app.ClearStore();
-    g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
-    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_TR), layered ? 1 : 0);
+    WriteSettingInt(Setting::kFST, 0);
+    WriteSettingInt(Setting::kTR, layered ? 1 : 0);
     CDigitClock* clock = new CDigitClock;
     clock->SetClockFont(nullptr);
     clock->SetCustomColours(0x800000, 0xFFFF);

@@ -4,6 +4,7 @@
 #include "Globals.h"
 #include "ProfileTestApp.h"
 #include "SNTPWnd.h"
+#include "Settings.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,7 +38,7 @@ int main()
         return 1;
     }
     ProfileTestApp app(L"Zarnock SNTP Bench", L"Zarnock");
-    app.WriteProfileString(L"TimeSync", L"SVR", std::wstring(address.begin(), address.end()).c_str());
+    WriteSettingString(Setting::kSVR, std::wstring(address.begin(), address.end()).c_str());
     g_canSetClock = 1;
 
     wchar_t temp[MAX_PATH];
@@ -80,7 +81,7 @@ int main()
 
     wnd.Shutdown();
     wnd.DestroyWindow();
-    app.WriteProfileString(L"TimeSync", nullptr, nullptr);
+    DeleteSetting(Setting::kSVR);
     DeleteFileW(logPath.c_str());
     return 0;
 }

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include <ole2.h>
 
@@ -93,24 +92,20 @@ BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, c
     return RegSetValueExW(k, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) == ERROR_SUCCESS;
 }
 
-BOOL CWinApp::GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYTE** data, UINT* bytes) const
+std::vector<BYTE> CWinApp::GetProfileBinary(const wchar_t* section, const wchar_t* entry) const
 {
-    if (data) *data = nullptr;
-    if (bytes) *bytes = 0;
+    std::vector<BYTE> data;
     CRegKeyHandle k(GetSectionKey(section, false));
-    if (!k || !entry || !data || !bytes) return FALSE;
+    if (!k || !entry) return data;
     DWORD type = 0, size = 0;
     if (RegQueryValueExW(k, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_BINARY)
-        return FALSE;
-    BYTE* buf = new (std::nothrow) BYTE[size ? size : 1];
-    if (!buf) return FALSE;
-    if (RegQueryValueExW(k, entry, nullptr, &type, buf, &size) != ERROR_SUCCESS || type != REG_BINARY) {
-        delete[] buf;
-        return FALSE;
-    }
-    *data = buf;
-    *bytes = size;
-    return TRUE;
+        return data;
+    data.resize(size);
+    if (RegQueryValueExW(k, entry, nullptr, &type, data.data(), &size) != ERROR_SUCCESS || type != REG_BINARY)
+        data.clear();
+    else
+        data.resize(size);
+    return data;
 }
 
 BOOL CWinApp::WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const BYTE* data, UINT bytes)

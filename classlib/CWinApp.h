@@ -5,6 +5,8 @@
 
 #include "CWnd.h"
 
+#include <vector>
+
 // The defaults that mark a setting as absent when read back.
 constexpr int kProfileAbsentInt = 0x0EEDBEEF;
 constexpr const wchar_t* kProfileAbsentText = L"0EEDBEEF";
@@ -30,8 +32,8 @@ public:
     CString GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue = nullptr) const;
     // A null value deletes the entry; a null entry deletes the whole section.
     BOOL WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
-    // Binary values: *data is allocated with new[] and owned by the caller; FALSE when absent.
-    BOOL GetProfileBinary(const wchar_t* section, const wchar_t* entry, BYTE** data, UINT* bytes) const;
+    // The bytes of a REG_BINARY value; empty when it is absent, of another type or empty.
+    std::vector<BYTE> GetProfileBinary(const wchar_t* section, const wchar_t* entry) const;
     BOOL WriteProfileBinary(const wchar_t* section, const wchar_t* entry, const BYTE* data, UINT bytes);
 
     // Modal boxes and dialogs bracket themselves with FALSE and TRUE; nested boxes count.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "Settings.h"
 
 class CAdvancedPage : public CPropertyPage
 {
@@ -21,7 +22,7 @@ public:
     BOOL OnInitDialog() override;
     void OnOK() override { SaveSettings(); }
 
-    int m_multiplier = 0;
+    int m_multiplier = Setting::kSWM.intDefault;  // "SWM"
     CSpinButtonCtrl m_spin;
 
 protected:

@@ -165,7 +165,7 @@ BOOL CApp::InitInstance()
     if (sw == AppSwitch::Restore) {
         RestoreDisplaySettings();
         // A saved placement would win over the reset "XY": the clock returns to its default place.
-        AfxGetApp()->WriteProfileString(Setting::kCR.Section(), Setting::kCR.Name(), nullptr);
+        DeleteSetting(Setting::kCR);
     }
 
     Gdiplus::GdiplusStartupInput input;
@@ -305,17 +305,11 @@ void CApp::WaitForMissingMonitor()
 {
     std::vector<RECT> monitors;
     EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
-    BYTE* data = nullptr;
-    UINT bytes = 0;
-    GetProfileBinary(Setting::kDR.Section(), Setting::kDR.Name(), &data, &bytes);
-    if (!data || bytes != sizeof(RECT)) {
+    RECT saved;
+    if (!GetSettingRect(Setting::kDR, &saved)) {
         ZN_LOG(LOG_WARNING, L"0");
-        delete[] data;
         return;
     }
-    RECT saved;
-    memcpy(&saved, data, sizeof(saved));
-    delete[] data;
 
     for (const RECT& m : monitors) {
         if (EqualRect(&m, &saved)) return;
@@ -337,11 +331,10 @@ void CApp::LoadProcessWideValues()
 {
     int locale = 0;
     bool ok = ReadLocaleNumber(LOCALE_IFIRSTWEEKOFYEAR, locale);
-    int stored = GetSettingInt(Setting::kFWOY, 0);
-    g_firstWeekOfYear = FirstWeekOfYearFrom(locale, ok, IsSettingAbsent(Setting::kFWOY) ? nullptr : &stored);
+    int stored = 0;
+    g_firstWeekOfYear = FirstWeekOfYearFrom(locale, ok, GetStoredSettingInt(Setting::kFWOY, &stored) ? &stored : nullptr);
     ok = ReadLocaleNumber(LOCALE_IFIRSTDAYOFWEEK, locale);
-    stored = GetSettingInt(Setting::kFDOW, 0);
-    g_firstDayOfWeek = FirstDayOfWeekFrom(locale, ok, IsSettingAbsent(Setting::kFDOW) ? nullptr : &stored);
+    g_firstDayOfWeek = FirstDayOfWeekFrom(locale, ok, GetStoredSettingInt(Setting::kFDOW, &stored) ? &stored : nullptr);
 
     g_zonePrefixMode = GetSettingInt(Setting::kFTZ);
     g_zoneTimeMode = GetSettingInt(Setting::kFTZTM);
@@ -361,7 +354,6 @@ BOOL CApp::CreateClockWindow()
 {
     CDigitClock* clock = static_cast<CDigitClock*>(m_pMainWnd);
     if (!clock) return FALSE;
-    const wchar_t* section = GetStr(SID_SECTION_COMMON);
 
     if (GetSettingInt(Setting::kCC))
         clock->SetCustomColours(static_cast<COLORREF>(GetSettingInt(Setting::kCB)) & 0xFFFFFF,
@@ -371,7 +363,7 @@ BOOL CApp::CreateClockWindow()
 
     if (GetSettingInt(Setting::kCF)) {
         LOGFONTW lf;
-        ReadProfileFont(&lf, section, GetStr(SID_KEY_FN), 14);
+        GetSettingFont(Setting::kFN, &lf);
         clock->SetClockFont(&lf);
     } else {
         clock->SetClockFont(nullptr);
@@ -399,15 +391,14 @@ BOOL CApp::CreateClockWindow()
     clock->SetShowBorder(GetSettingInt(Setting::k3D));
     clock->SetShowReminders(GetSettingInt(Setting::kTT));
     clock->SetMargins(std::clamp(GetSettingInt(Setting::kMS), 0, 99));
-    clock->SetFormat(GetProfileString(section, GetStr(SID_KEY_FT), GetDefaultClockFormat()), TRUE);
+    clock->SetFormat(GetSettingString(Setting::kFT), TRUE);
     clock->SetAlignment(std::clamp(GetSettingInt(Setting::kAL), 0, 2));
 
     int mode = GetSettingInt(Setting::kCH0);
     int flags = mode == 1 ? GetSettingInt(Setting::kCH1) : mode == 2 ? GetSettingInt(Setting::kCH2) : 0;
-    clock->SetChimeOptions(mode, GetSettingInt(Setting::kH1), flags, GetProfileString(section, GetStr(SID_KEY_H0), L""),
-                           GetProfileString(section, GetStr(SID_KEY_H2), L""),
-                           GetProfileString(section, GetStr(SID_KEY_H4), L""),
-                           GetProfileString(section, GetStr(SID_KEY_H5), L""));
+    clock->SetChimeOptions(mode, GetSettingInt(Setting::kH1), flags, GetSettingString(Setting::kH0),
+                           GetSettingString(Setting::kH2), GetSettingString(Setting::kH4),
+                           GetSettingString(Setting::kH5));
     clock->SetLockRightBorder(GetSettingInt(Setting::kLR));
 
     // Per-monitor aware while the window is made, so it is sized in the monitor's own pixels.

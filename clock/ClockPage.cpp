@@ -260,7 +260,7 @@ BOOL CClockPage::OnInitDialog()
         if (m_linkFont) m_link.SetFont(m_linkFont);
     }
 
-    if (m_customFont) ReadProfileFont(&m_fontData, Setting::kFN.Section(), Setting::kFN.Name(), Setting::kFN.intDefault);
+    if (m_customFont) GetSettingFont(Setting::kFN, &m_fontData);
     else SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(m_fontData), &m_fontData, 0);
     m_font.Reset(CreateFontIndirectW(&m_fontData));
     SetFontLabel();
@@ -703,7 +703,7 @@ void CClockPage::SaveSettings()
     WriteSettingInt(Setting::kFSW, m_fullScreen);
     WriteSettingInt(Setting::kFWOY, g_firstWeekOfYear);
     WriteSettingInt(Setting::kFDOW, g_firstDayOfWeek);
-    WriteProfileFont(m_fontData, Setting::kFN.Section(), Setting::kFN.Name());
+    WriteSettingFont(Setting::kFN, m_fontData);
     CDigitClock* clock = Clock();
     if (!clock) return;
     clock->SavePlacement();
@@ -738,7 +738,7 @@ void CClockPage::OnCancel()
                           std::clamp(GetSettingInt(Setting::kOT), 1, 99));
         if (GetSettingInt(Setting::kCF)) {
             LOGFONTW stored{};
-            ReadProfileFont(&stored, Setting::kFN.Section(), Setting::kFN.Name(), Setting::kFN.intDefault);
+            GetSettingFont(Setting::kFN, &stored);
             clock->SetClockFont(&stored);
         } else {
             clock->SetClockFont(nullptr);

@@ -7,6 +7,7 @@
 
 #include "ButtonEx.h"
 #include "ColorPickerButton.h"
+#include "Settings.h"
 
 class CDigitClock;
 
@@ -75,21 +76,21 @@ public:
     // Values, by their profile names in section "Common".
     CString m_format;                 // "FT"
     int m_selStart = 0, m_selEnd = 0;  // the format edit's last selection
-    int m_customColors = 1;           // "CC"
-    int m_customFont = 1;             // "CF"
-    int m_useOutline = 1;             // "UO"
-    int m_border = 0;                 // "3D"
-    int m_reminders = 1;              // "TT"
-    int m_source = 0;                 // "TPS"
-    int m_thickness = 4;              // "OT"
-    int m_margins = 2;                // "MS"
-    int m_alignment = 0;              // "AL"
-    int m_lockPosition = 0;           // "LW"
-    int m_lockRight = 0;              // "LR"
-    int m_transparent = 0;            // "TR"
-    int m_soundEnabled = 1;           // "SE"
-    int m_alwaysOnTop = 1;            // "AT"
-    int m_fullScreen = 1;             // "FSW"
+    int m_customColors = Setting::kCC.intDefault;  // "CC"
+    int m_customFont = Setting::kCF.intDefault;  // "CF"
+    int m_useOutline = Setting::kUO.intDefault;  // "UO"
+    int m_border = Setting::k3D.intDefault;  // "3D"
+    int m_reminders = Setting::kTT.intDefault;  // "TT"
+    int m_source = Setting::kTPS.intDefault;  // "TPS"
+    int m_thickness = Setting::kOT.intDefault;  // "OT"
+    int m_margins = Setting::kMS.intDefault;  // "MS"
+    int m_alignment = Setting::kAL.intDefault;  // "AL"
+    int m_lockPosition = Setting::kLW.intDefault;  // "LW"
+    int m_lockRight = Setting::kLR.intDefault;  // "LR"
+    int m_transparent = Setting::kTR.intDefault;  // "TR"
+    int m_soundEnabled = Setting::kSE.intDefault;  // "SE"
+    int m_alwaysOnTop = Setting::kAT.intDefault;  // "AT"
+    int m_fullScreen = Setting::kFSW.intDefault;  // "FSW"
     int m_loadOnStartup = 0;
     int m_savedFirstDay = 0, m_savedFirstWeek = 0, m_savedPositionLocked = 0;
     LOGFONTW m_fontData{};

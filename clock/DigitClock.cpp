@@ -76,10 +76,8 @@ CDigitClock::CDigitClock() : m_formatEnvironment(&GetSystemFormatEnvironment())
         m_pfnUpdateLayeredWindow = reinterpret_cast<UpdateLayeredWindowFn>(
             reinterpret_cast<void*>(GetProcAddress(user32, name)));
     }
-    m_textAlpha = 255;
-    m_outlineAlpha = 255;
-    m_outlineColour = GetSysColor(COLOR_BTNSHADOW);
-    UseSystemColours();
+    // Until the settings are applied, the colours are a fresh user's.
+    SetCustomColours(m_backgroundColour, m_textColour);
 }
 
 CDigitClock::~CDigitClock() = default;
@@ -292,14 +290,11 @@ void CDigitClock::SavePlacement()
     ZN_LOG(LOG_INFO, L"save wp " << RectText(m_monitorRect).GetString() << L" " << RectText(m_monitorArea).GetString()
                                  << L" " << RectText(window).GetString() << L" "
                                  << RectText(wp.rcNormalPosition).GetString());
-    const wchar_t* section = GetStr(SID_SECTION_COMMON);
-    CWinApp* app = AfxGetApp();
-    app->WriteProfileString(section, GetStr(SID_KEY_XY), nullptr);
-    app->WriteProfileBinary(section, GetStr(SID_KEY_MR), reinterpret_cast<const BYTE*>(&m_monitorRect), sizeof(RECT));
-    app->WriteProfileBinary(section, GetStr(SID_KEY_DR), reinterpret_cast<const BYTE*>(&m_monitorArea), sizeof(RECT));
-    app->WriteProfileInt(section, GetStr(SID_KEY_DP), (GetScreenDpiY() << 16) | (GetScreenDpiX() & 0xFFFF));
-    app->WriteProfileBinary(section, GetStr(SID_KEY_CR), reinterpret_cast<const BYTE*>(&wp.rcNormalPosition),
-                            sizeof(RECT));
+    DeleteSetting(Setting::kXY);
+    WriteSettingRect(Setting::kMR, m_monitorRect);
+    WriteSettingRect(Setting::kDR, m_monitorArea);
+    WriteSettingInt(Setting::kDP, (GetScreenDpiY() << 16) | (GetScreenDpiX() & 0xFFFF));
+    WriteSettingRect(Setting::kCR, wp.rcNormalPosition);
 }
 
 BOOL CDigitClock::PreCreateWindow(CREATESTRUCTW& cs)

@@ -7,6 +7,7 @@
 #include "ChimeSchedule.h"
 #include "FormatEnvironment.h"
 #include "PaintBuffer.h"
+#include "Settings.h"
 #include "SNTPWnd.h"
 #include "ToolTipCtrl3.h"
 #include "SupportTime.h"
@@ -79,38 +80,38 @@ public:
     typedef BOOL(WINAPI* UpdateLayeredWindowFn)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*,
                                                  DWORD);
 
-    int m_gdiplusOpaque = 1;         // "GPST"
-    int m_gdiplusLayered = 1;        // "GPSTT"
-    int m_alwaysOnTop = 0;           // "AT"
-    int m_reassertTopmost = 1;       // "ATF"
-    int m_watchFullScreen = 1;       // "FSW"
-    int m_soundWithScreenSaver = 1;  // "SSA"
-    int m_soundOverFullScreen = 0;   // "SFS"
-    int m_proportionalDpi = 0;       // "PDPI"
+    int m_gdiplusOpaque = Setting::kGPST.intDefault;
+    int m_gdiplusLayered = Setting::kGPSTT.intDefault;
+    int m_alwaysOnTop = Setting::kAT.intDefault;
+    int m_reassertTopmost = Setting::kATF.intDefault;
+    int m_watchFullScreen = Setting::kFSW.intDefault;
+    int m_soundWithScreenSaver = Setting::kSSA.intDefault;
+    int m_soundOverFullScreen = Setting::kSFS.intDefault;
+    int m_proportionalDpi = Setting::kPDPI.intDefault;
     int m_placementMayBeSaved = 1;
-    int m_soundEnabled = 1;          // "SE"
+    int m_soundEnabled = Setting::kSE.intDefault;
     int m_timerInterval = 0;
     UINT_PTR m_timerId = 0;
     CFont m_font;
     CString m_format;
-    int m_useOutline = 0;            // "UO"
-    int m_showBorder = 1;            // "3D"
-    int m_showReminders = 1;         // "TT"
-    int m_lockRightBorder = 0;       // "LR"
-    int m_outlineThickness = 4;      // "OT"
-    int m_margin = 1;                // "MS"
-    int m_alignment = 0;             // "AL"
-    int m_chimeMode = 1;             // "CH0"
-    int m_hourFileOnce = 0;          // "H1"
-    int m_chimeFlags = 0x010101;     // "CH1" or "CH2"
-    int m_customColours = 0;
-    COLORREF m_textColour = 0;
-    COLORREF m_backgroundColour = 0;
+    int m_useOutline = Setting::kUO.intDefault;
+    int m_showBorder = Setting::k3D.intDefault;
+    int m_showReminders = Setting::kTT.intDefault;
+    int m_lockRightBorder = Setting::kLR.intDefault;
+    int m_outlineThickness = Setting::kOT.intDefault;
+    int m_margin = Setting::kMS.intDefault;
+    int m_alignment = Setting::kAL.intDefault;
+    int m_chimeMode = Setting::kCH0.intDefault;
+    int m_hourFileOnce = Setting::kH1.intDefault;
+    int m_chimeFlags = Setting::kCH1.intDefault;  // "CH1" or "CH2"
+    int m_customColours = Setting::kCC.intDefault;
+    COLORREF m_textColour = Setting::kCT.intDefault;
+    COLORREF m_backgroundColour = Setting::kCB.intDefault;
     COLORREF m_highlightColour = 0;
     COLORREF m_shadowColour = 0;
-    COLORREF m_outlineColour = 0;    // "CO"
-    int m_textAlpha = 255;           // "CTA"
-    int m_outlineAlpha = 255;        // "COA"
+    COLORREF m_outlineColour = Setting::kCO.intDefault;
+    int m_textAlpha = Setting::kCTA.intDefault;
+    int m_outlineAlpha = Setting::kCOA.intDefault;
     RECT m_monitorArea{};
     RECT m_monitorRect{};
     CString m_hourSound;             // "H0"
@@ -135,7 +136,7 @@ public:
 
     // Placement, display, power and session.
     void AdjustWindowPos(BOOL transparent, BOOL forced);
-    int m_adjustAllowed = 0;         // "AWP"
+    int m_adjustAllowed = Setting::kAWP.intDefault;
     CString m_suspendedLogPath;      // the log closed for a suspend, reopened on resume
 
     // Tray icon, context menu, commands and the hand-off of clicks.

@@ -6,6 +6,7 @@
 
 #include "Globals.h"
 #include "Log/LogMan.h"
+#include "Settings.h"
 #include "StringTable.h"
 
 namespace {
@@ -279,10 +280,7 @@ void CDigitClock::LoadFormatTimeZones(const wchar_t* format, BOOL log, int year)
         if (IsZoneToken(format + i)) {
             const int key = ZoneKey(format + i);
             i += 3;
-            wchar_t name[16];
-            _snwprintf(name, 16, L"%d", key);
-            name[15] = 0;
-            CString zoneName = app->GetProfileString(GetStr(SID_SECTION_TIMEZONES), name, L"");
+            CString zoneName = GetZoneSetting(key);
             tagTZI2 zone;
             if (zoneName.IsEmpty() || !ReadZoneInfo(zoneName, zone, year)) continue;
             zone.key = key;

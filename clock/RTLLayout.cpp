@@ -1,6 +1,7 @@
 #include "RTLLayout.h"
 
 #include "Log/LogMan.h"
+#include "Settings.h"
 #include "StringTable.h"
 
 namespace {
@@ -34,8 +35,7 @@ int CRTLSystemInfo::GetMiddleEastEnabled()
 
 void InitRTLLayout()
 {
-    CWinApp* app = AfxGetApp();
-    int setting = app ? static_cast<int>(app->GetProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_RTL), -1)) : -1;
+    int setting = GetSettingInt(Setting::kRTL);
     CRTLSystemInfo system;
     InitRTLLayout(setting, system);
 }

@@ -4,6 +4,7 @@
 #include "Log/LogMan.h"
 #include "MessageBoxEx.h"
 #include "PipeProtocol.h"
+#include "Settings.h"
 #include "StringTable.h"
 #include "SupportText.h"
 #include "SupportUtilities.h"
@@ -175,8 +176,7 @@ BOOL CSNTPWnd::Start()
     }
     m_started = TRUE;
 
-    CWinApp* app = AfxGetApp();
-    BOOL noRas = app ? app->GetProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_NOR), 0) != 0 : FALSE;
+    BOOL noRas = GetSettingInt(Setting::kNOR) != 0;
     if (!noRas) {
         m_rasLibrary.Reset(LoadLibraryW(L"RASAPI32.dll"));
         if (m_rasLibrary) {
@@ -217,17 +217,13 @@ void CSNTPWnd::Shutdown()
 
 void CSNTPWnd::LoadOptions(BOOL restart)
 {
-    const wchar_t* section = GetStr(SID_SECTION_TIMESYNC);
-    CWinApp* app = AfxGetApp();
-    auto readInt = [&](StrId key, int def) { return app ? static_cast<int>(app->GetProfileInt(section, GetStr(key), def)) : def; };
-
-    m_writeToFile = readInt(SID_KEY_W2F, 1);
-    UINT hours = static_cast<UINT>(readInt(SID_KEY_AHR, 1));
+    m_writeToFile = GetSettingInt(Setting::kW2F);
+    UINT hours = static_cast<UINT>(GetSettingInt(Setting::kAHR));
     m_intervalHours = hours <= 1 ? 1 : (hours > 24 ? 24 : hours);
-    m_dialUp = m_rasEnumConnections ? readInt(SID_KEY_NOD, 0) : 0;
-    m_automatic = readInt(SID_KEY_ATA, 0);
-    m_minutesSecondsOnly = readInt(SID_KEY_MSO, 0);
-    m_server = app ? app->GetProfileString(section, GetStr(SID_KEY_SVR), L"") : CString();
+    m_dialUp = m_rasEnumConnections ? GetSettingInt(Setting::kNOD) : 0;
+    m_automatic = GetSettingInt(Setting::kATA);
+    m_minutesSecondsOnly = GetSettingInt(Setting::kMSO);
+    m_server = GetSettingString(Setting::kSVR);
 
     if (restart) {
         if (m_scheduleTimer) KillTimer(m_scheduleTimer);

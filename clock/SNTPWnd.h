@@ -5,6 +5,7 @@
 
 #include "CHandle.h"
 #include "ClassLib.h"
+#include "Settings.h"
 
 #include <ras.h>
 
@@ -109,16 +110,16 @@ protected:
     CHandle m_token;
     TOKEN_PRIVILEGES m_tokenPrivileges{};
     BOOL m_privilegeEnabled = FALSE;
-    BOOL m_writeToFile = TRUE;
+    BOOL m_writeToFile = Setting::kW2F.intDefault;
     UINT_PTR m_scheduleTimer = 0;
     UINT_PTR m_watchdogTimer = 0;
-    UINT m_intervalHours = 0;
+    UINT m_intervalHours = Setting::kAHR.intDefault;
     BOOL m_failurePending = FALSE;
     BOOL m_interactive = FALSE;
     BOOL m_awaitingReply = FALSE;
-    BOOL m_automatic = FALSE;
-    BOOL m_minutesSecondsOnly = FALSE;
-    BOOL m_dialUp = TRUE;
+    BOOL m_automatic = Setting::kATA.intDefault;
+    BOOL m_minutesSecondsOnly = Setting::kMSO.intDefault;
+    BOOL m_dialUp = Setting::kNOD.intDefault;
     DWORD m_lookupStart = 0;
     DWORD m_sendTime = 0;
     decltype(&::RasEnumConnectionsW) m_rasEnumConnections = nullptr;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "Settings.h"
 
 #include <vector>
 
@@ -40,13 +41,13 @@ public:
     void OnCancel() override;
 
     int m_selected = -1;          // the combo's selected index
-    int m_interval = 1;           // "AHR", hours
+    int m_interval = Setting::kAHR.intDefault;  // "AHR", hours
     CString m_server;             // "SVR"
     std::vector<CString> m_addresses;  // one per combo item; an item's data is its index here
-    int m_automatic = 0;          // "ATA"
-    int m_minutesSecondsOnly = 0; // "MSO"
-    int m_writeLog = 1;           // "W2F"
-    int m_dialUp = 1;             // "NOD"
+    int m_automatic = Setting::kATA.intDefault;  // "ATA"
+    int m_minutesSecondsOnly = Setting::kMSO.intDefault;  // "MSO"
+    int m_writeLog = Setting::kW2F.intDefault;  // "W2F"
+    int m_dialUp = Setting::kNOD.intDefault;  // "NOD"
     // "Adjust &Now" handed the client a server and a mode of the page's own.
     BOOL m_adjusted = FALSE;
 

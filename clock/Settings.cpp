@@ -3,7 +3,7 @@
 #include "SupportSettings.h"
 
 #include <cstring>
-#include <memory>
+#include <vector>
 
 const SettingDef* const kAllSettings[] = {
     &Setting::kMAPI,
@@ -84,25 +84,6 @@ const SettingDef* const kAllSettings[] = {
 };
 const size_t kAllSettingsCount = sizeof(kAllSettings) / sizeof(kAllSettings[0]);
 
-namespace {
-
-struct BinaryValue
-{
-    std::unique_ptr<BYTE[]> data;
-    UINT size = 0;
-};
-
-BinaryValue ReadBinary(const SettingDef& s)
-{
-    BinaryValue v;
-    CWinApp* app = AfxGetApp();
-    BYTE* data = nullptr;
-    if (app && app->GetProfileBinary(s.Section(), s.Name(), &data, &v.size)) v.data.reset(data);
-    return v;
-}
-
-} // namespace
-
 int GetSettingInt(const SettingDef& s)
 {
     return GetSettingInt(s, s.intDefault);
@@ -121,11 +102,21 @@ CString GetSettingString(const SettingDef& s)
     return app ? app->GetProfileString(s.Section(), s.Name(), def) : CString(def);
 }
 
+bool GetStoredSettingInt(const SettingDef& s, int* value)
+{
+    const int stored = GetSettingInt(s, kProfileAbsentInt);
+    if (stored == kProfileAbsentInt) return false;
+    *value = stored;
+    return true;
+}
+
 bool GetSettingRect(const SettingDef& s, RECT* rect)
 {
-    BinaryValue v = ReadBinary(s);
-    if (!v.data || v.size != sizeof(RECT)) return false;
-    std::memcpy(rect, v.data.get(), sizeof(RECT));
+    CWinApp* app = AfxGetApp();
+    if (!app) return false;
+    const std::vector<BYTE> data = app->GetProfileBinary(s.Section(), s.Name());
+    if (data.size() != sizeof(RECT)) return false;
+    std::memcpy(rect, data.data(), sizeof(RECT));
     return true;
 }
 
@@ -164,19 +155,34 @@ void WriteSettingFont(const SettingDef& s, const LOGFONTW& font)
     WriteProfileFont(font, s.Section(), s.Name());
 }
 
+void WriteSettingIntIfAbsent(const SettingDef& s, int value)
+{
+    if (CWinApp* app = AfxGetApp()) app->WriteProfileIntIfAbsent(s.Section(), s.Name(), value, 1);
+}
+
+void WriteSettingStringIfAbsent(const SettingDef& s, const wchar_t* value)
+{
+    if (CWinApp* app = AfxGetApp()) app->WriteProfileStringIfAbsent(s.Section(), s.Name(), value, 1);
+}
+
+void DeleteSetting(const SettingDef& s)
+{
+    if (CWinApp* app = AfxGetApp()) app->WriteProfileString(s.Section(), s.Name(), nullptr);
+}
+
 void RestoreDisplaySettings()
 {
     CWinApp* app = AfxGetApp();
     if (!app) return;
     WriteSettingString(Setting::kFT, GetDefaultClockFormat());
-    WriteSettingInt(Setting::kXY, kPositionUnset);
-    WriteSettingInt(Setting::kCC, 1);
-    WriteSettingInt(Setting::kCF, 1);
+    WriteSettingInt(Setting::kXY, Setting::kXY.intDefault);
+    WriteSettingInt(Setting::kCC, Setting::kCC.intDefault);
+    WriteSettingInt(Setting::kCF, Setting::kCF.intDefault);
     // One byte is no font record, so the font reader falls back to its full defaults.
     const BYTE noFont = 0;
     app->WriteProfileBinary(Setting::kFN.Section(), Setting::kFN.Name(), &noFont, 1);
-    WriteSettingInt(Setting::kTR, 0);
-    WriteSettingInt(Setting::kAT, 1);
+    WriteSettingInt(Setting::kTR, Setting::kTR.intDefault);
+    WriteSettingInt(Setting::kAT, Setting::kAT.intDefault);
 }
 
 namespace {

@@ -1,8 +1,9 @@
 // The settings store: every user setting of the clock with its section, value name, type
 // and default, in HKEY_CURRENT_USER\Software\Mervale Software\Zarnock\<section>. There is
-// no cache: every read goes to the registry. Value names always come from the string
-// table; readers get the defaults below unless the setting's default is the reader's own
-// (the current DPI, the user locale's week rules).
+// no cache: every read goes to the registry. The program reads and writes its settings
+// only through the functions below, so each name and default is written once, here; value
+// names come from the string table, and readers get the defaults below unless the
+// setting's default is the reader's own (the current DPI, the user locale's week rules).
 #pragma once
 
 #include "ClassLib.h"
@@ -126,12 +127,18 @@ bool GetSettingRect(const SettingDef& s, RECT* rect);
 int GetSettingFont(const SettingDef& s, LOGFONTW* font);
 // True when reading with the sentinel default gives the sentinel (int, packed, string).
 bool IsSettingAbsent(const SettingDef& s);
+// For settings whose default is the reader's own: true with the stored value, false when absent.
+bool GetStoredSettingInt(const SettingDef& s, int* value);
 
 // Writers; failures are not reported.
 void WriteSettingInt(const SettingDef& s, int value);
 void WriteSettingString(const SettingDef& s, const wchar_t* value);
 void WriteSettingRect(const SettingDef& s, const RECT& rect);
 void WriteSettingFont(const SettingDef& s, const LOGFONTW& font);
+// First-run values: written only when the setting is absent (a user's own value stays).
+void WriteSettingIntIfAbsent(const SettingDef& s, int value);
+void WriteSettingStringIfAbsent(const SettingDef& s, const wchar_t* value);
+void DeleteSetting(const SettingDef& s);
 
 // The "restore" switch: the display format, the position form "XY", the colours and font
 // switches, the font itself, transparency and always-on-top go back to their defaults;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "Settings.h"
 
 class CAudioSessionVolume;
 
@@ -23,16 +24,16 @@ public:
     static DWORD PackPeriod(const COleDateTime& start, const COleDateTime& end);
 
     // Values the dialog works on, in and out through DoDataExchange.
-    int m_mode = 1;               // "CH0": 0 no sound, 1 Westminster, 2 custom
+    int m_mode = Setting::kCH0.intDefault;  // "CH0": 0 no sound, 1 Westminster, 2 custom
     int m_hourly = 0, m_halfChime = 0, m_quarterChime = 0;                // "CH1" bytes
     int m_fullHour = 0, m_halfHour = 0, m_firstQuarter = 0, m_thirdQuarter = 0;  // "CH2" bytes
-    int m_hourOnce = 0;           // "H1"
-    int m_periodOn = 0;           // "PS"
+    int m_hourOnce = Setting::kH1.intDefault;  // "H1"
+    int m_periodOn = Setting::kPS.intDefault;  // "PS"
     int m_days[7] = {};           // the day checks, in the order shown
-    int m_screenSaver = 0;        // "SSA"
-    int m_fullScreen = 0;         // "SFS"
-    int m_adjustVolume = 0;       // "MASV"
-    int m_volume = 100;           // "ASVP"
+    int m_screenSaver = Setting::kSSA.intDefault;  // "SSA"
+    int m_fullScreen = Setting::kSFS.intDefault;  // "SFS"
+    int m_adjustVolume = Setting::kMASV.intDefault;  // "MASV"
+    int m_volume = Setting::kASVP.intDefault;  // "ASVP"
     CString m_fullHourPath, m_halfHourPath, m_firstQuarterPath, m_thirdQuarterPath;  // "H0", "H2", "H4", "H5"
     COleDateTime m_periodStart, m_periodEnd;
 

@@ -12,7 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <vector>
 
 namespace {
 
@@ -40,20 +40,16 @@ int ReadProfileFont(LOGFONTW* font, const wchar_t* section, const wchar_t* entry
     *font = LOGFONTW{};
     bool read = false;
     CWinApp* app = AfxGetApp();
-    BYTE* raw = nullptr;
-    UINT size = 0;
-    if (app && app->GetProfileBinary(section, entry, &raw, &size)) {
-        std::unique_ptr<BYTE[]> data(raw);
-        // Only a whole font record counts; anything else (the restore switch's single
-        // byte among them) is absent and gets the full defaults.
-        if (size == sizeof(LOGFONTW)) {
-            std::memcpy(font, data.get(), sizeof(LOGFONTW));
-            font->lfFaceName[LF_FACESIZE - 1] = 0;
-            read = true;
-        } else if (size == sizeof(LOGFONTA)) {
-            CopyNarrowFont(data.get(), font);
-            read = true;
-        }
+    const std::vector<BYTE> data = app ? app->GetProfileBinary(section, entry) : std::vector<BYTE>();
+    // Only a whole font record counts; anything else (the restore switch's single byte
+    // among them) is absent and gets the full defaults.
+    if (data.size() == sizeof(LOGFONTW)) {
+        std::memcpy(font, data.data(), sizeof(LOGFONTW));
+        font->lfFaceName[LF_FACESIZE - 1] = 0;
+        read = true;
+    } else if (data.size() == sizeof(LOGFONTA)) {
+        CopyNarrowFont(data.data(), font);
+        read = true;
     }
 
     int points = font->lfHeight ? font->lfHeight : defaultPoints;
@@ -154,23 +150,23 @@ bool ApplyFirstRunDefaults()
 {
     CWinApp* app = AfxGetApp();
     if (!app) return false;
-    const CString stamp = ReadInstallValue(L"Stamp");
+    const CString stamp = ReadInstallValue(GetStr(SID_KEY_STAMP));
     if (stamp.IsEmpty()) return false;
-    if (app->GetProfileString(L"Common", L"Stamp", L"") == stamp) return false;
+    if (GetSettingString(Setting::kStamp) == stamp) return false;
 
-    app->WriteProfileIntIfAbsent(L"Common", L"CC", 1, 1);
-    app->WriteProfileIntIfAbsent(L"Common", L"CF", 1, 1);
+    WriteSettingIntIfAbsent(Setting::kCC, 1);
+    WriteSettingIntIfAbsent(Setting::kCF, 1);
     CString sounds;
     // Without the shared folder the chimes are the bare file names.
     if (!GetSharedDataFilePath(GetStr(SID_SOUNDS_FOLDER), nullptr, &sounds)) sounds.Empty();
-    app->WriteProfileStringIfAbsent(L"Common", L"H0", sounds + L"Cuckoo.wav", 1);
-    app->WriteProfileStringIfAbsent(L"Common", L"H2", sounds + L"Chimes.wav", 1);
+    WriteSettingStringIfAbsent(Setting::kH0, sounds + L"Cuckoo.wav");
+    WriteSettingStringIfAbsent(Setting::kH2, sounds + L"Chimes.wav");
 
     const CString exe = GetMainExePath();
     if (!exe.IsEmpty())
         RegistryWriteString(HKEY_CURRENT_USER, CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run", GetStr(SID_PRODUCT),
                             L"\"" + exe + L"\"", nullptr);
-    app->WriteProfileString(L"Common", L"Stamp", stamp);
+    WriteSettingString(Setting::kStamp, stamp);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "ToolTipCtrl3.h"
 
 #include "Log/LogMan.h"
+#include "Settings.h"
 #include "RTLLayout.h"
 #include "SupportShell.h"
 #include "SupportWindowsVersion.h"
@@ -135,8 +136,7 @@ UINT CToolTipCtrl3::GetHintStringId(int pairedKind, BOOL siblingFound)
 
 CString CToolTipCtrl3::GetHintText() const
 {
-    CWinApp* app = AfxGetApp();
-    int kind = app ? static_cast<int>(app->GetProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_TPS), 0)) : 0;
+    int kind = GetSettingInt(Setting::kTPS);
     CString text;
     text.LoadString(GetHintStringId(kind, m_bSiblingFound));
     return text;

@@ -1,11 +1,87 @@
 // Entry point of every test executable: GoogleTest's own, with Windows error boxes off so
 // a failing test can never wait for a click under Wine.
+//
+// The test programs run in parallel on one display, and the clock finds windows by class
+// (a running clock on a second start, a sibling program, its Options sheet), as do some
+// tests (message boxes). So each test program runs on a desktop of its own: started on
+// the default desktop, it creates a desktop, starts itself again there and hands back
+// that run's exit code. Windows, threads and child processes of the second run all live
+// on the new desktop, where no other test program's windows can be found. (CTest's
+// emulator, scripts/wine-run.sh, also gives each test program an X display of its own.)
+
+// The class library first: it sets the order of the Windows headers.
+#include "CHandle.h"
+
 #include <gmock/gmock.h>
-#include <windows.h>
+
+#include <string>
+
+namespace {
+
+using CDesktopHandle = CUniqueAny<CHandleTraits<HDESK, CloseDesktop, NullHandleValue<HDESK>>>;
+
+const wchar_t kDesktopPrefix[] = L"zarnock-test-";
+
+bool OnOwnDesktop()
+{
+    wchar_t name[128] = {};
+    if (!GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, name, sizeof(name), nullptr))
+        return false;
+    return wcsncmp(name, kDesktopPrefix, wcslen(kDesktopPrefix)) == 0;
+}
+
+int Fail(const char* what)
+{
+    fprintf(stderr, "test bed: %s failed (%lu)\n", what, GetLastError());
+    return 1;
+}
+
+int RunOnOwnDesktop()
+{
+    const std::wstring name = kDesktopPrefix + std::to_wstring(GetCurrentProcessId());
+    CDesktopHandle desktop(CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+    if (!desktop) return Fail("CreateDesktop");
+    // The new process takes the desktop of the thread that starts it for all its threads;
+    // the startup information alone would move only its first thread.
+    if (!SetThreadDesktop(desktop)) return Fail("SetThreadDesktop");
+
+    // Ending this process (a CTest time-out) ends the run on the desktop too.
+    CHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job) return Fail("CreateJobObject");
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+
+    wchar_t exe[MAX_PATH] = {};
+    if (!GetModuleFileNameW(nullptr, exe, MAX_PATH)) return Fail("GetModuleFileName");
+    std::wstring commandLine = GetCommandLineW();
+    std::wstring desktopName = name;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.lpDesktop = &desktopName[0];
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe, &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+        return Fail("CreateProcess");
+    CHandle process(pi.hProcess);
+    CHandle thread(pi.hThread);
+    AssignProcessToJobObject(job, process);
+    ResumeThread(thread);
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process, &code);
+    return static_cast<int>(code);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    if (!OnOwnDesktop()) return RunOnOwnDesktop();
     testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }

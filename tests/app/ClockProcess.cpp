@@ -3,6 +3,7 @@
 
 #include "ClockProcess.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace clocktest {
@@ -122,7 +123,9 @@ bool ClockProcess::Start(const std::wstring& args)
     if (!args.empty()) cmd += L" " + args;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
-    return CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != 0;
+    if (CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi)) return true;
+    fprintf(stderr, "CreateProcess of %ls failed with %lu\n", exe.c_str(), GetLastError());
+    return false;
 }
 
 HWND FindClockWindow(DWORD pid)

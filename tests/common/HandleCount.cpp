@@ -109,3 +109,42 @@ bool GdiCountWorks()
 }
 
 } // namespace zntest
+
+namespace {
+
+BOOL CALLBACK CountChild(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<DWORD*>(count);
+    return TRUE;
+}
+
+void CountIfOwn(HWND window, DWORD* count)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId()) return;
+    ++*count;
+    EnumChildWindows(window, CountChild, reinterpret_cast<LPARAM>(count));
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM count)
+{
+    CountIfOwn(window, reinterpret_cast<DWORD*>(count));
+    return TRUE;
+}
+
+} // namespace
+
+namespace zntest {
+
+DWORD WindowCount()
+{
+    DWORD count = 0;
+    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
+    for (HWND w = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); w;
+         w = FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr))
+        CountIfOwn(w, &count);
+    return count;
+}
+
+} // namespace zntest

@@ -18,4 +18,8 @@ DWORD GdiObjectCount();
 // GdiObjectCount is trusted only when it sees objects come and go.
 bool GdiCountWorks();
 
+// Windows of this process: top-level, message-only and their children. Under Wine the
+// count of user objects (GetGuiResources) is always 0; windows are what can be counted.
+DWORD WindowCount();
+
 } // namespace zntest

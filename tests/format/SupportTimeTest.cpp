@@ -84,9 +84,45 @@ TEST(FileTimes, RoundTripsThroughDateTimes)
     FILETIME later = ft;
     later.dwLowDateTime += 1;
     EXPECT_FALSE(FileTimeEquals(ft, later));
-    // Local and back is the identity away from a daylight change.
-    EXPECT_TRUE(FileTimeEquals(ft, FileTimeLocalToUtc(FileTimeUtcToLocal(ft))));
-    EXPECT_EQ(dt, OleDateLocalToUtc(OleDateUtcToLocal(dt)));
+}
+
+// CTest runs these tests with TZ=Europe/Berlin (Wine follows the process's Unix TZ): the
+// conversions must apply the daylight rule of the moment converted, not today's.
+TEST(FileTimes, LocalAndUtcFollowTheDaylightRuleOfTheMomentConverted)
+{
+    TIME_ZONE_INFORMATION tzi{};
+    ASSERT_NE(TIME_ZONE_ID_UNKNOWN, GetTimeZoneInformation(&tzi)) << "run with TZ set to a zone with daylight time";
+    ASSERT_EQ(-60, tzi.Bias);
+    ASSERT_EQ(-60, tzi.DaylightBias);
+
+    const struct Case {
+        SYSTEMTIME utc;
+        WORD localHour;
+        const char* why;
+    } cases[] = {
+        {Sys(2026, 1, 15, 12, 0, 0), 13, "winter: UTC+1"},
+        {Sys(2026, 7, 15, 12, 0, 0), 14, "summer: UTC+2"},
+        {Sys(2026, 3, 29, 0, 59, 59), 1, "the last second before the spring change"},
+        {Sys(2026, 3, 29, 1, 0, 0), 3, "the spring change: 02:00 local is skipped"},
+        {Sys(2026, 10, 25, 0, 30, 0), 2, "the autumn change: 02:30 in daylight time"},
+        {Sys(2026, 10, 25, 1, 30, 0), 2, "and 02:30 again in standard time"},
+        {Sys(2030, 7, 1, 22, 0, 0), 0, "a summer of another year: 00:00 of the next day"},
+    };
+    for (const Case& c : cases) {
+        const FILETIME utc = FileTimeFromSystemTime(c.utc);
+        const FILETIME local = FileTimeUtcToLocal(utc);
+        SYSTEMTIME shown{};
+        ASSERT_TRUE(FileTimeToSystemTime(&local, &shown)) << c.why;
+        EXPECT_EQ(c.localHour, shown.wHour) << c.why;
+        EXPECT_EQ(c.utc.wMinute, shown.wMinute) << c.why;
+
+        const COleDateTime utcDate = FileTimeToDateTime(utc);
+        EXPECT_EQ(FileTimeToDateTime(local), OleDateUtcToLocal(utcDate)) << c.why;
+        // The autumn hour that exists twice cannot lead back to both of its instants.
+        if (c.utc.wMonth == 10) continue;
+        EXPECT_TRUE(FileTimeEquals(utc, FileTimeLocalToUtc(local))) << c.why;
+        EXPECT_EQ(utcDate, OleDateLocalToUtc(OleDateUtcToLocal(utcDate))) << c.why;
+    }
 }
 
 TEST(ZoneDates, RulesResolveInTheYearGiven)

@@ -439,9 +439,12 @@ TEST_F(ClockTickTest, DpiChangeClosesOnlyWithPdpiAndNotDuringADrag)
 TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
 {
     Create();
+    // The display tick watches for full-screen windows too; were it to run while the new
+    // window's messages are pumped, it would take the step before the test does. The test
+    // sends the ticks itself.
+    KillTimer(hwnd, ZN_CLOCK_TIMER_ID);
     RECT monitor = PrimaryMonitor();
-    // Fully transparent, so that other test programs' screen shots on the same display
-    // never see it.
+    // Fully transparent: it hides nothing on the screen.
     HWND full = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"full", WS_POPUP, monitor.left, monitor.top,
                                 monitor.right - monitor.left, monitor.bottom - monitor.top, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
@@ -451,16 +454,26 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
     SetForegroundWindow(full);
     zntest::PumpPending();
     if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
-    // The display timer may have seen the window first while the messages were pumped.
-    clock->WatchFullScreen();
+    EXPECT_TRUE(clock->WatchFullScreen());
     EXPECT_TRUE(clock->m_fullScreen);
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "moved to the bottom";
     EXPECT_FALSE(clock->WatchFullScreen()) << "no change, nothing done";
+    // The display tick takes no chime step over the full-screen window unless "SFS" is on.
+    auto tickTakesChimeStep = [&] {
+        clock->m_chimeSchedule.m_lastTick = 0;
+        SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
+        return clock->m_chimeSchedule.m_lastTick != 0;
+    };
+    EXPECT_FALSE(tickTakesChimeStep()) << "silent over a full-screen window";
+    clock->m_soundOverFullScreen = 1;
+    EXPECT_TRUE(tickTakesChimeStep()) << "SFS: chimes over it too";
+    clock->m_soundOverFullScreen = 0;
 
     SetWindowPos(full, nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
     EXPECT_TRUE(clock->WatchFullScreen());
     EXPECT_FALSE(clock->m_fullScreen);
     EXPECT_TRUE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "topmost again";
+    EXPECT_TRUE(tickTakesChimeStep()) << "chimes again once the window is no longer full-screen";
     DestroyWindow(full);
 }
 
