@@ -65,6 +65,71 @@ ULONG LogResult(ULONG result)
     if (result > MAPI_USER_ABORT) ZN_LOG_ERROR(result, L"MAPISendMail", LOG_ERROR);
     return result;
 }
+
+// What the two character widths of Simple MAPI name differently.
+template <typename Char>
+struct MapiTypes;
+template <>
+struct MapiTypes<char> {
+    using String = CStringA;
+    using Attachment = tagEMailAttachmentA;
+    using FileDesc = MapiFileDesc;
+    using RecipDesc = MapiRecipDesc;
+    using Message = MapiMessage;
+    using Send = LPMAPISENDMAIL;
+    static constexpr const char* kEntry = "MAPISendMail";
+    static constexpr const char* kFileName = "file%d";
+};
+template <>
+struct MapiTypes<wchar_t> {
+    using String = CString;
+    using Attachment = tagEMailAttachmentW;
+    using FileDesc = MapiFileDescW;
+    using RecipDesc = MapiRecipDescW;
+    using Message = MapiMessageW;
+    using Send = ULONG(WINAPI*)(LHANDLE, ULONG_PTR, MapiMessageW*, FLAGS, ULONG);
+    static constexpr const char* kEntry = "MAPISendMailW";
+    static constexpr const wchar_t* kFileName = L"file%d";
+};
+
+template <typename Char>
+ULONG SendMailT(HWND owner, const Char* address, const Char* name, const Char* subject, const Char* text,
+                const std::vector<typename MapiTypes<Char>::Attachment>& attachments)
+{
+    using T = MapiTypes<Char>;
+    if (!address || !*address) {
+        ZN_LOG(LOG_ERROR, L"no recipient");
+        return static_cast<ULONG>(-1);
+    }
+    CModuleHandle library;
+    auto send = LoadMapiEntry<typename T::Send>(library, T::kEntry);
+    if (!send) return kNotSupported;
+
+    std::vector<typename T::FileDesc> files;
+    std::vector<typename T::String> names;
+    names.reserve(attachments.size());
+    for (const auto& a : attachments) {
+        if (a.path.IsEmpty()) continue;
+        typename T::String shown = a.displayName;
+        if (shown.IsEmpty()) shown.Format(T::kFileName, static_cast<int>(files.size()) + 1);
+        names.push_back(shown);
+        files.push_back({0, 0, 0xFFFFFFFF, const_cast<Char*>(a.path.GetString()),
+                         const_cast<Char*>(names.back().GetString()), nullptr});
+    }
+    typename T::RecipDesc recipient{0, MAPI_TO, (name && *name) ? const_cast<Char*>(name) : nullptr,
+                                    const_cast<Char*>(address), 0, nullptr};
+    typename T::Message message{};
+    if (subject && *subject) message.lpszSubject = const_cast<Char*>(subject);
+    if (text && *text) message.lpszNoteText = const_cast<Char*>(text);
+    message.nRecipCount = 1;
+    message.lpRecips = &recipient;
+    if (!files.empty()) {
+        message.nFileCount = static_cast<ULONG>(files.size());
+        message.lpFiles = files.data();
+    }
+    CMapiCall call(owner);
+    return LogResult(send(0, reinterpret_cast<ULONG_PTR>(owner), &message, kSendFlags, 0));
+}
 }  // namespace
 
 bool IsMapiUsable()
@@ -100,74 +165,11 @@ bool IsMapiUsable()
 ULONG SendMailW(HWND owner, const wchar_t* address, const wchar_t* name, const wchar_t* subject,
                 const wchar_t* text, const std::vector<tagEMailAttachmentW>& attachments)
 {
-    if (!address || !*address) {
-        ZN_LOG(LOG_ERROR, L"no recipient");
-        return static_cast<ULONG>(-1);
-    }
-    using SendFn = ULONG(WINAPI*)(LHANDLE, ULONG_PTR, MapiMessageW*, FLAGS, ULONG);
-    CModuleHandle library;
-    auto send = LoadMapiEntry<SendFn>(library, "MAPISendMailW");
-    if (!send) return kNotSupported;
-
-    std::vector<MapiFileDescW> files;
-    std::vector<CString> names;
-    names.reserve(attachments.size());
-    for (const tagEMailAttachmentW& a : attachments) {
-        if (a.path.IsEmpty()) continue;
-        CString shown = a.displayName;
-        if (shown.IsEmpty()) shown.Format(L"file%d", static_cast<int>(files.size()) + 1);
-        names.push_back(shown);
-        files.push_back({0, 0, 0xFFFFFFFF, const_cast<PWSTR>(a.path.GetString()),
-                         const_cast<PWSTR>(names.back().GetString()), nullptr});
-    }
-    MapiRecipDescW recipient{0, MAPI_TO, (name && *name) ? const_cast<PWSTR>(name) : nullptr,
-                             const_cast<PWSTR>(address), 0, nullptr};
-    MapiMessageW message{};
-    if (subject && *subject) message.lpszSubject = const_cast<PWSTR>(subject);
-    if (text && *text) message.lpszNoteText = const_cast<PWSTR>(text);
-    message.nRecipCount = 1;
-    message.lpRecips = &recipient;
-    if (!files.empty()) {
-        message.nFileCount = static_cast<ULONG>(files.size());
-        message.lpFiles = files.data();
-    }
-    CMapiCall call(owner);
-    return LogResult(send(0, reinterpret_cast<ULONG_PTR>(owner), &message, kSendFlags, 0));
+    return SendMailT<wchar_t>(owner, address, name, subject, text, attachments);
 }
 
 ULONG SendMailA(HWND owner, const char* address, const char* name, const char* subject, const char* text,
                 const std::vector<tagEMailAttachmentA>& attachments)
 {
-    if (!address || !*address) {
-        ZN_LOG(LOG_ERROR, L"no recipient");
-        return static_cast<ULONG>(-1);
-    }
-    CModuleHandle library;
-    auto send = LoadMapiEntry<LPMAPISENDMAIL>(library, "MAPISendMail");
-    if (!send) return kNotSupported;
-
-    std::vector<MapiFileDesc> files;
-    std::vector<CStringA> names;
-    names.reserve(attachments.size());
-    for (const tagEMailAttachmentA& a : attachments) {
-        if (a.path.IsEmpty()) continue;
-        CStringA shown = a.displayName;
-        if (shown.IsEmpty()) shown.Format("file%d", static_cast<int>(files.size()) + 1);
-        names.push_back(shown);
-        files.push_back({0, 0, 0xFFFFFFFF, const_cast<LPSTR>(a.path.GetString()),
-                         const_cast<LPSTR>(names.back().GetString()), nullptr});
-    }
-    MapiRecipDesc recipient{0, MAPI_TO, (name && *name) ? const_cast<LPSTR>(name) : nullptr,
-                            const_cast<LPSTR>(address), 0, nullptr};
-    MapiMessage message{};
-    if (subject && *subject) message.lpszSubject = const_cast<LPSTR>(subject);
-    if (text && *text) message.lpszNoteText = const_cast<LPSTR>(text);
-    message.nRecipCount = 1;
-    message.lpRecips = &recipient;
-    if (!files.empty()) {
-        message.nFileCount = static_cast<ULONG>(files.size());
-        message.lpFiles = files.data();
-    }
-    CMapiCall call(owner);
-    return LogResult(send(0, reinterpret_cast<ULONG_PTR>(owner), &message, kSendFlags, 0));
+    return SendMailT<char>(owner, address, name, subject, text, attachments);
 }
