@@ -52,6 +52,9 @@ public:
     SIZE MeasureClockText(BOOL layered, const wchar_t* text);
     // Draws the layered image of the text into the paint buffer.
     void DrawLayered(SIZE size, const wchar_t* text);
+    // Draws the opaque look of the window text (border, background, text) on a context
+    // that stands for the client area.
+    void PaintOpaque(HDC dc);
 
     // Format engine.
     // The display text of the current format for a local time (one pass, no registry).

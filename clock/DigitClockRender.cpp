@@ -202,10 +202,13 @@ void CDigitClock::OnPaint()
 {
     CPaintDC paint(this);
     if (!paint.m_hDC || (GetExStyle() & WS_EX_LAYERED)) return;
-    {
-        CZNMemDC mem(&paint, this, TRUE);
-        HDC dc = *mem.GetDrawDC();
+    CZNMemDC mem(&paint, this, TRUE);
+    PaintOpaque(*mem.GetDrawDC());
+}
 
+void CDigitClock::PaintOpaque(HDC dc)
+{
+    {
         RECT r;
         GetClientRect(&r);
         if (m_showBorder) {
