@@ -2,28 +2,26 @@
 
 #include "CWnd.h"
 
-#include <utility>
-
 BOOL CDC::Attach(HDC dc)
 {
-    return AttachHandle(m_hDC, dc);
+    return m_hDC.Attach(dc);
 }
 
 HDC CDC::Detach()
 {
-    return std::exchange(m_hDC, nullptr);
+    return m_hDC.Release();
 }
 
 BOOL CDC::CreateCompatibleDC(CDC* dc)
 {
     DeleteDC();
-    return Attach(::CreateCompatibleDC(dc ? dc->m_hDC : nullptr));
+    return Attach(::CreateCompatibleDC(dc ? dc->m_hDC.Get() : nullptr));
 }
 
 BOOL CDC::DeleteDC()
 {
     if (!m_hDC) return FALSE;
-    return ::DeleteDC(Detach());
+    return m_hDC.Close() == 0;
 }
 
 CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd ? wnd->m_hWnd : nullptr)

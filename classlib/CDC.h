@@ -1,9 +1,11 @@
 // CDC: a device context. A plain CDC owns what it holds (DeleteDC with the object) unless the
 // handle is detached first; CPaintDC and CClientDC hold the contexts that BeginPaint and GetDC
-// hand out and give them back with EndPaint and ReleaseDC.
+// hand out and give them back with EndPaint and ReleaseDC (detaching them before the owner
+// would delete them).
 #pragma once
 
 #include "CGdiObject.h"
+#include "CHandle.h"
 
 class CWnd;
 
@@ -11,7 +13,7 @@ class CDC
 {
 public:
     CDC() = default;
-    virtual ~CDC() { DeleteDC(); }
+    virtual ~CDC() = default;
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
@@ -20,10 +22,10 @@ public:
     BOOL CreateCompatibleDC(CDC* dc);
     BOOL DeleteDC();
 
-    operator HDC() const { return m_hDC; }
+    operator HDC() const { return m_hDC.Get(); }
 
     HGDIOBJ SelectObject(HGDIOBJ obj) { return ::SelectObject(m_hDC, obj); }
-    HGDIOBJ SelectObject(CGdiObject* obj) { return ::SelectObject(m_hDC, obj->m_hObject); }
+    HGDIOBJ SelectObject(CGdiObject* obj) { return ::SelectObject(m_hDC, obj->m_hObject.Get()); }
     COLORREF SetTextColor(COLORREF color) { return ::SetTextColor(m_hDC, color); }
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
     int GetClipBox(RECT* rect) const { return ::GetClipBox(m_hDC, rect); }
@@ -33,7 +35,7 @@ public:
     }
     BOOL BitBlt(int x, int y, int width, int height, CDC* src, int xSrc, int ySrc, DWORD rop)
     {
-        return ::BitBlt(m_hDC, x, y, width, height, src ? src->m_hDC : nullptr, xSrc, ySrc, rop);
+        return ::BitBlt(m_hDC, x, y, width, height, src ? src->m_hDC.Get() : nullptr, xSrc, ySrc, rop);
     }
     int FillRect(const RECT* rect, HBRUSH brush) { return ::FillRect(m_hDC, rect, brush); }
     int FrameRect(const RECT* rect, HBRUSH brush) { return ::FrameRect(m_hDC, rect, brush); }
@@ -42,8 +44,28 @@ public:
         return ::DrawIconEx(m_hDC, x, y, icon, width, height, 0, nullptr, flags);
     }
     int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
+    // A solid rectangle of one colour (through ExtTextOut: no brush is made).
+    void FillSolidRect(const RECT* rect, COLORREF color)
+    {
+        COLORREF old = ::SetBkColor(m_hDC, color);
+        ::ExtTextOutW(m_hDC, 0, 0, ETO_OPAQUE, rect, nullptr, 0, nullptr);
+        ::SetBkColor(m_hDC, old);
+    }
+    // A one-pixel frame: the top and left edges in one colour, the bottom and right in another.
+    void Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight)
+    {
+        const int w = rect->right - rect->left, h = rect->bottom - rect->top;
+        RECT edge{rect->left, rect->top, rect->left + w - 1, rect->top + 1};
+        FillSolidRect(&edge, topLeft);
+        edge = RECT{rect->left, rect->top, rect->left + 1, rect->top + h - 1};
+        FillSolidRect(&edge, topLeft);
+        edge = RECT{rect->right - 1, rect->top, rect->right, rect->bottom};
+        FillSolidRect(&edge, bottomRight);
+        edge = RECT{rect->left, rect->bottom - 1, rect->right, rect->bottom};
+        FillSolidRect(&edge, bottomRight);
+    }
 
-    HDC m_hDC = nullptr;
+    CMemDCHandle m_hDC;
 };
 
 class CPaintDC : public CDC

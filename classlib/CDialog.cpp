@@ -1,11 +1,24 @@
 #include "CDialog.h"
 
+#include "CDataExchange.h"
 #include "CWinApp.h"
 
 namespace {
 // The dialog whose template is being created on this thread; its procedure binds the
 // window to it on the first message it sees (WM_SETFONT or WM_INITDIALOG).
 thread_local CDialog* t_initDialog = nullptr;
+
+// The system's modal loops (dialog boxes, property sheets, common dialogs, menus) pass
+// every message to the thread's message filter before they dispatch it: the one place
+// where the class library's PreTranslateMessage can run inside them.
+thread_local HHOOK t_msgFilter = nullptr;
+thread_local int t_msgFilterUsers = 0;
+
+LRESULT CALLBACK MsgFilterProc(int code, WPARAM wp, LPARAM lp)
+{
+    if (code >= 0 && code != MSGF_MENU && CWnd::WalkPreTranslateTree(reinterpret_cast<MSG*>(lp))) return TRUE;
+    return CallNextHookEx(t_msgFilter, code, wp, lp);
+}
 }
 
 CDialog::CDialog(UINT templateId, HWND parent)
@@ -49,6 +62,8 @@ HWND CDialog::GetSafeOwner(HWND parent, HWND* top)
 
 HWND CDialog::PreModal()
 {
+    if (t_msgFilterUsers++ == 0)
+        t_msgFilter = ::SetWindowsHookExW(WH_MSGFILTER, MsgFilterProc, nullptr, ::GetCurrentThreadId());
     if (CWinApp* app = AfxGetApp()) app->EnableModeless(FALSE);
     m_hWndOwner = GetSafeOwner(m_hWndParent, &m_hWndTop);
     return m_hWndOwner;
@@ -59,6 +74,10 @@ void CDialog::PostModal()
     if (m_hWndTop) ::EnableWindow(m_hWndTop, TRUE);
     m_hWndTop = nullptr;
     if (CWinApp* app = AfxGetApp()) app->EnableModeless(TRUE);
+    if (--t_msgFilterUsers == 0 && t_msgFilter) {
+        ::UnhookWindowsHookEx(t_msgFilter);
+        t_msgFilter = nullptr;
+    }
 }
 
 INT_PTR CDialog::DoModal()
@@ -90,6 +109,45 @@ BOOL CDialog::Create(UINT templateId, HWND parent)
     t_initDialog = outer;
     ::SetLastError(error);
     return h != nullptr;
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate)
+{
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return !dx.m_failed;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(TRUE)) EndDialog(IDOK);
+}
+
+LRESULT CDialog::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    LRESULT result = 0;
+    switch (msg) {
+    case WM_DRAWITEM:
+        if (ReflectChildNotify(msg, wp, lp, &result)) return TRUE;
+        break;
+    case WM_COMMAND:
+        if (ReflectChildNotify(msg, wp, lp, &result)) return result;
+        if (OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp))) return 0;
+        break;
+    case WM_NOTIFY:
+        if (ReflectChildNotify(msg, wp, lp, &result)) return result;
+        if (OnNotify(reinterpret_cast<NMHDR*>(lp), &result)) return result;
+        break;
+    default:
+        break;
+    }
+    return Default(msg, wp, lp);
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM)

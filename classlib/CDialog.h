@@ -1,11 +1,15 @@
-// CDialog: a modal dialog from a resource template or an in-memory template. The dialog
-// window is routed through CWnd (WindowProc sees every message; Default reaches the
-// system's dialog procedure); OnInitDialog, OnOK and OnCancel come through the dialog
-// procedure, so a derived class handles its own commands in WindowProc and lets the rest
-// fall through to CDialog::WindowProc.
+// CDialog: a modal dialog from a resource template or an in-memory template, or a modeless
+// one. The dialog window is routed through CWnd: WindowProc sees every message and is the
+// one dispatch of the class; it reflects what concerns one control (owner drawing, custom
+// drawing, the control's own notifications) to the control's object, then calls OnCommand
+// and OnNotify; Default reaches the system's dialog procedure, which brings OnInitDialog,
+// OnOK and OnCancel. Values move between members and controls in DoDataExchange, one
+// function for both directions (UpdateData).
 #pragma once
 
 #include "CWnd.h"
+
+class CDataExchange;
 
 class CDialog : public CWnd
 {
@@ -23,9 +27,15 @@ public:
     BOOL Create(UINT templateId, HWND parent);
     void EndDialog(int result) const { ::EndDialog(m_hWnd, result); }
 
-    // TRUE lets the system set the focus to the first control.
-    virtual BOOL OnInitDialog() { return TRUE; }
-    virtual void OnOK() { EndDialog(IDOK); }
+    // Runs DoDataExchange: save (TRUE) takes the controls' values into the members and
+    // validates them, FALSE puts the members into the controls. FALSE when a value was
+    // refused (the refusal was shown and the focus put on the control).
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+    // Base: the members into the controls. TRUE lets the system set the focus to the first control.
+    virtual BOOL OnInitDialog();
+    // Base: takes and validates the controls' values, then ends with IDOK.
+    virtual void OnOK();
     virtual void OnCancel() { EndDialog(IDCANCEL); }
 
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
@@ -41,8 +51,17 @@ public:
     HINSTANCE m_hInstance = nullptr;  // the template's module; the program's own when null
 
 protected:
+    virtual void DoDataExchange(CDataExchange* /*dx*/) {}
+    // WM_COMMAND that no control took for itself: TRUE when handled.
+    virtual BOOL OnCommand(UINT /*id*/, UINT /*code*/, HWND /*control*/) { return FALSE; }
+    // WM_NOTIFY: TRUE when handled, with the message's result in *result.
+    virtual BOOL OnNotify(NMHDR* /*header*/, LRESULT* /*result*/) { return FALSE; }
+
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
     // Every modal box of the program runs between these two: the application's modal state,
-    // and the owner (found by GetSafeOwner) kept disabled while the box is up.
+    // the owner (found by GetSafeOwner) kept disabled while the box is up, and the thread's
+    // message filter that gives PreTranslateMessage its turn inside the box's modal loop.
     HWND PreModal();
     void PostModal();
 

@@ -2,22 +2,20 @@
 
 #include "CDC.h"
 
-#include <utility>
-
 BOOL CGdiObject::Attach(HGDIOBJ obj)
 {
-    return AttachHandle(m_hObject, obj);
+    return m_hObject.Attach(obj);
 }
 
 HGDIOBJ CGdiObject::Detach()
 {
-    return std::exchange(m_hObject, nullptr);
+    return m_hObject.Release();
 }
 
 BOOL CGdiObject::DeleteObject()
 {
     if (!m_hObject) return FALSE;
-    return ::DeleteObject(Detach());
+    return m_hObject.Close() == 0;
 }
 
 int CGdiObject::GetObject(int bytes, void* buffer) const
@@ -28,7 +26,7 @@ int CGdiObject::GetObject(int bytes, void* buffer) const
 BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height)
 {
     DeleteObject();
-    return Attach(::CreateCompatibleBitmap(dc ? dc->m_hDC : nullptr, width, height));
+    return Attach(::CreateCompatibleBitmap(dc ? dc->m_hDC.Get() : nullptr, width, height));
 }
 
 BOOL CFont::CreateFontIndirect(const LOGFONTW* font)

@@ -3,7 +3,7 @@
 // program uses.
 #pragma once
 
-#include "Win.h"
+#include "CHandle.h"
 
 class CDC;
 
@@ -11,7 +11,7 @@ class CGdiObject
 {
 public:
     CGdiObject() = default;
-    virtual ~CGdiObject() { DeleteObject(); }
+    virtual ~CGdiObject() = default;
     CGdiObject(const CGdiObject&) = delete;
     CGdiObject& operator=(const CGdiObject&) = delete;
 
@@ -19,17 +19,17 @@ public:
     HGDIOBJ Detach();
     BOOL DeleteObject();
 
-    HGDIOBJ GetSafeHandle() const { return m_hObject; }
+    HGDIOBJ GetSafeHandle() const { return m_hObject.Get(); }
     int GetObject(int bytes, void* buffer) const;
 
-    HGDIOBJ m_hObject = nullptr;
+    CGdiObjectHandle m_hObject;
 };
 
 class CBitmap : public CGdiObject
 {
 public:
     BOOL CreateCompatibleBitmap(CDC* dc, int width, int height);
-    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
+    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject.Get()); }
 };
 
 class CFont : public CGdiObject
@@ -37,5 +37,5 @@ class CFont : public CGdiObject
 public:
     BOOL CreateFontIndirect(const LOGFONTW* font);
     int GetLogFont(LOGFONTW* font) const { return GetObject(sizeof(LOGFONTW), font); }
-    operator HFONT() const { return static_cast<HFONT>(m_hObject); }
+    operator HFONT() const { return static_cast<HFONT>(m_hObject.Get()); }
 };

@@ -8,6 +8,8 @@
 
 #include "Win.h"
 
+#include <commctrl.h>
+
 #include <utility>
 
 template <typename Traits>
@@ -35,6 +37,14 @@ public:
 
     // For functions that hand a new handle back through a pointer.
     Type* Out() { Close(); return &m_h; }
+    // The Attach of the class library's wrappers: an empty owner takes the handle; a "none"
+    // handle, or an owner that already holds one, is refused.
+    BOOL Attach(Type handle)
+    {
+        if (Traits::IsNone(handle) || IsValid()) return FALSE;
+        m_h = handle;
+        return TRUE;
+    }
     // Gives the handle up without closing it.
     Type Release() { return std::exchange(m_h, Traits::None()); }
     void Reset(Type handle = Traits::None())
@@ -105,6 +115,7 @@ struct CGdiObjectTraits
 };
 
 inline BOOL WINAPI CloseFindHandle(HANDLE h) { return FindClose(h); }
+inline BOOL WINAPI FreeLocalMemory(HLOCAL h) { return LocalFree(h) == nullptr; }
 
 using CHandle = CUniqueAny<CKernelHandleTraits>;
 using CRegKeyHandle = CUniqueAny<CRegKeyTraits>;
@@ -113,13 +124,20 @@ using CServiceHandle = CUniqueAny<CHandleTraits<SC_HANDLE, CloseServiceHandle, N
 using CModuleHandle = CUniqueAny<CHandleTraits<HMODULE, FreeLibrary, NullHandleValue<HMODULE>>>;
 using CMenuHandle = CUniqueAny<CHandleTraits<HMENU, DestroyMenu, NullHandleValue<HMENU>>>;
 using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue<HICON>>>;
+using CCursorHandle = CUniqueAny<CHandleTraits<HCURSOR, DestroyCursor, NullHandleValue<HCURSOR>>>;
+using CImageListHandle = CUniqueAny<CHandleTraits<HIMAGELIST, ImageList_Destroy, NullHandleValue<HIMAGELIST>>>;
+// Device contexts of one's own (CreateCompatibleDC, CreateDC): DeleteDC. Contexts from GetDC
+// and BeginPaint are given back otherwise (CClientDC, CPaintDC).
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;
+// What the system allocated for the caller with LocalAlloc (security descriptors, for one).
+using CLocalMemory = CUniqueAny<CHandleTraits<HLOCAL, FreeLocalMemory, NullHandleValue<HLOCAL>>>;
 template <typename T> using CGdiHandle = CUniqueAny<CGdiObjectTraits<T>>;
 using CFontHandle = CGdiHandle<HFONT>;
 using CBitmapHandle = CGdiHandle<HBITMAP>;
 using CBrushHandle = CGdiHandle<HBRUSH>;
 using CPenHandle = CGdiHandle<HPEN>;
+using CGdiObjectHandle = CGdiHandle<HGDIOBJ>;
 // Event-log handles (EVT_HANDLE): wevtapi is loaded at run time, so their close goes
 // through the event-log reader's table of functions (CrashReport/EventLogHelper.cpp).
 BOOL WINAPI CloseEventLogHandle(HANDLE h);

@@ -174,6 +174,7 @@ int CWinApp::Run()
             break;
         }
         if (got == -1) break;
+        if (CWnd::WalkPreTranslateTree(&msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -45,6 +45,10 @@ public:
     BOOL WriteProfileStringIfAbsent(const wchar_t* section, const wchar_t* entry, const wchar_t* value,
                                     int onlyIfAbsent);
 
+    // The program's help (HELP_FINDER: its contents); the program that has a help file
+    // overrides this.
+    virtual void WinHelp(DWORD_PTR /*data*/, UINT /*command*/) {}
+
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return m_exitCode; }
     virtual int Run();

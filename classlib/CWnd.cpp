@@ -85,7 +85,9 @@ BOOL CWnd::SubclassWindow(HWND hwnd)
     if (!hwnd || m_hWnd) return FALSE;
     Bind(hwnd);
     m_prevProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::Router)));
-    return m_prevProc != nullptr;
+    if (!m_prevProc) return FALSE;
+    PreSubclassWindow();
+    return TRUE;
 }
 
 HWND CWnd::UnsubclassWindow()
@@ -146,4 +148,34 @@ LRESULT CALLBACK CWnd::Router(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         wnd->PostNcDestroy();
     }
     return r;
+}
+
+BOOL CWnd::WalkPreTranslateTree(MSG* msg)
+{
+    for (HWND h = msg->hwnd; h; h = (::GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD) ? ::GetParent(h) : nullptr) {
+        CWnd* wnd = FromHandlePermanent(h);
+        if (wnd && wnd->PreTranslateMessage(msg)) return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL CWnd::ReflectChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result)
+{
+    HWND control = nullptr;
+    switch (msg) {
+    case WM_DRAWITEM:
+        // Menus are drawn by their owner; only controls reflect.
+        if (wp) control = reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem;
+        break;
+    case WM_COMMAND:
+        control = reinterpret_cast<HWND>(lp);
+        break;
+    case WM_NOTIFY:
+        control = reinterpret_cast<NMHDR*>(lp)->hwndFrom;
+        break;
+    default:
+        break;
+    }
+    CWnd* wnd = FromHandlePermanent(control);
+    return wnd && wnd->OnChildNotify(msg, wp, lp, result);
 }

@@ -35,6 +35,8 @@ public:
 
     // Routes an existing window's messages through this object (window procedure subclassing).
     BOOL SubclassWindow(HWND hwnd);
+    // Runs once the object is bound by SubclassWindow: a control may adjust its window here.
+    virtual void PreSubclassWindow() {}
     HWND UnsubclassWindow();
 
     static CWnd* FromHandlePermanent(HWND hwnd);
@@ -55,6 +57,25 @@ public:
     CString GetWindowText() const;
     LONG_PTR GetStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_STYLE); }
     LONG_PTR GetExStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE); }
+    // (Members named like the API calls of the window itself are left out: derived windows
+    // call those APIs with a handle, unqualified.)
+    HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
+    void SetFont(HFONT font, BOOL redraw = TRUE) const { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw); }
+
+    // Runs before the message is dispatched, inside the program's message loop and inside
+    // every modal loop of a dialog, a property sheet or a common dialog (through the thread's
+    // message filter), for the window the message is for and each of its parents up to the
+    // top-level window. TRUE consumes the message.
+    virtual BOOL PreTranslateMessage(MSG* /*msg*/) { return FALSE; }
+    // Offers the message to the windows from msg->hwnd up to its top-level window.
+    static BOOL WalkPreTranslateTree(MSG* msg);
+
+    // A parent reflects what concerns one control (WM_DRAWITEM, WM_MEASUREITEM, the control's
+    // WM_COMMAND and WM_NOTIFY codes) to the control's own object first; TRUE with *result
+    // when the control handled it.
+    virtual BOOL OnChildNotify(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT* /*result*/) { return FALSE; }
+    // The reflection for a parent: finds the control's object and calls its OnChildNotify.
+    static BOOL ReflectChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
 
     // Menu command routing. CN_UPDATE_COMMAND_UI: run the update handler of id on cmdUI and
     // return TRUE when there is one. CN_COMMAND: return TRUE when there is a handler of id,

@@ -33,6 +33,13 @@ namespace {
 const wchar_t kMutexName[] = L"m_zarnock32";
 const int kLevelXp = 2;
 const int kLevelVista = 3;
+// A running clock that does not answer the hand-over within this time is given up (it may
+// hang, or be showing a modal box for its own reasons).
+const UINT kHandOverTimeoutMs = 3000;
+// A z-order change only (0x613), and posted rather than sent: a running clock that hangs
+// cannot hang the second start.
+const UINT kRaiseFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING |
+                         SWP_ASYNCWINDOWPOS;
 
 // Before Windows Vista the clock's own Run value goes with "-uninstall"; later the
 // installer removes it.
@@ -121,15 +128,17 @@ BOOL CApp::HandOverToRunningCopy(bool uninstall)
         MessageBeep(MB_ICONEXCLAMATION);
         return FALSE;
     }
+    DWORD_PTR reply = 0;
     if (uninstall) {
         DeleteRunValueBeforeVista();
-        SendMessageW(running, WM_COMMAND, ID_APP_EXIT_CLOCK, 0);
+        SendMessageTimeoutW(running, WM_COMMAND, ID_APP_EXIT_CLOCK, 0, SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &reply);
         return FALSE;
     }
-    SetWindowPos(running, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    SetWindowPos(running, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    // Raised over everything; an always-on-top clock stays topmost afterwards.
+    SetWindowPos(running, HWND_TOPMOST, 0, 0, 0, 0, kRaiseFlags);
+    if (!GetSettingInt(Setting::kAT)) SetWindowPos(running, HWND_NOTOPMOST, 0, 0, 0, 0, kRaiseFlags);
     if (GetSettingInt(Setting::kSOR) != 0)
-        SendMessageW(running, WM_COMMAND, ID_OPTIONS, 0);
+        SendMessageTimeoutW(running, WM_COMMAND, ID_OPTIONS, 0, SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &reply);
     return FALSE;
 }
 
@@ -143,16 +152,19 @@ BOOL CApp::InitInstance()
     AppSwitch sw = ParseAppSwitch(argc, argv);
     if (argv) LocalFree(argv);
 
-    m_hMutex = CreateMutexW(nullptr, TRUE, kMutexName);
+    m_hMutex.Reset(CreateMutexW(nullptr, TRUE, kMutexName));
     if (m_hMutex && GetLastError() == ERROR_ALREADY_EXISTS) return HandOverToRunningCopy(sw == AppSwitch::Uninstall);
 
     if (sw == AppSwitch::Uninstall) {
         DeleteRunValueBeforeVista();
-        if (m_hMutex) CloseHandle(m_hMutex);
-        m_hMutex = nullptr;
+        m_hMutex.Reset();
         return FALSE;
     }
-    if (sw == AppSwitch::Restore) RestoreDisplaySettings();
+    if (sw == AppSwitch::Restore) {
+        RestoreDisplaySettings();
+        // A saved placement would win over the reset "XY": the clock returns to its default place.
+        AfxGetApp()->WriteProfileString(Setting::kCR.Section(), Setting::kCR.Name(), nullptr);
+    }
 
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
@@ -168,14 +180,7 @@ BOOL CApp::InitInstance()
     m_log.Open(GetLogFilePath(), L'-', 3, 51200);
     LogEnvironment();
     WaitForMissingMonitor();
-
-    CString runKey = CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run";
-    ZN_LOG(LOG_INFO, L"Run (" << RegistryReadString(HKEY_CURRENT_USER, runKey, GetStr(SID_PRODUCT), L"", FALSE).GetString()
-                              << L")");
-    InitRTLLayout();
-    if (IsRTLLayout()) ZN_LOG(LOG_INFO, L"RTL");
-    g_canSetClock = IsWindowsAtLeast(kLevelVista) ? m_elevated : 1;
-    ZN_LOG(LOG_INFO, g_canSetClock);
+    InitRunValueAndRights();
 
     if (!IsWindowsAtLeast(kLevelXp)) {
         RefuseUnknownWindows();
@@ -191,6 +196,7 @@ BOOL CApp::InitInstance()
     LogFirewallStatus();
 
     LoadProcessWideValues();
+    StartAudioObjects();
 
     CDigitClock* clock = new CDigitClock;
     m_pMainWnd = clock;
@@ -204,6 +210,31 @@ BOOL CApp::InitInstance()
     }
     TrimWorkingSet();
     return TRUE;
+}
+
+void CApp::InitRunValueAndRights()
+{
+    CString runKey = CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run";
+    ZN_LOG(LOG_INFO, L"Run (" << RegistryReadString(HKEY_CURRENT_USER, runKey, GetStr(SID_PRODUCT), L"", FALSE).GetString()
+                              << L")");
+    InitRTLLayout();
+    if (IsRTLLayout()) ZN_LOG(LOG_INFO, L"RTL");
+    // Read here too: the environment step reads nothing while the log is closed.
+    g_canSetClock = IsWindowsAtLeast(kLevelVista) ? IsElevated() : 1;
+    ZN_LOG(LOG_INFO, g_canSetClock);
+}
+
+int CApp::IsElevated()
+{
+    if (m_elevated < 0) {
+        BOOL elevated = FALSE;
+        if (IsWindowsAtLeast(kLevelVista)) {
+            HRESULT hr = GetProcessElevation(GetCurrentProcess(), &elevated);
+            if (FAILED(hr)) ZN_LOG_ERROR(hr, L"GetProcessElevation", LOG_ERROR);
+        }
+        m_elevated = elevated ? 1 : 0;
+    }
+    return m_elevated;
 }
 
 void CApp::LogEnvironment()
@@ -241,18 +272,12 @@ void CApp::LogEnvironment()
         ZN_LOG_ERROR(GetLastError(), L"GetUserNameW", LOG_ERROR);
         lstrcpyW(user, L"<null>");
     }
-    BOOL elevated = FALSE;
-    if (IsWindowsAtLeast(kLevelVista)) {
-        HRESULT hr = GetProcessElevation(GetCurrentProcess(), &elevated);
-        if (FAILED(hr)) ZN_LOG_ERROR(hr, L"GetProcessElevation", LOG_ERROR);
-    }
-    m_elevated = elevated ? 1 : 0;
+    const int elevated = IsElevated();
     ZN_LOG(LOG_INFO, computer << L" [" << user << L"] " << (IsUserAdmin() ? L"admin" : L"std") << L" "
-                              << (m_elevated ? L"[RAA]" : L""));
+                              << (elevated ? L"[RAA]" : L""));
 
-    HDC screen = GetDC(nullptr);
-    ZN_LOG(LOG_INFO, L"clr:" << (screen ? GetDeviceCaps(screen, BITSPIXEL) : 0));
-    if (screen) ReleaseDC(nullptr, screen);
+    CClientDC screen(nullptr);
+    ZN_LOG(LOG_INFO, L"clr:" << (screen.m_hDC ? screen.GetDeviceCaps(BITSPIXEL) : 0));
     CString mailClient;
     GetDefaultMailClient(mailClient, true);
     ZN_LOG(LOG_INFO, L"DPI cx=" << GetScreenDpiX() << L" cy=" << GetScreenDpiY());
@@ -397,15 +422,13 @@ BOOL CApp::CreateClockWindow()
 
 int CApp::ExitInstance()
 {
+    ReleaseAudioObjects();
     ZN_LOG(LOG_INFO, L"END");
     if (m_gdiplusToken) {
         Gdiplus::GdiplusShutdown(m_gdiplusToken);
         m_gdiplusToken = 0;
     }
-    if (m_hMutex) {
-        CloseHandle(m_hMutex);
-        m_hMutex = nullptr;
-    }
+    m_hMutex.Reset();
     if (m_bufferedPaintOn) {
         BufferedPaintUnInit();
         m_bufferedPaintOn = FALSE;

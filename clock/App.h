@@ -1,9 +1,12 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 #include "Log/LogMan.h"
 
+class CAudioSessionVolume;
 class CDigitClock;
+class CVolumeMonitor;
 
 // The clock's application object: start-up, the single running copy, the command line,
 // and the tear-down at exit.
@@ -15,6 +18,9 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
+    // The help file beside the installed program; command 11 (HELP_FINDER) opens it, data
+    // 0x213EF (the time-synchronisation page's context) opens that page's topic.
+    void WinHelp(DWORD_PTR data, UINT command) override;
 
     // Builds the diagnostic archive under the progress dialog (parent disabled meanwhile)
     // and, with show, opens File Explorer on it. kind: 0 support, 1 feedback, 2 bug report;
@@ -24,23 +30,43 @@ public:
 
     // Applies the settings to the clock window object and creates its window.
     BOOL CreateClockWindow();
+    // Steps of start-up and exit: the volume monitor ("MMNC") and the program's own session
+    // volume ("MASV", "ASVP"); without an audio device both stay null.
+    void StartAudioObjects();
+    void ReleaseAudioObjects();
 
     CLogMan m_log;
-    HANDLE m_hMutex = nullptr;
+    CHandle m_hMutex;
     ULONG_PTR m_gdiplusToken = 0;
     BOOL m_bufferedPaintOn = FALSE;
+    // Both absent without an audio device (a normal case); every user checks for null.
+    CAudioSessionVolume* m_audioSession = nullptr;
+    CVolumeMonitor* m_volumeMonitor = nullptr;
+
+    // The environment facts of the program log, written only while the log is open.
+    void LogEnvironment();
+    // The Run value and reading direction, and g_canSetClock from the process's elevation,
+    // whether or not the log is open.
+    void InitRunValueAndRights();
 
 private:
-    int m_elevated = 0;
+    // Whether this process runs elevated (always 0 before Windows Vista), asked once; a
+    // failed query is logged and counts as not elevated.
+    int IsElevated();
+
+    int m_elevated = -1;   // not asked yet
 
     // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
     BOOL HandOverToRunningCopy(bool uninstall);
-    void LogEnvironment();
     // The version gate's message, with the offer to show the log.
     void RefuseUnknownWindows();
     void WaitForMissingMonitor();
     void LoadProcessWideValues();
 };
+
+// The program's audio-session volume; null without one (no audio device, Windows XP, or a
+// program whose application object is not the clock's).
+CAudioSessionVolume* GetAppAudioSession();
 
 // The program log's file: znc_log_exec.txt in the folders zarnock_logs and exec of the log root.
 CString GetLogFilePath();

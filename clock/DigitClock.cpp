@@ -195,10 +195,16 @@ void CDigitClock::SetFormat(const wchar_t* format, BOOL log)
 
     int interval = NeededTimerInterval();
     if (m_timerId && interval != m_timerInterval) {
+        // The id and interval say what runs: none when the new timer could not be set
+        // (logged, as at creation), the old one being gone.
         KillTimer(m_timerId);
-        m_timerInterval = interval;
-        m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(interval));
-        if (log) ZN_LOG(LOG_INFO, interval);
+        m_timerId = SetDisplayTimer(static_cast<UINT>(interval));
+        if (!m_timerId) {
+            ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
+        } else {
+            m_timerInterval = interval;
+            if (log) ZN_LOG(LOG_INFO, interval);
+        }
     }
 
     SYSTEMTIME now;
@@ -319,7 +325,7 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     SiblingTipMessage();
 
     m_timerInterval = NeededTimerInterval();
-    m_timerId = CWnd::SetTimer(ZN_CLOCK_TIMER_ID, static_cast<UINT>(m_timerInterval));
+    m_timerId = SetDisplayTimer(static_cast<UINT>(m_timerInterval));
     if (!m_timerId) {
         ZN_LOG_ERROR(GetLastError(), L"SetTimer", LOG_ERROR);
         return -1;
@@ -360,7 +366,9 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     m_sntp.Start();
 
     if (!m_alwaysOnTop) {
-        SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        // A z-order change only (0x613): the clock never activates itself.
+        SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
         OnTaskbarCreated();
     }
 
@@ -520,6 +528,13 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_RBUTTONUP:
         OnMouseMessage(msg, wp, lp);
         return 0;
+    case WM_TIMECHANGE:
+    case WM_SETTINGCHANGE: {
+        // The zone may have changed with either: the zone tokens follow it at the next tick.
+        LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
+        m_formatEnvironment->ResetZone();
+        return r;
+    }
     case WM_SYSCOLORCHANGE: {
         LRESULT r = Default(msg, wp, lp);
         if (!m_customColours) UseSystemColours();

@@ -191,6 +191,8 @@ public:
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
+    // SetTimer of the display timer; tests stand in for a system out of timers.
+    virtual UINT_PTR SetDisplayTimer(UINT interval) { return CWnd::SetTimer(ZN_CLOCK_TIMER_ID, interval); }
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
     int OnCreate(CREATESTRUCTW* cs);
@@ -217,6 +219,9 @@ protected:
     void OnExit();
     void OnWebPage();
     void OnSyncNow();
+    void OnNewStopwatch();
+    void OnHelpTopics();
+    void OnAbout();
     void DestroyOwnedDialogs();
     void TrackMouse(DWORD flags);
 

@@ -305,7 +305,8 @@ SIZE CDigitClock::MeasureClockText(BOOL layered, const wchar_t* text)
         last.text == text)
         return last.size;
 
-    HDC dc = GetDC(m_hWnd);
+    CClientDC client(this);
+    const HDC dc = client;
     if (!dc) return size;
     if ((!layered && m_gdiplusOpaque) || (layered && (m_useOutline || m_gdiplusLayered))) {
         GpResult result;
@@ -333,7 +334,6 @@ SIZE CDigitClock::MeasureClockText(BOOL layered, const wchar_t* text)
         size.cx = r.right - r.left;
         size.cy = r.bottom - r.top;
     }
-    ReleaseDC(m_hWnd, dc);
     last.layered = layered;
     last.fontHandle = fontHandle;
     last.font = lf;

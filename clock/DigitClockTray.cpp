@@ -2,6 +2,7 @@
 // and the hand-off of hovers and clicks to a sibling program (or the clock's own tip).
 #include "DigitClock.h"
 
+#include "AboutDlg.h"
 #include "App.h"
 #include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
@@ -13,6 +14,7 @@
 #include "SupportUtilities.h"
 #include "SupportWindowsVersion.h"
 #include "SupportWindowsHelpers.h"
+#include "StopWatchTimerDlg.h"
 #include "ToolTipCtrl3.h"
 #include "WSoundThread.h"
 #include "resource.h"
@@ -102,6 +104,8 @@ void CDigitClock::LeaveModal()
 
 BOOL CDigitClock::NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip)
 {
+    // The icon is ours to destroy, whatever the shell answers.
+    const CIconHandle owned(icon);
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = m_hWnd;
@@ -114,7 +118,6 @@ BOOL CDigitClock::NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_
     if (flags & NIF_MESSAGE) data.uCallbackMessage = kTrayCallback;
     if (flags & NIF_ICON) data.hIcon = icon;
     BOOL result = Shell_NotifyIconW(message, &data);
-    if (icon) DestroyIcon(icon);
     if (result) {
         if (message == NIM_ADD) m_trayIconAdded = TRUE;
         else if (message == NIM_DELETE) m_trayIconAdded = FALSE;
@@ -203,7 +206,7 @@ void CDigitClock::ShowContextMenu(POINT screen)
         ActivateOpenOptions();
         return;
     }
-    HMENU bar = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    const CMenuHandle bar(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
     if (!bar) {
         ZN_LOG_ERROR(GetLastError(), L"LoadMenu", LOG_ERROR);
         return;
@@ -220,7 +223,6 @@ void CDigitClock::ShowContextMenu(POINT screen)
         m_alwaysOnTop = alwaysOnTop;
         PostMessage(WM_NULL);
     }
-    DestroyMenu(bar);
     TrimWorkingSet();
 }
 
@@ -263,6 +265,15 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
         break;
     case ID_SYNC_NOW:
         handler = &CDigitClock::OnSyncNow;
+        break;
+    case ID_NEW_STOPWATCH:
+        handler = &CDigitClock::OnNewStopwatch;
+        break;
+    case ID_HELP_FINDER:
+        handler = &CDigitClock::OnHelpTopics;
+        break;
+    case ID_APP_ABOUT:
+        handler = &CDigitClock::OnAbout;
         break;
     default:
         return FALSE;
@@ -309,6 +320,27 @@ void CDigitClock::OnWebPage()
 void CDigitClock::OnSyncNow()
 {
     m_sntp.SyncNow(TRUE);
+}
+
+void CDigitClock::OnNewStopwatch()
+{
+    OpenStopWatch();
+}
+
+void CDigitClock::OnHelpTopics()
+{
+    if (CWinApp* app = AfxGetApp()) app->WinHelp(0, HELP_FINDER);
+}
+
+void CDigitClock::OnAbout()
+{
+    {
+        // The box runs its own loop: a close meanwhile waits for it.
+        CModalScope scope(this);
+        CAboutDlg about(m_hWnd);
+        about.DoModal();
+    }
+    TrimWorkingSet();
 }
 
 void CDigitClock::OnExit()

@@ -42,7 +42,8 @@ void CDigitClock::AfterMessage(UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_QUERYENDSESSION:
     case WM_ENDSESSION:
-        m_placementMayBeSaved = 0;
+        // A cancelled shutdown (WM_ENDSESSION with FALSE) lets the clock save its place again.
+        m_placementMayBeSaved = (msg == WM_ENDSESSION && !wp) ? 1 : 0;
         ZN_LOG(LOG_INFO, (msg == WM_ENDSESSION ? L"ES " : L"QES ") << HexText(static_cast<DWORD>(wp), true).GetString()
                                                                    << L" " << HexText(static_cast<DWORD>(lp), true).GetString());
         break;
@@ -81,8 +82,14 @@ void CDigitClock::OnDisplayChange(WPARAM depth, LPARAM size)
 
     ShiftForDisplayChange(r, oldMonitor, newMonitor, GetSettingInt(Setting::kLX), GetSettingInt(Setting::kLY));
     ZN_LOG(LOG_INFO, PlaceText(r).GetString());
-    SetWindowPos(m_hWnd, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    HWND self = m_hWnd;
+    // Either move may bring WM_DPICHANGED, whose close (with "PDPI") frees this object: the
+    // handle is kept first, and nothing of the object is touched once the window is gone.
+    const HWND self = m_hWnd;
+    ::SetWindowPos(self, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (!::IsWindow(self)) {
+        ZN_LOG_ERROR(ERROR_INVALID_WINDOW_HANDLE, L"DisplayChange", LOG_ERROR);
+        return;
+    }
     AdjustWindowPos(GetSettingInt(Setting::kTR), FALSE);
     if (!::IsWindow(self)) {
         ZN_LOG_ERROR(ERROR_INVALID_WINDOW_HANDLE, L"DisplayChange", LOG_ERROR);

@@ -13,7 +13,7 @@ DWORD CSystemFormatEnvironment::GetTimeZone(TIME_ZONE_INFORMATION& tzi)
     GetSystemTimeAsFileTime(&now);
     const ULONGLONG minute = ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 600000000ull;
     if (minute != m_zoneMinute) {
-        m_zoneId = GetTimeZoneInformation(&m_zone);
+        m_zoneId = QueryTimeZone(m_zone);
         m_zoneMinute = minute;
     }
     tzi = m_zone;

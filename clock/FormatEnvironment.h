@@ -16,11 +16,14 @@ public:
     // date-time value's Format.
     virtual const CString& GetShortDateFormat() = 0;
     virtual const CString& GetShortTimeFormat() = 0;
+    // The zone changed (WM_TIMECHANGE, WM_SETTINGCHANGE): whatever is kept of it is stale.
+    virtual void ResetZone() {}
 };
 
 // The machine itself. The zone is asked once per UTC minute (transitions fall on whole
-// minutes), so the display tick costs no zone query; ResetZone forgets it at once (after
-// WM_TIMECHANGE). The locale formats are those start-up derives from the user locale.
+// minutes), so the display tick costs no zone query; ResetZone forgets it at once (the clock
+// window calls it on WM_TIMECHANGE and WM_SETTINGCHANGE). The locale formats are those
+// start-up derives from the user locale.
 class CSystemFormatEnvironment : public IFormatEnvironment
 {
 public:
@@ -29,7 +32,11 @@ public:
     const CString& GetShortDateFormat() override;
     const CString& GetShortTimeFormat() override;
 
-    void ResetZone() { m_zoneMinute = ~0ull; }
+    void ResetZone() override { m_zoneMinute = ~0ull; }
+
+protected:
+    // GetTimeZoneInformation; tests stand in for a change of zone.
+    virtual DWORD QueryTimeZone(TIME_ZONE_INFORMATION& tzi) { return GetTimeZoneInformation(&tzi); }
 
 private:
     ULONGLONG m_zoneMinute = ~0ull;

@@ -2,6 +2,8 @@
 
 #include "Log/LogMan.h"
 
+#include <utility>
+
 namespace {
 // The last error as an HRESULT; a call that failed without setting one still fails.
 int LastErrorResult()
@@ -18,7 +20,7 @@ int CPaintBuffer::Prepare(SIZE size)
 
     DeleteBitmap();
     if (!m_hDC) {
-        m_hDC = CreateCompatibleDC(nullptr);
+        m_hDC.Reset(CreateCompatibleDC(nullptr));
         if (!m_hDC) {
             int hr = LastErrorResult();
             ZN_LOG_ERROR(hr, L"CreateCompatibleDC", LOG_ERROR);
@@ -40,14 +42,13 @@ int CPaintBuffer::Prepare(SIZE size)
 
     void* pixels = nullptr;
     SetLastError(0);
-    HBITMAP bitmap = CreateDIBSection(m_hDC, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    CBitmapHandle bitmap(CreateDIBSection(m_hDC, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
     if (!bitmap || !pixels) {
         int hr = LastErrorResult();
-        if (bitmap) DeleteObject(bitmap);
         ZN_LOG_ERROR(hr, L"CreateDIBSection", LOG_ERROR);
         return hr;
     }
-    m_hBitmap = bitmap;
+    m_hBitmap = std::move(bitmap);
     m_pPixels = pixels;
     m_hOldObject = SelectObject(m_hDC, m_hBitmap);
     m_size = size;
@@ -56,11 +57,9 @@ int CPaintBuffer::Prepare(SIZE size)
 
 void CPaintBuffer::DeleteBitmap()
 {
-    if (m_hBitmap) {
-        SelectObject(m_hDC, m_hOldObject);
-        DeleteObject(m_hBitmap);
-    }
-    m_hBitmap = nullptr;
+    // Deselected first: a bitmap still selected into a context is not deleted.
+    if (m_hBitmap) SelectObject(m_hDC, m_hOldObject);
+    m_hBitmap.Reset();
     m_pPixels = nullptr;
     m_hOldObject = nullptr;
     m_size = SIZE{0, 0};
@@ -69,8 +68,5 @@ void CPaintBuffer::DeleteBitmap()
 void CPaintBuffer::Release()
 {
     DeleteBitmap();
-    if (m_hDC) {
-        DeleteDC(m_hDC);
-        m_hDC = nullptr;
-    }
+    m_hDC.Reset();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 
 class CPaintBuffer
 {
@@ -18,8 +19,8 @@ public:
     int Prepare(SIZE size);
     void Release();
 
-    HDC m_hDC = nullptr;            // compatible with the screen; made once, kept until Release
-    HBITMAP m_hBitmap = nullptr;    // the DIB section, selected into m_hDC while it exists
+    CMemDCHandle m_hDC;             // compatible with the screen; made once, kept until Release
+    CBitmapHandle m_hBitmap;        // the DIB section, selected into m_hDC while it exists
     void* m_pPixels = nullptr;      // blue, green, red, alpha; rows bottom-up
     HGDIOBJ m_hOldObject = nullptr; // what m_hDC held before the DIB section
     SIZE m_size{0, 0};

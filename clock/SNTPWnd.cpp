@@ -3,6 +3,7 @@
 #include "Globals.h"
 #include "Log/LogMan.h"
 #include "MessageBoxEx.h"
+#include "PipeProtocol.h"
 #include "StringTable.h"
 #include "SupportText.h"
 #include "SupportUtilities.h"
@@ -75,31 +76,51 @@ CString Formatted(const wchar_t* format, ...)
 DWORD PipeTransfer(HANDLE pipe, bool write, void* buffer, DWORD size, DWORD* done, DWORD timeoutMs)
 {
     *done = 0;
+    CHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return GetLastError();
     OVERLAPPED ov{};
-    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!ov.hEvent) return GetLastError();
+    ov.hEvent = event.Get();
     BOOL ok = write ? WriteFile(pipe, buffer, size, nullptr, &ov) : ReadFile(pipe, buffer, size, nullptr, &ov);
     DWORD error = ok ? 0 : GetLastError();
     if (error == ERROR_IO_PENDING) {
         if (WaitForSingleObject(ov.hEvent, timeoutMs) != WAIT_OBJECT_0) {
             CancelIo(pipe);
             GetOverlappedResult(pipe, &ov, done, TRUE);
-            CloseHandle(ov.hEvent);
             *done = 0;
             return WAIT_TIMEOUT;
         }
         error = 0;
     }
     if (error == 0 && !GetOverlappedResult(pipe, &ov, done, FALSE)) error = GetLastError();
-    CloseHandle(ov.hEvent);
     return error;
+}
+
+// Opens the service's pipe, waiting while its one instance serves another client, but no
+// longer than busyWaitMs in all; INVALID_HANDLE_VALUE with the last error on failure.
+HANDLE OpenServicePipe(const wchar_t* name, DWORD busyWaitMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + busyWaitMs;
+    for (;;) {
+        // Identification only: the service may learn who asks, never act as this user. The
+        // exchange is overlapped so that a service that does not answer cannot hold the
+        // user-interface thread for longer than the time-out.
+        HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+        if (pipe != INVALID_HANDLE_VALUE) return pipe;
+        const DWORD error = GetLastError();
+        const ULONGLONG now = GetTickCount64();
+        if (error != ERROR_PIPE_BUSY || now >= deadline) return INVALID_HANDLE_VALUE;
+        // Whatever the wait says, the next open tells; a failed open keeps the busy error.
+        WaitNamedPipeW(name, static_cast<DWORD>(deadline - now));
+        SetLastError(error);
+    }
 }
 
 } // namespace
 
 CSntpClock CSNTPWnd::s_systemClock;
 
-CSNTPWnd::CSNTPWnd()
+CSNTPWnd::CSNTPWnd() : m_pipeName(kTimeSetPipeName), m_serviceName(kTimeServiceName)
 {
     m_tokenPrivileges.PrivilegeCount = 1;
 }
@@ -107,6 +128,7 @@ CSNTPWnd::CSNTPWnd()
 CSNTPWnd::~CSNTPWnd()
 {
     if (m_started) Shutdown();
+    LeaveAbandonedLookups();
 }
 
 BOOL CSNTPWnd::Create(HWND parent)
@@ -133,6 +155,10 @@ LRESULT CSNTPWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_SNTP_SOCKET_EVENT:
         OnSocketRead(static_cast<SOCKET>(wp), lp);
         return 0;
+    case WM_NCDESTROY:
+        // No completion can reach this window any more.
+        LeaveAbandonedLookups();
+        return CWnd::WindowProc(msg, wp, lp);
     default:
         return CWnd::WindowProc(msg, wp, lp);
     }
@@ -140,7 +166,7 @@ LRESULT CSNTPWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 
 BOOL CSNTPWnd::Start()
 {
-    m_socket = INVALID_SOCKET;
+    m_socket.Reset();
     m_lookup = nullptr;
     WSADATA data;
     if (int error = WSAStartup(MAKEWORD(1, 1), &data)) {
@@ -152,15 +178,14 @@ BOOL CSNTPWnd::Start()
     CWinApp* app = AfxGetApp();
     BOOL noRas = app ? app->GetProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_NOR), 0) != 0 : FALSE;
     if (!noRas) {
-        m_rasLibrary = LoadLibraryW(L"RASAPI32.dll");
+        m_rasLibrary.Reset(LoadLibraryW(L"RASAPI32.dll"));
         if (m_rasLibrary) {
             m_rasEnumConnections = reinterpret_cast<decltype(m_rasEnumConnections)>(
                 reinterpret_cast<void*>(GetProcAddress(m_rasLibrary, "RasEnumConnectionsW")));
             m_rasGetConnectStatus = reinterpret_cast<decltype(m_rasGetConnectStatus)>(
                 reinterpret_cast<void*>(GetProcAddress(m_rasLibrary, "RasGetConnectStatusW")));
             if (!m_rasEnumConnections || !m_rasGetConnectStatus) {
-                FreeLibrary(m_rasLibrary);
-                m_rasLibrary = nullptr;
+                m_rasLibrary.Close();
                 m_rasEnumConnections = nullptr;
                 m_rasGetConnectStatus = nullptr;
             }
@@ -183,8 +208,7 @@ void CSNTPWnd::Shutdown()
     Finish(nullptr);
     if (m_scheduleTimer && m_hWnd) KillTimer(m_scheduleTimer);
     m_scheduleTimer = 0;
-    if (m_rasLibrary) FreeLibrary(m_rasLibrary);
-    m_rasLibrary = nullptr;
+    m_rasLibrary.Close();
     m_rasEnumConnections = nullptr;
     m_rasGetConnectStatus = nullptr;
     if (m_started) WSACleanup();
@@ -253,7 +277,7 @@ void CSNTPWnd::Synchronize(const char* server, UINT port, BOOL remember)
         m_port = port;
     }
     // A request already running is not disturbed, and nothing is reported.
-    if (!server || !*server || m_socket != INVALID_SOCKET || m_lookup) return;
+    if (!server || !*server || m_socket || m_lookup) return;
 
     m_port = port;
     m_failurePending = TRUE;
@@ -264,8 +288,9 @@ void CSNTPWnd::Synchronize(const char* server, UINT port, BOOL remember)
     }
     m_watchdogTimer = kWatchdogTimer;
 
-    m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (m_socket == INVALID_SOCKET) {
+    m_strayLogged = FALSE;
+    m_socket.Reset(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    if (!m_socket) {
         int error = WSAGetLastError();
         KillTimer(kWatchdogTimer);
         m_watchdogTimer = 0;
@@ -280,24 +305,39 @@ void CSNTPWnd::Synchronize(const char* server, UINT port, BOOL remember)
         return;
     }
     m_hostBuffer.reset(new (std::nothrow) char[MAXGETHOSTSTRUCT]);
-    m_lookup = m_hostBuffer ? WSAAsyncGetHostByName(m_hWnd, WM_SNTP_HOST_RESOLVED, server, m_hostBuffer.get(),
-                                                    MAXGETHOSTSTRUCT)
-                            : nullptr;
+    m_lookup = m_hostBuffer ? StartHostLookup(server, m_hostBuffer.get(), MAXGETHOSTSTRUCT) : nullptr;
     if (!m_lookup) {
+        m_hostBuffer.reset();
         Finish(Formatted(L"error %d(%#010x)", 3, WSAGetLastError()));
         return;
     }
     m_lookupStart = m_clock->TickCount();
 }
 
+HANDLE CSNTPWnd::StartHostLookup(const char* server, char* buffer, int size)
+{
+    return WSAAsyncGetHostByName(m_hWnd, WM_SNTP_HOST_RESOLVED, server, buffer, size);
+}
+
 void CSNTPWnd::OnHostResolved(HANDLE lookup, LPARAM packed)
 {
-    if (!m_lookup) return;
+    // Only the pending look-up's own completion counts: a late one of a look-up that an
+    // earlier request gave up on only releases that look-up's buffer.
+    if (!m_lookup || lookup != m_lookup) {
+        for (auto it = m_abandonedLookups.begin(); it != m_abandonedLookups.end(); ++it) {
+            if (it->handle == lookup) {
+                m_abandonedLookups.erase(it);
+                break;
+            }
+        }
+        return;
+    }
     if (WSAGETASYNCERROR(packed)) {
+        m_lookup = nullptr;
+        m_hostBuffer.reset();
         Finish(L"host not found");
         return;
     }
-    if (lookup != m_lookup) return;
     auto* host = reinterpret_cast<hostent*>(m_hostBuffer.get());
     ULONG address = INADDR_NONE;
     if (host && host->h_addrtype == AF_INET && host->h_addr_list && host->h_addr_list[0])
@@ -334,7 +374,7 @@ void CSNTPWnd::SendRequest(ULONG address)
 
 void CSNTPWnd::OnSocketRead(SOCKET socket, LPARAM packed)
 {
-    if (m_socket == INVALID_SOCKET) return;
+    if (!m_socket) return;
     if (WSAGETSELECTERROR(packed)) {
         Finish(Formatted(L"error %d(%#010x)", 7, static_cast<unsigned>(packed)));
         return;
@@ -363,9 +403,17 @@ void CSNTPWnd::HandleReply(const BYTE* reply, const sockaddr_in& from)
     const int mode = reply[0] & 7;
     const int stratum = reply[1];
     // Only the server that was asked may set the clock, and only with a server reply that
-    // claims to be synchronised (leap 3 is "unsynchronised", stratum 0 a refusal).
+    // claims to be synchronised (leap 3 is "unsynchronised", stratum 0 a refusal). A datagram
+    // from anyone else is dropped and the request waits on for the server: any program that
+    // can reach this port could otherwise cancel every synchronisation. Logged once a request,
+    // so a flood cannot fill the log.
     if (from.sin_family != AF_INET || from.sin_addr.s_addr != m_peer.sin_addr.s_addr || from.sin_port != m_peer.sin_port) {
-        Finish(L"reply from an unexpected sender");
+        if (!m_strayLogged) {
+            m_strayLogged = TRUE;
+            wchar_t sender[INET_ADDRSTRLEN] = L"?";
+            InetNtopW(AF_INET, &from.sin_addr, sender, INET_ADDRSTRLEN);
+            ZN_LOG(LOG_WARNING, L"SNTP datagram from " << sender << L":" << ntohs(from.sin_port) << L" ignored");
+        }
         return;
     }
     if (mode != kModeServer) {
@@ -463,9 +511,9 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
 BOOL CSNTPWnd::EnablePrivilege()
 {
     m_privilegeEnabled = FALSE;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &m_token)) {
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, m_token.Out())) {
         DWORD error = ZN_LOG_ERROR(GetLastError(), L"OpenProcessToken", LOG_ERROR);
-        m_token = nullptr;
+        m_token.Release();
         if (error != ERROR_CALL_NOT_IMPLEMENTED) return FALSE;
         // A system without token security.
         SetLastError(0);
@@ -492,20 +540,19 @@ void CSNTPWnd::RestorePrivilege()
             ZN_LOG_ERROR(GetLastError(), L"AdjustTokenPrivileges", LOG_ERROR);
         m_privilegeEnabled = FALSE;
     }
-    if (m_token && !CloseHandle(m_token)) ZN_LOG_ERROR(GetLastError(), L"CloseHandle token", LOG_ERROR);
-    m_token = nullptr;
+    if (DWORD error = m_token.Close()) ZN_LOG_ERROR(error, L"CloseHandle token", LOG_ERROR);
 }
 
 DWORD CSNTPWnd::QueryServiceState()
 {
     if (!IsWindowsAtLeast(WINLEVEL_VISTA)) return 0;
     DWORD state = 0;
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, GENERIC_READ);
+    CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_READ));
     if (!manager) {
         LogErrorAt(GetLastError(), 126);
         return 0;
     }
-    SC_HANDLE service = OpenServiceW(manager, m_serviceName, SERVICE_QUERY_STATUS);
+    CServiceHandle service(OpenServiceW(manager, m_serviceName, SERVICE_QUERY_STATUS));
     if (!service) {
         LogErrorAt(GetLastError(), 118);
     } else {
@@ -514,9 +561,9 @@ DWORD CSNTPWnd::QueryServiceState()
             state = status.dwCurrentState;
         else
             LogErrorAt(GetLastError(), 109);
-        if (!CloseServiceHandle(service)) LogErrorAt(GetLastError(), 113);
+        if (DWORD error = service.Close()) LogErrorAt(error, 113);
     }
-    if (!CloseServiceHandle(manager)) LogErrorAt(GetLastError(), 122);
+    if (DWORD error = manager.Close()) LogErrorAt(error, 122);
     return state;
 }
 
@@ -538,19 +585,16 @@ BOOL CSNTPWnd::SendTimeToService(const SYSTEMTIME& time)
         return FALSE;
     }
 
-    // Identification only: the service may learn who asks, never act as this user. The
-    // exchange is overlapped so that a service that does not answer cannot hold the
-    // user-interface thread for longer than the time-out.
-    HANDLE pipe = CreateFileW(m_pipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) {
+    CHandle pipe(OpenServicePipe(m_pipeName, m_pipeBusyWaitMs));
+    if (!pipe) {
         LogErrorAt(GetLastError(), 595);
         return FALSE;
     }
     auto closePipe = [&](int tag) {
-        if (!CloseHandle(pipe)) LogErrorAt(GetLastError(), tag);
+        if (DWORD error = pipe.Close()) LogErrorAt(error, tag);
     };
 
+    static_assert(sizeof(time) == kTimeSetRequestSize && sizeof(DWORD) == kTimeSetReplySize, "the pipe's formats");
     SYSTEMTIME request = time;
     DWORD done = 0;
     if (DWORD error = PipeTransfer(pipe, true, &request, sizeof(request), &done, m_pipeTimeoutMs)) {
@@ -610,16 +654,31 @@ BOOL CSNTPWnd::IsRasConnected()
     return FALSE;
 }
 
+void CSNTPWnd::AbandonLookup()
+{
+    if (!m_lookup) return;
+    WSACancelAsyncRequest(m_lookup);
+    m_abandonedLookups.push_back({m_lookup, std::move(m_hostBuffer)});
+    m_lookup = nullptr;
+}
+
+void CSNTPWnd::LeaveAbandonedLookups()
+{
+    // Their completions can no longer arrive, yet a look-up may still be writing into its
+    // buffer: each is left allocated for good (one small buffer per look-up that outlived
+    // its request) rather than freed under it.
+    for (AbandonedLookup& lookup : m_abandonedLookups) lookup.buffer.release();
+    m_abandonedLookups.clear();
+}
+
 void CSNTPWnd::Finish(const wchar_t* text)
 {
-    if (m_lookup) WSACancelAsyncRequest(m_lookup);
-    m_lookup = nullptr;
+    AbandonLookup();
     m_hostBuffer.reset();
-    if (m_socket != INVALID_SOCKET) {
+    if (m_socket) {
         if (m_hWnd) WSAAsyncSelect(m_socket, m_hWnd, 0, 0);
-        closesocket(m_socket);
+        m_socket.Close();
     }
-    m_socket = INVALID_SOCKET;
     m_awaitingReply = FALSE;
     if (m_watchdogTimer && m_hWnd) KillTimer(m_watchdogTimer);
     m_watchdogTimer = 0;
@@ -683,12 +742,11 @@ void CSNTPWnd::AppendToLogFile(const CString& line)
                                             : BuildLogFilePath(GetStr(SID_LOGS_FOLDER), GetStr(SID_LOG_SYNC),
                                                                GetStr(SID_LOG_NAME_FORMAT), GetStr(SID_LOG_SYNC));
     if (path.IsEmpty()) return;
-    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    CHandle file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     CStringA ansi = WideToAnsi(line);
     DWORD written = 0;
     if (SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR)
         WriteFile(file, ansi.GetString(), static_cast<DWORD>(ansi.GetLength()), &written, nullptr);
-    CloseHandle(file);
 }

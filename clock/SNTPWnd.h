@@ -3,11 +3,13 @@
 // when the process may, else the time is handed to the time-setting service over its pipe.
 #pragma once
 
+#include "CHandle.h"
 #include "ClassLib.h"
 
 #include <ras.h>
 
 #include <memory>
+#include <vector>
 
 // Where the client takes the time from and how it sets the clock; tests give their own.
 class CSntpClock
@@ -60,23 +62,30 @@ public:
     // The service's current state (1..7), or 0 when the service manager cannot tell.
     virtual DWORD QueryServiceState();
 
-    BOOL IsRequestRunning() const { return m_socket != INVALID_SOCKET || m_lookup != nullptr; }
+    BOOL IsRequestRunning() const { return m_socket.IsValid() || m_lookup != nullptr; }
     void SetClock(CSntpClock* clock) { m_clock = clock ? clock : &s_systemClock; }
     void SetModalHost(CSntpModalHost* host) { m_modalHost = host; }
 
     CString m_strStatus;
     // The time-synchronisation log; empty: znc_log_sync.txt in the program's "sync" log folder.
     CString m_logFilePath;
-    CString m_pipeName = L"\\\\.\\Pipe\\Kestrom";
-    CString m_serviceName = L"ZarnockSyncTime";
-    // The most the pipe exchange with the service may hold the user-interface thread.
+    CString m_pipeName;
+    CString m_serviceName;
+    // The most each transfer of the pipe exchange may hold the user-interface thread.
     DWORD m_pipeTimeoutMs = 3000;
+    // How long the client waits in all for the pipe while the service serves someone else
+    // (the service lets any one client go after well under a second).
+    DWORD m_pipeBusyWaitMs = 2500;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     void OnTimer(UINT_PTR id);
     void OnHostResolved(HANDLE lookup, LPARAM packed);
     void OnSocketRead(SOCKET socket, LPARAM packed);
+
+    // Starts the asynchronous look-up of a host name that posts WM_SNTP_HOST_RESOLVED to this
+    // window; its handle, or null with the socket error set.
+    virtual HANDLE StartHostLookup(const char* server, char* buffer, int size);
 
     void SendRequest(ULONG address);
     void HandleReply(const BYTE* reply, const sockaddr_in& from);
@@ -86,6 +95,9 @@ protected:
     BOOL IsRasConnected();
     void Finish(const wchar_t* text);
     void ShowFailure();
+    // Gives the pending look-up up; its buffer stays until its own completion arrives.
+    void AbandonLookup();
+    void LeaveAbandonedLookups();
 
     void Log(const wchar_t* text, BOOL result, BOOL success);
     void LogResult(const wchar_t* text, BOOL success) { Log(text, TRUE, success); }
@@ -94,7 +106,7 @@ protected:
 
     static CSntpClock s_systemClock;
 
-    HANDLE m_token = nullptr;
+    CHandle m_token;
     TOKEN_PRIVILEGES m_tokenPrivileges{};
     BOOL m_privilegeEnabled = FALSE;
     BOOL m_writeToFile = TRUE;
@@ -111,16 +123,27 @@ protected:
     DWORD m_sendTime = 0;
     decltype(&::RasEnumConnectionsW) m_rasEnumConnections = nullptr;
     decltype(&::RasGetConnectStatusW) m_rasGetConnectStatus = nullptr;
-    HMODULE m_rasLibrary = nullptr;
+    CModuleHandle m_rasLibrary;
     std::unique_ptr<char[]> m_hostBuffer;
+    // The pending look-up's task handle: an id to match completions with, nothing to close.
     HANDLE m_lookup = nullptr;
-    SOCKET m_socket = INVALID_SOCKET;
+    CSocketHandle m_socket;
     UINT m_port = 123;
     CString m_server;
     HWND m_listBox = nullptr;
 
     BOOL m_started = FALSE;
     sockaddr_in m_peer{};
+    // A datagram from another sender was logged during this request.
+    BOOL m_strayLogged = FALSE;
+    // Look-ups that a request gave up on. Cancelling cannot be trusted to stop one (it does
+    // nothing under Wine), so each keeps its buffer until its own completion arrives.
+    struct AbandonedLookup
+    {
+        HANDLE handle;
+        std::unique_ptr<char[]> buffer;
+    };
+    std::vector<AbandonedLookup> m_abandonedLookups;
     CSntpClock* m_clock = &s_systemClock;
     CSntpModalHost* m_modalHost = nullptr;
 };

@@ -14,15 +14,11 @@ namespace {
 // refuses results beyond MAX_PATH.
 constexpr size_t kJoinChars = 276;
 
-struct FindHandle {
-    HANDLE h;
-    ~FindHandle() { if (h != INVALID_HANDLE_VALUE) FindClose(h); }
-};
 
 bool FindEntry(const wchar_t* path, WIN32_FIND_DATAW& data)
 {
-    FindHandle find{FindFirstFileW(path, &data)};
-    return find.h != INVALID_HANDLE_VALUE;
+    const CFindHandle find(FindFirstFileW(path, &data));
+    return find.IsValid();
 }
 }
 
@@ -51,13 +47,20 @@ CString GetTempFolder(const wchar_t* subFolder)
         return CString();
     }
     CString folder(temp);
-    if (!subFolder || !*subFolder) return folder;
-    AppendPath(folder, subFolder);
-    // A join that did not fit leaves the temporary folder itself, which is not what the
-    // caller asked for (AppendPath has logged it).
-    if (folder == temp) return CString();
-    if (int error = CreateDirectoryTree(folder, nullptr, nullptr)) {
-        ZN_LOG_ERROR(error, folder, LOG_ERROR);
+    if (subFolder && *subFolder) {
+        AppendPath(folder, subFolder);
+        // A join that did not fit leaves the temporary folder itself, which is not what the
+        // caller asked for (AppendPath has logged it).
+        if (folder == temp) return CString();
+        if (int error = CreateDirectoryTree(folder, nullptr, nullptr)) {
+            ZN_LOG_ERROR(error, folder, LOG_ERROR);
+            return CString();
+        }
+    }
+    // TMP may name a file, or a file may stand where the sub-folder belongs (the shell
+    // reports it as an existing folder): callers would write into nothing.
+    if (!FolderExists(folder)) {
+        ZN_LOG_ERROR(ERROR_DIRECTORY, folder, LOG_ERROR);
         return CString();
     }
     return folder;

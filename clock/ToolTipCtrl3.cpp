@@ -21,11 +21,6 @@ const LONG kBoldWeight = 700;
 static_assert(sizeof(NONCLIENTMETRICSW) == 504 && offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth) == 500,
               "the two sizes of the non-client metrics");
 
-struct IconHandle {
-    HICON icon;
-    ~IconHandle() { if (icon) DestroyIcon(icon); }
-};
-
 // The status-bar font of the non-client metrics. The metrics carry the padded-border field
 // from Windows Vista on; Windows XP refuses a structure that has it.
 BOOL ReadStatusFont(LOGFONTW& font)
@@ -201,12 +196,13 @@ SIZE CToolTipCtrl3::MeasureTip(CDC& dc, int iconSize)
     box.bottom += 8;
     box.right += iconSize + 4;
 
-    CString lines[2];
-    lines[0].LoadString(IDS_TIP_REMINDERS);
-    lines[1] = GetHintText();
-    dc.SelectObject(&m_fontRegular);
-    for (const CString& line : lines) {
-        box.bottom += dc.DrawText(line, -1, &rect, kMeasureFlags) + 2;
+    // Each line in the font it is drawn in: the reminders line regular, the hint bold.
+    CString reminders;
+    reminders.LoadString(IDS_TIP_REMINDERS);
+    const struct { CString text; CFont* font; } lines[] = {{reminders, &m_fontRegular}, {GetHintText(), &m_fontBold}};
+    for (const auto& line : lines) {
+        dc.SelectObject(line.font);
+        box.bottom += dc.DrawText(line.text, -1, &rect, kMeasureFlags) + 2;
         const LONG width = rect.right - rect.left;
         if (box.right - box.left < width) box.right = box.left + width + iconSize;
     }
@@ -275,12 +271,12 @@ void CToolTipCtrl3::Draw(CDC& dc, const RECT& client, BOOL rtl)
         line.left += iconSize + 4;
     const int dateHeight = dc.DrawText(m_strText, -1, &line, DT_NOPREFIX | DT_EDITCONTROL | direction);
 
-    IconHandle icon{static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                  IMAGE_ICON, iconSize, iconSize, LR_DEFAULTCOLOR))};
-    if (icon.icon) {
+    CIconHandle icon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                   IMAGE_ICON, iconSize, iconSize, LR_DEFAULTCOLOR)));
+    if (icon) {
         const int x = rtl ? inner.right - iconSize - 1 : inner.left + 1;
         const int y = inner.top + (std::max(iconSize, dateHeight) - iconSize) / 2;
-        dc.DrawIconEx(x, y, icon.icon, iconSize, iconSize, DI_NORMAL);
+        dc.DrawIconEx(x, y, icon, iconSize, iconSize, DI_NORMAL);
     }
 
     const LONG separatorY = inner.top + dateHeight + 5;

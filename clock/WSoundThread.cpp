@@ -93,25 +93,11 @@ int StrokesOf(int value)
 }
 
 // The library is mapped as a data file; it is freed as soon as the pieces are copied out.
-class CSoundLibrary
+void FreeSoundLibrary(CModuleHandle& library)
 {
-public:
-    explicit CSoundLibrary(HMODULE module) : m_module(module) {}
-    ~CSoundLibrary() { Free(); }
-    CSoundLibrary(const CSoundLibrary&) = delete;
-    CSoundLibrary& operator=(const CSoundLibrary&) = delete;
-
-    HMODULE Get() const { return m_module; }
-    void Free()
-    {
-        if (m_module && !FreeLibrary(m_module))
-            ZN_LOG_ERROR(GetLastError(), L"FreeLibrary (sound library)", LOG_ERROR);
-        m_module = nullptr;
-    }
-
-private:
-    HMODULE m_module;
-};
+    if (DWORD error = library.Close())
+        ZN_LOG_ERROR(error, L"FreeLibrary (sound library)", LOG_ERROR);
+}
 
 // Ordered so that the default platform outlives the player at exit.
 CSoundPlatform g_defaultPlatform;
@@ -155,6 +141,52 @@ CSoundPlatform* CSoundPlatform::Default()
     return &g_defaultPlatform;
 }
 
+class CSoundPlay
+{
+public:
+    CSoundPlatform* platform = nullptr;
+    HWND notifyWnd = nullptr;
+    int argument = 0;
+    int pause = 0;
+    CString path;
+    CHandle stopEvent;     // manual-reset: set to stop
+    // Set by a completion notice; auto-reset, so a notice that comes before the worker
+    // waits is kept rather than lost (a pulse of the stop event would be).
+    CHandle noticeEvent;
+
+    void RunMciFile();
+    void RunHourStrike();
+    void RunQuarterChime();
+
+private:
+    // Plays a built image from memory and waits for it, for a stop or for waitMs.
+    void PlayImageAndWait(const BYTE* image, DWORD waitMs, const wchar_t* what);
+    // Waits for the end of the current MCI play: true when a stop came.
+    bool WaitForPlayEnd(MCIDEVICEID device);
+    void LogMciError(MCIERROR error, const wchar_t* command);
+};
+
+namespace {
+
+// The worker's side of a play: it takes over the reference StartThread handed it, so the
+// play lives until this returns, however long the device keeps it.
+DWORD RunWorker(LPVOID param, void (CSoundPlay::*run)(), const wchar_t* what)
+{
+    auto* handed = static_cast<std::shared_ptr<CSoundPlay>*>(param);
+    std::shared_ptr<CSoundPlay> play(std::move(*handed));
+    delete handed;
+    try {
+        (play.get()->*run)();
+    } catch (...) {
+        ZN_LOG_ERROR(kAbortedWorker, what, LOG_ERROR);
+    }
+    play.reset();
+    TrimWorkingSet();
+    return 0;
+}
+
+} // namespace
+
 CWSoundThread::CWSoundThread(CSoundPlatform* platform)
     : m_platform(platform ? platform : CSoundPlatform::Default())
 {
@@ -171,46 +203,61 @@ BOOL CWSoundThread::StartThread(LPTHREAD_START_ROUTINE routine, int argument)
         ZN_LOG(LOG_WARNING, L"A sound is still playing; the new one is not started");
         return FALSE;
     }
-    m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!m_hStopEvent) {
+    auto play = std::make_shared<CSoundPlay>();
+    play->platform = m_platform;
+    play->notifyWnd = m_hNotifyWnd;
+    play->argument = argument;
+    play->pause = m_pause;
+    play->path = m_path;
+    play->stopEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!play->stopEvent) {
         ZN_LOG_ERROR(GetLastError(), L"CreateEvent (sound stop)", LOG_ERROR);
-        CloseHandles();
         return FALSE;
     }
-    m_hNoticeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!m_hNoticeEvent) {
+    play->noticeEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!play->noticeEvent) {
         ZN_LOG_ERROR(GetLastError(), L"CreateEvent (sound notice)", LOG_ERROR);
-        CloseHandles();
         return FALSE;
     }
     m_argument = argument;
-    m_hThread = CreateThread(nullptr, 0, routine, this, 0, nullptr);
+    // Recorded before the worker runs: its first notice may come at once.
+    {
+        std::lock_guard<std::mutex> hold(m_playLock);
+        m_play = play;
+    }
+    auto* handed = new std::shared_ptr<CSoundPlay>(std::move(play));
+    m_hThread.Reset(CreateThread(nullptr, 0, routine, handed, 0, nullptr));
     if (!m_hThread) {
         ZN_LOG_ERROR(GetLastError(), L"CreateThread (sound)", LOG_ERROR);
-        CloseHandles();
+        delete handed;
+        std::lock_guard<std::mutex> hold(m_playLock);
+        m_play.reset();
         return FALSE;
     }
     return TRUE;
 }
 
-// The handles belong to the player, not to the worker: a worker that closed its own
-// handles could do so while Stop waits on them or a notice signals them.
 void CWSoundThread::Stop()
 {
-    if (m_hStopEvent && !SetEvent(m_hStopEvent))
-        ZN_LOG_ERROR(GetLastError(), L"SetEvent (sound stop)", LOG_ERROR);
-    if (m_hThread && WaitForSingleObject(m_hThread, INFINITE) == WAIT_FAILED)
-        ZN_LOG_ERROR(GetLastError(), L"WaitForSingleObject (sound worker)", LOG_ERROR);
-    CloseHandles();
-}
-
-void CWSoundThread::CloseHandles()
-{
-    for (HANDLE* handle : {&m_hThread, &m_hNoticeEvent, &m_hStopEvent}) {
-        if (*handle && !CloseHandle(*handle))
-            ZN_LOG_ERROR(GetLastError(), L"CloseHandle (sound)", LOG_WARNING);
-        *handle = nullptr;
+    std::shared_ptr<CSoundPlay> play;
+    {
+        std::lock_guard<std::mutex> hold(m_playLock);
+        play = std::move(m_play);
     }
+    if (play && !SetEvent(play->stopEvent))
+        ZN_LOG_ERROR(GetLastError(), L"SetEvent (sound stop)", LOG_ERROR);
+    if (m_hThread) {
+        const DWORD woke = WaitForSingleObject(m_hThread, m_joinTimeoutMs);
+        if (woke == WAIT_TIMEOUT)
+            ZN_LOG(LOG_WARNING, L"The sound worker did not end within " << m_joinTimeoutMs
+                                                                     << L" ms; it is left to end by itself");
+        else if (woke == WAIT_FAILED)
+            ZN_LOG_ERROR(GetLastError(), L"WaitForSingleObject (sound worker)", LOG_ERROR);
+    }
+    if (DWORD error = m_hThread.Close())
+        ZN_LOG_ERROR(error, L"CloseHandle (sound)", LOG_WARNING);
+    // A worker that has ended let go of its reference: the play's events close here. One
+    // still running keeps them until it ends.
 }
 
 void CWSoundThread::OnMciNotify(WPARAM notice, LPARAM device)
@@ -221,14 +268,15 @@ void CWSoundThread::OnMciNotify(WPARAM notice, LPARAM device)
     if (notice != MCI_NOTIFY_SUCCESSFUL)
         ZN_LOG(LOG_WARNING, L"MCI notice " << static_cast<unsigned>(notice) << L" for device "
                                            << static_cast<unsigned>(device));
-    if (m_hNoticeEvent && !SetEvent(m_hNoticeEvent))
+    std::lock_guard<std::mutex> hold(m_playLock);
+    if (m_play && !SetEvent(m_play->noticeEvent))
         ZN_LOG_ERROR(GetLastError(), L"SetEvent (MCI notice)", LOG_ERROR);
 }
 
-void CWSoundThread::LogMciError(MCIERROR error, const wchar_t* command)
+void CSoundPlay::LogMciError(MCIERROR error, const wchar_t* command)
 {
     wchar_t text[kMciErrorTextLength] = {};
-    if (m_platform->GetMciErrorText(error, text, kMciErrorTextLength) && text[0])
+    if (platform->GetMciErrorText(error, text, kMciErrorTextLength) && text[0])
         ZN_LOG_ERROR(error, CString(command) + L": " + text, LOG_ERROR);
     else
         ZN_LOG_ERROR(error, command, LOG_ERROR);
@@ -236,9 +284,9 @@ void CWSoundThread::LogMciError(MCIERROR error, const wchar_t* command)
 
 // A notice can be a late one of an earlier play (it comes through the user-interface
 // thread's queue), so the device itself decides whether the play is over.
-bool CWSoundThread::WaitForPlayEnd(MCIDEVICEID device)
+bool CSoundPlay::WaitForPlayEnd(MCIDEVICEID device)
 {
-    HANDLE events[2] = {m_hStopEvent, m_hNoticeEvent};
+    HANDLE events[2] = {stopEvent, noticeEvent};
     for (;;) {
         DWORD woke = WaitForMultipleObjects(2, events, FALSE, INFINITE);
         if (woke == WAIT_OBJECT_0)
@@ -249,42 +297,40 @@ bool CWSoundThread::WaitForPlayEnd(MCIDEVICEID device)
         }
         MCI_STATUS_PARMS status{};
         status.dwItem = MCI_STATUS_MODE;
-        if (m_platform->SendMciCommand(device, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT,
-                                       reinterpret_cast<DWORD_PTR>(&status)) != 0
+        if (platform->SendMciCommand(device, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT,
+                                     reinterpret_cast<DWORD_PTR>(&status)) != 0
             || status.dwReturn != MCI_MODE_PLAY)
-            return WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0;
+            return WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0;
     }
 }
-
-void CWSoundThread::RunMciFile()
+void CSoundPlay::RunMciFile()
 {
-    int dot = m_path.ReverseFind(L'.');
-    CString extension = dot >= 0 ? m_path.Mid(dot + 1) : CString();
+    int dot = path.ReverseFind(L'.');
+    CString extension = dot >= 0 ? path.Mid(dot + 1) : CString();
     DWORD deviceType;
     if (extension.CompareNoCase(L"wav") == 0) {
         deviceType = MCI_DEVTYPE_WAVEFORM_AUDIO;
     } else if (extension.CompareNoCase(L"mid") == 0) {
         deviceType = MCI_DEVTYPE_SEQUENCER;
     } else {
-        ZN_LOG(LOG_WARNING, L"Sound file refused (only .wav and .mid play): " << m_path.GetString());
+        ZN_LOG(LOG_WARNING, L"Sound file refused (only .wav and .mid play): " << path.GetString());
         return;
     }
-    int repeats = StrokesOf(m_argument);
+    int repeats = StrokesOf(argument);
 
     // The status query logs its own failure with the system error.
     CFileExStatus status;
-    if (!CFileEx::GetStatus(m_path, status) || (status.m_attribute & FILE_ATTRIBUTE_DIRECTORY)) {
-        ZN_LOG(LOG_ERROR, L"Sound file not found: " << m_path.GetString());
+    if (!CFileEx::GetStatus(path, status) || (status.m_attribute & FILE_ATTRIBUTE_DIRECTORY)) {
+        ZN_LOG(LOG_ERROR, L"Sound file not found: " << path.GetString());
         return;
     }
 
-    HWND notifyWnd = m_hNotifyWnd;
     MCI_OPEN_PARMSW open{};
     open.dwCallback = reinterpret_cast<DWORD_PTR>(notifyWnd);
     open.lpstrDeviceType = reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(deviceType));
-    open.lpstrElementName = m_path;
+    open.lpstrElementName = path;
     // MCI_OPEN_TYPE_ID only qualifies MCI_OPEN_TYPE: without it the id is not looked at.
-    MCIERROR error = m_platform->SendMciCommand(0, MCI_OPEN,
+    MCIERROR error = platform->SendMciCommand(0, MCI_OPEN,
         MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_ELEMENT | MCI_WAIT, reinterpret_cast<DWORD_PTR>(&open));
     if (error) {
         LogMciError(error, L"MCI_OPEN");
@@ -295,10 +341,10 @@ void CWSoundThread::RunMciFile()
     for (int i = 0; i < repeats; ++i) {
         if (i > 0) {
             // The pause waits on the stop event, so a stop never waits out a long pause.
-            if (m_pause > 100 && WaitForSingleObject(m_hStopEvent, static_cast<DWORD>(m_pause)) == WAIT_OBJECT_0)
+            if (pause > 100 && WaitForSingleObject(stopEvent, static_cast<DWORD>(pause)) == WAIT_OBJECT_0)
                 break;
             MCI_SEEK_PARMS seek{};
-            error = m_platform->SendMciCommand(device, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT,
+            error = platform->SendMciCommand(device, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT,
                                                reinterpret_cast<DWORD_PTR>(&seek));
             if (error) {
                 LogMciError(error, L"MCI_SEEK");
@@ -307,14 +353,14 @@ void CWSoundThread::RunMciFile()
         }
         MCI_PLAY_PARMS play{};
         play.dwCallback = reinterpret_cast<DWORD_PTR>(notifyWnd);
-        error = m_platform->SendMciCommand(device, MCI_PLAY, MCI_NOTIFY, reinterpret_cast<DWORD_PTR>(&play));
+        error = platform->SendMciCommand(device, MCI_PLAY, MCI_NOTIFY, reinterpret_cast<DWORD_PTR>(&play));
         if (error) {
             LogMciError(error, L"MCI_PLAY");
             break;
         }
         if (WaitForPlayEnd(device)) {
             MCI_GENERIC_PARMS stop{};
-            error = m_platform->SendMciCommand(device, MCI_STOP, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&stop));
+            error = platform->SendMciCommand(device, MCI_STOP, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&stop));
             if (error)
                 LogMciError(error, L"MCI_STOP");
             break;
@@ -322,41 +368,41 @@ void CWSoundThread::RunMciFile()
     }
 
     MCI_GENERIC_PARMS close{};
-    error = m_platform->SendMciCommand(device, MCI_CLOSE, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&close));
+    error = platform->SendMciCommand(device, MCI_CLOSE, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&close));
     if (error)
         LogMciError(error, L"MCI_CLOSE");
 }
 
-void CWSoundThread::PlayImageAndWait(const BYTE* image, DWORD waitMs, const wchar_t* what)
+void CSoundPlay::PlayImageAndWait(const BYTE* image, DWORD waitMs, const wchar_t* what)
 {
-    if (!m_platform->PlayMemory(image, SND_MEMORY | SND_ASYNC)) {
+    if (!platform->PlayMemory(image, SND_MEMORY | SND_ASYNC)) {
         ZN_LOG(LOG_ERROR, L"PlaySound failed for the " << what);
         return;
     }
-    DWORD woke = WaitForSingleObject(m_hStopEvent, waitMs);
+    DWORD woke = WaitForSingleObject(stopEvent, waitMs);
     if (woke == WAIT_FAILED)
         ZN_LOG_ERROR(GetLastError(), L"WaitForSingleObject (sound)", LOG_ERROR);
     else if (woke != WAIT_TIMEOUT)
         ZN_LOG(LOG_INFO, L"The " << what << L" was stopped");
     // Also after the time-out: the platform may still read the image (a slow device), and
     // the image is freed when we return. Stopping a finished sound does nothing.
-    if (!m_platform->PlayMemory(nullptr, 0))
+    if (!platform->PlayMemory(nullptr, 0))
         ZN_LOG(LOG_WARNING, L"PlaySound could not stop the " << what);
 }
 
-void CWSoundThread::RunHourStrike()
+void CSoundPlay::RunHourStrike()
 {
-    CSoundLibrary library(m_platform->LoadSoundLibrary());
-    if (!library.Get()) {
+    CModuleHandle library(platform->LoadSoundLibrary());
+    if (!library) {
         ZN_LOG_ERROR(GetLastError(), L"LoadLibraryEx (ZNSound.dll)", LOG_ERROR);
         return;
     }
     WavePiece intro, stroke, tail;
-    if (!FindPiece(library.Get(), kStrikeIntro, &intro) || !FindPiece(library.Get(), kStrikeStroke, &stroke)
-        || !FindPiece(library.Get(), kStrikeTail, &tail))
+    if (!FindPiece(library, kStrikeIntro, &intro) || !FindPiece(library, kStrikeStroke, &stroke)
+        || !FindPiece(library, kStrikeTail, &tail))
         return;
 
-    int strokes = StrokesOf(m_argument);
+    int strokes = StrokesOf(argument);
     ULONGLONG length = ULONGLONG(strokes) * stroke.dataSize + tail.dataSize + intro.dataSize;
     if (length > MAXDWORD - 36) {
         ZN_LOG(LOG_ERROR, L"The hour strike would be too long: " << length << L" bytes");
@@ -372,71 +418,53 @@ void CWSoundThread::RunHourStrike()
     WriteDword(image.data(), kRiffSizeAt, static_cast<DWORD>(length + 36));
     WriteDword(image.data(), kDataSizeAt, static_cast<DWORD>(length));
     DWORD duration = Duration(image.data());
-    library.Free();
+    FreeSoundLibrary(library);
 
     PlayImageAndWait(image.data(), duration + DWORD(strokes + 2) * 500, L"hour strike");
 }
 
-void CWSoundThread::RunQuarterChime()
+void CSoundPlay::RunQuarterChime()
 {
     int id;
     DWORD extra;
-    switch (m_argument) {
+    switch (argument) {
     case 15: id = kQuarter15; extra = 1000; break;
     case 30: id = kQuarter30; extra = 1500; break;
     case 45: id = kQuarter45; extra = 2000; break;
     default:
-        ZN_LOG(LOG_WARNING, L"No quarter chime for minute " << m_argument);
+        ZN_LOG(LOG_WARNING, L"No quarter chime for minute " << argument);
         return;
     }
-    CSoundLibrary library(m_platform->LoadSoundLibrary());
-    if (!library.Get()) {
+    CModuleHandle library(platform->LoadSoundLibrary());
+    if (!library) {
         ZN_LOG_ERROR(GetLastError(), L"LoadLibraryEx (ZNSound.dll)", LOG_ERROR);
         return;
     }
     WavePiece chime;
-    if (!FindPiece(library.Get(), id, &chime))
+    if (!FindPiece(library, id, &chime))
         return;
     // The copy's RIFF size follows its data size: the platform trusts the RIFF size.
     std::vector<BYTE> image(chime.header, chime.header + kWaveHeader + chime.dataSize);
     WriteDword(image.data(), kRiffSizeAt, chime.dataSize + 36);
     DWORD duration = Duration(image.data());
-    library.Free();
+    FreeSoundLibrary(library);
 
     PlayImageAndWait(image.data(), duration + extra, L"quarter chime");
 }
 
-DWORD WINAPI CWSoundThread::PlayMciFile(LPVOID player)
+DWORD WINAPI CWSoundThread::PlayMciFile(LPVOID play)
 {
-    try {
-        static_cast<CWSoundThread*>(player)->RunMciFile();
-    } catch (...) {
-        ZN_LOG_ERROR(kAbortedWorker, L"Sound file worker ended by an exception", LOG_ERROR);
-    }
-    TrimWorkingSet();
-    return 0;
+    return RunWorker(play, &CSoundPlay::RunMciFile, L"Sound file worker ended by an exception");
 }
 
-DWORD WINAPI CWSoundThread::PlayHourStrike(LPVOID player)
+DWORD WINAPI CWSoundThread::PlayHourStrike(LPVOID play)
 {
-    try {
-        static_cast<CWSoundThread*>(player)->RunHourStrike();
-    } catch (...) {
-        ZN_LOG_ERROR(kAbortedWorker, L"Hour strike worker ended by an exception", LOG_ERROR);
-    }
-    TrimWorkingSet();
-    return 0;
+    return RunWorker(play, &CSoundPlay::RunHourStrike, L"Hour strike worker ended by an exception");
 }
 
-DWORD WINAPI CWSoundThread::PlayQuarterChime(LPVOID player)
+DWORD WINAPI CWSoundThread::PlayQuarterChime(LPVOID play)
 {
-    try {
-        static_cast<CWSoundThread*>(player)->RunQuarterChime();
-    } catch (...) {
-        ZN_LOG_ERROR(kAbortedWorker, L"Quarter chime worker ended by an exception", LOG_ERROR);
-    }
-    TrimWorkingSet();
-    return 0;
+    return RunWorker(play, &CSoundPlay::RunQuarterChime, L"Quarter chime worker ended by an exception");
 }
 
 BOOL PlaySoundFileRepeat(const wchar_t* path, int count)

@@ -9,10 +9,13 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 
 #include <mmsystem.h>
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 
 // The platform calls the player makes, in one place so that tests can stand in for the
 // sound device (there is none under Wine on a server) and for the resource library.
@@ -32,6 +35,11 @@ public:
     static CSoundPlatform* Default();
 };
 
+// One play's own state: its path, count, pause, notify window, platform and events. The
+// worker holds it for as long as it runs, so a worker that Stop gave up on still has all it
+// reads and releases it (its events included) when it ends.
+class CSoundPlay;
+
 class CWSoundThread
 {
 public:
@@ -43,42 +51,37 @@ public:
     void SetNotifyWindow(HWND window) { m_hNotifyWnd = window; }
     void SetPause(int milliseconds) { m_pause = milliseconds; }
 
-    // Starts a worker on routine (which receives this player) with the argument; false when
-    // a worker is still recorded or a creation failed (logged; nothing is left behind).
+    // Starts a worker on routine (which receives the new play) with m_path and the argument;
+    // false when a worker is still recorded or a creation failed (logged; nothing is left
+    // behind).
     BOOL StartThread(LPTHREAD_START_ROUTINE routine, int argument);
-    // Signals the stop event and joins the worker, then closes its handles.
+    // Signals the play to stop and waits for its worker, at most m_joinTimeoutMs: a worker
+    // stuck in the device or a file query is left to end by itself and never waited for again.
     void Stop();
 
     // The clock window's MM_MCINOTIFY: wParam is the notice, lParam the device.
     void OnMciNotify(WPARAM notice, LPARAM device);
 
-    // The workers. Their parameter is the player.
-    static DWORD WINAPI PlayMciFile(LPVOID player);
-    static DWORD WINAPI PlayHourStrike(LPVOID player);
-    static DWORD WINAPI PlayQuarterChime(LPVOID player);
+    // The workers. Their parameter is the play they are given by StartThread.
+    static DWORD WINAPI PlayMciFile(LPVOID play);
+    static DWORD WINAPI PlayHourStrike(LPVOID play);
+    static DWORD WINAPI PlayQuarterChime(LPVOID play);
 
     std::atomic<HWND> m_hNotifyWnd{nullptr};
     int m_argument = 0;
     int m_pause = 0;
-    HANDLE m_hStopEvent = nullptr;
-    HANDLE m_hThread = nullptr;
+    CHandle m_hThread;          // the worker of the current play; null when none runs
     CString m_path;
+    // A second: a sound that can be stopped stops in milliseconds, so a longer wait only
+    // freezes the clock behind a hung driver or a file on a dead share.
+    DWORD m_joinTimeoutMs = 1000;
 
 private:
-    void RunMciFile();
-    void RunHourStrike();
-    void RunQuarterChime();
-    // Plays a built image from memory and waits for it, for a stop or for waitMs.
-    void PlayImageAndWait(const BYTE* image, DWORD waitMs, const wchar_t* what);
-    // Waits for the end of the current MCI play: true when a stop came.
-    bool WaitForPlayEnd(MCIDEVICEID device);
-    void LogMciError(MCIERROR error, const wchar_t* command);
-    void CloseHandles();
-
     CSoundPlatform* m_platform;
-    // Set by a completion notice; auto-reset, so a notice that comes before the worker
-    // waits is kept rather than lost (a pulse of the stop event would be).
-    HANDLE m_hNoticeEvent = nullptr;
+    // The current play, shared with its worker; the lock covers notices that arrive from
+    // another thread while a play is replaced.
+    std::shared_ptr<CSoundPlay> m_play;
+    std::mutex m_playLock;
 };
 
 // The one player of the process.

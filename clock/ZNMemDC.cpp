@@ -2,6 +2,8 @@
 
 #include <uxtheme.h>
 
+#include <utility>
+
 namespace {
 using BeginBufferedPaintFn = HPAINTBUFFER(WINAPI*)(HDC, const RECT*, BP_BUFFERFORMAT, BP_PAINTPARAMS*, HDC*);
 using EndBufferedPaintFn = HRESULT(WINAPI*)(HPAINTBUFFER, BOOL);
@@ -18,6 +20,12 @@ Fn ThemeFunction(const char* name)
 
 const wchar_t* CZNMemDC::s_themeLibrary = L"uxtheme.dll";
 
+DWORD CBufferedPaintTraits::Close(HANDLE h)
+{
+    auto end = ThemeFunction<EndBufferedPaintFn>("EndBufferedPaint");
+    return end && SUCCEEDED(end(static_cast<HPAINTBUFFER>(h), FALSE)) ? 0 : ERROR_INVALID_HANDLE;
+}
+
 CZNMemDC::CZNMemDC(CDC* target, CWnd* wnd, BOOL create) : m_pTarget(target)
 {
     HWND hwnd = wnd ? wnd->m_hWnd : nullptr;
@@ -27,13 +35,14 @@ CZNMemDC::CZNMemDC(CDC* target, CWnd* wnd, BOOL create) : m_pTarget(target)
 
     if (auto begin = ThemeFunction<BeginBufferedPaintFn>("BeginBufferedPaint")) {
         HDC bufferDC = nullptr;
-        HPAINTBUFFER paint = begin(target->m_hDC, &m_rect, BPBF_TOPDOWNDIB, nullptr, &bufferDC);
+        CBufferedPaintHandle paint(begin(*target, &m_rect, BPBF_TOPDOWNDIB, nullptr, &bufferDC));
         if (paint && bufferDC) {
-            m_hBufferedPaint = paint;
+            m_hBufferedPaint = std::move(paint);
             m_memDC.Attach(bufferDC);
             m_bValid = TRUE;
             return;
         }
+        // A paint without a context is of no use; the owner ends it here.
     }
 
     if (!create) return;
@@ -50,7 +59,7 @@ CZNMemDC::~CZNMemDC()
         // The buffer's context belongs to the buffered paint.
         m_memDC.Detach();
         if (auto end = ThemeFunction<EndBufferedPaintFn>("EndBufferedPaint"))
-            end(static_cast<HPAINTBUFFER>(m_hBufferedPaint), TRUE);
+            end(static_cast<HPAINTBUFFER>(m_hBufferedPaint.Release()), TRUE);
         return;
     }
     if (!m_bValid) return;

@@ -4,6 +4,18 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
+
+// A buffered paint (BeginBufferedPaint): given up, it is ended without touching the target.
+// The end function is taken from the same theme library as the begin, so the kind lives here.
+struct CBufferedPaintTraits
+{
+    using Type = HANDLE;
+    static HANDLE None() { return nullptr; }
+    static bool IsNone(HANDLE h) { return h == nullptr; }
+    static DWORD Close(HANDLE h);
+};
+using CBufferedPaintHandle = CUniqueAny<CBufferedPaintTraits>;
 
 class CZNMemDC
 {
@@ -21,7 +33,7 @@ public:
     // The context to draw on: the memory context when valid, else the target.
     CDC* GetDrawDC() { return m_bValid ? &m_memDC : m_pTarget; }
     const RECT& GetRect() const { return m_rect; }
-    BOOL IsBufferedPaint() const { return m_hBufferedPaint != nullptr; }
+    BOOL IsBufferedPaint() const { return m_hBufferedPaint.IsValid(); }
 
     // The module that buffered painting is taken from. Every windowed process has the theme
     // library loaded (under Wine as soon as a window exists), so tests reach the fallback by
@@ -31,7 +43,7 @@ public:
 private:
     CDC* m_pTarget;
     BOOL m_bValid = FALSE;
-    HANDLE m_hBufferedPaint = nullptr;
+    CBufferedPaintHandle m_hBufferedPaint;
     CDC m_memDC;
     CBitmap m_bitmap;
     HGDIOBJ m_hOldBitmap = nullptr;

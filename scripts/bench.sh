@@ -15,6 +15,7 @@ bench_down() {
 }
 trap bench_down EXIT
 zk_start_xvfb
+zk_null_audio
 zk_prefix_up "$ZK_BUILD/wine-bench"
 bash "$ZK_ROOT/scripts/chrony.sh" start "$ZARNOCK_CHRONY_DIR"
 names=("$@")

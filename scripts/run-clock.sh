@@ -27,6 +27,9 @@ if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     zk_log "running on the virtual display $DISPLAY"
 fi
 zk_prefix_up "$ZK_BUILD/wine-run"
+# As an installer would: the install key names the program's folder, where the help file lies.
+wine reg add 'HKLM\Software\Mervale Software\Zarnock\Install' /v Path /t REG_SZ \
+    /d "$(winepath -w "$ZK_BUILD/bin")" /f </dev/null >/dev/null 2>&1 || true
 
 clock="$ZK_BUILD/bin/zarnock.exe"
 if [ -z "$shot" ]; then

@@ -9,5 +9,6 @@ zk_wine32
 zk_build
 trap zk_testbed_down EXIT
 zk_start_xvfb
+zk_null_audio
 zk_prefix_up "$ZK_BUILD/wine-tests" unmanaged
 ctest --test-dir "$ZK_BUILD" --output-on-failure --parallel "$(nproc)" "$@"

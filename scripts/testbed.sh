@@ -8,6 +8,8 @@ ZK_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binu
     binutils-mingw-w64-i686 python3 wine wine64 fonts-wine xvfb xcompmgr x11-utils imagemagick googletest dpkg-dev)
 # The crash tests check every archive they make with Debian's unzip.
 ZK_PACKAGES+=(unzip)
+# The help file is compiled with Free Pascal's chmcmd.
+ZK_PACKAGES+=(fp-utils)
 
 zk_log() { echo "zarnock: $*" >&2; }
 
@@ -82,6 +84,14 @@ zk_prefix_up() {
             touch "$WINEPREFIX/.zarnock-unmanaged"
     fi
     ZK_PREFIX_UP=$WINEPREFIX
+}
+
+# Wine's sound for tests and benchmarks: ALSA's null plug-in as the only device (it takes
+# every sample and plays nothing), from a configuration of the test bed's own that stands in
+# for the system's and the user's ALSA files, so MCI playback and Core Audio are the real ones.
+zk_null_audio() {
+    printf 'pcm.!default {\n    type null\n}\n' >"$ZK_BUILD/asoundrc-null"
+    export ALSA_CONFIG_PATH="$ZK_BUILD/asoundrc-null"
 }
 
 zk_testbed_down() {

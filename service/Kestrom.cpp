@@ -9,12 +9,10 @@
 #include <atomic>
 #include <cwchar>
 
-const wchar_t kServiceName[] = L"ZarnockSyncTime";
 const wchar_t kServiceDisplayName[] = L"Zarnock Synchronization Service www.mervale-software.example";
 const wchar_t kServiceDescription[] = L"Synchronizes your computer clock with an Internet time server. If this "
                                       L"service is not running, Zarnock will not be able to update your computer "
                                       L"clock.";
-const wchar_t kPipeName[] = L"\\\\.\\Pipe\\Kestrom";
 const wchar_t CTimeSetPipe::kPipeSecurity[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GRGW;;;WD)";
 
 namespace {
@@ -72,7 +70,7 @@ bool CreateAndStartService(SC_HANDLE manager)
     imagePath.append(module, length);
     imagePath += L"\"";
 
-    CServiceHandle service(CreateServiceW(manager, kServiceName, kServiceDisplayName, SERVICE_ALL_ACCESS,
+    CServiceHandle service(CreateServiceW(manager, kTimeServiceName, kServiceDisplayName, SERVICE_ALL_ACCESS,
         SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_IGNORE, imagePath.c_str(), nullptr, nullptr,
         nullptr, nullptr, nullptr));
     if (!service) {
@@ -97,7 +95,7 @@ bool CreateAndStartService(SC_HANDLE manager)
 
 bool StopAndDeleteService(SC_HANDLE manager)
 {
-    CServiceHandle service(OpenServiceW(manager, kServiceName, SERVICE_STOP | DELETE));
+    CServiceHandle service(OpenServiceW(manager, kTimeServiceName, SERVICE_STOP | DELETE));
     if (!service) {
         DWORD error = GetLastError();
         if (error == ERROR_SERVICE_DOES_NOT_EXIST)
@@ -191,7 +189,7 @@ int KestromMain(const wchar_t* commandLine)
     KestromCommand command = ParseCommandLine(commandLine);
     switch (command.kind) {
     case KestromCommand::Run: {
-        SERVICE_TABLE_ENTRYW table[] = {{const_cast<LPWSTR>(kServiceName), ServiceMain}, {nullptr, nullptr}};
+        SERVICE_TABLE_ENTRYW table[] = {{const_cast<LPWSTR>(kTimeServiceName), ServiceMain}, {nullptr, nullptr}};
         if (!StartServiceCtrlDispatcherW(table))
             KS_LOG_FAILED(GetLastError());
         break;
@@ -267,7 +265,7 @@ void WINAPI ServiceCtrlHandler(DWORD control)
 
 void WINAPI ServiceMain(DWORD, LPWSTR*)
 {
-    g_statusHandle = RegisterServiceCtrlHandlerW(kServiceName, ServiceCtrlHandler);
+    g_statusHandle = RegisterServiceCtrlHandlerW(kTimeServiceName, ServiceCtrlHandler);
     if (!g_statusHandle) {
         KS_LOG_FAILED(GetLastError());
         return;
@@ -307,6 +305,7 @@ DWORD CTimeSetPipe::CreatePipe()
         attributes.lpSecurityDescriptor = descriptor;
     else
         KS_LOG_FAILED(GetLastError());
+    CLocalMemory descriptorOwner(descriptor);
 
     // One instance, and the first: nobody else can hold the name before the service, or
     // put up a second instance that the clock would talk to instead.
@@ -314,8 +313,6 @@ DWORD CTimeSetPipe::CreatePipe()
         PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE, kPipeMode, 1, kOutBufferSize,
         kInBufferSize, 0, &attributes));
     DWORD error = m_pipe ? 0 : GetLastError();
-    if (descriptor)
-        LocalFree(descriptor);
     if (error)
         KS_LOG_FAILED(error);
     return error;
@@ -332,7 +329,7 @@ void CTimeSetPipe::Close()
 void CTimeSetPipe::Disconnect()
 {
     if (!DisconnectNamedPipe(m_pipe.Get()))
-        KS_LOG_FAILED(GetLastError());
+        KS_LOG_CLIENT_FAILED(GetLastError());
 }
 
 DWORD CTimeSetPipe::Serve(HANDLE stopEvent)
@@ -354,7 +351,7 @@ DWORD CTimeSetPipe::Serve(HANDLE stopEvent)
                 pending = true;
             } else if (error == ERROR_NO_DATA) {
                 // A client came and went before the connect: only that connection is lost.
-                KS_LOG_FAILED(error);
+                KS_LOG_CLIENT_FAILED(error);
                 Disconnect();
                 continue;
             } else {
@@ -380,7 +377,7 @@ DWORD CTimeSetPipe::Serve(HANDLE stopEvent)
         if (pending && !GetOverlappedResult(pipe, &connect, &ignored, FALSE)) {
             DWORD error = GetLastError();
             if (error != ERROR_PIPE_CONNECTED) {
-                KS_LOG_FAILED(error);
+                KS_LOG_CLIENT_FAILED(error);
                 Disconnect();
                 if (!ResetEvent(connect.hEvent))
                     KS_LOG_FAILED(GetLastError());
@@ -399,18 +396,22 @@ DWORD CTimeSetPipe::Serve(HANDLE stopEvent)
 
 bool CTimeSetPipe::ServeClient(HANDLE stopEvent)
 {
+    // One deadline for the whole connection: a client that writes slowly, or reads its
+    // reply slowly, or lingers after it, holds the one instance no longer than the genuine
+    // exchange needs, whatever it does in between.
+    const ULONGLONG deadline = GetTickCount64() + m_clientTimeoutMs;
     // Zeroed, so a short request can never hand undefined bytes to SetSystemTime.
     SYSTEMTIME request = {};
     DWORD read = 0;
     DWORD error = 0;
-    switch (Transfer(false, &request, kRequestSize, &read, &error, stopEvent, GetTickCount64() + m_clientTimeoutMs)) {
+    switch (Transfer(false, &request, kTimeSetRequestSize, &read, &error, stopEvent, deadline)) {
     case IoResult::Stopped:
         return true;
     case IoResult::TimedOut:
-        KS_LOG_FAILED(WAIT_TIMEOUT);
+        KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
         return false;
     case IoResult::Failed:
-        KS_LOG_FAILED(error);
+        KS_LOG_CLIENT_FAILED(error);
         return false;
     case IoResult::Done:
         break;
@@ -418,31 +419,30 @@ bool CTimeSetPipe::ServeClient(HANDLE stopEvent)
 
     DWORD reply;
     if (error == ERROR_MORE_DATA) {
-        KS_LOG_FAILED(error);
+        KS_LOG_CLIENT_FAILED(error);
         reply = ERROR_INVALID_DATA;
-    } else if (read != kRequestSize) {
-        KS_LOG_FAILED(read);
+    } else if (read != kTimeSetRequestSize) {
+        KS_LOG_CLIENT_FAILED(read);
         reply = ERROR_INVALID_DATA;
     } else {
         reply = CSystemTimeModifier().SetTime(request);
     }
 
-    ULONGLONG deadline = GetTickCount64() + m_clientTimeoutMs;
     DWORD written = 0;
-    switch (Transfer(true, &reply, kReplySize, &written, &error, stopEvent, deadline)) {
+    switch (Transfer(true, &reply, kTimeSetReplySize, &written, &error, stopEvent, deadline)) {
     case IoResult::Stopped:
         return true;
     case IoResult::TimedOut:
-        KS_LOG_FAILED(WAIT_TIMEOUT);
+        KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
         return false;
     case IoResult::Failed:
-        KS_LOG_FAILED(error);
+        KS_LOG_CLIENT_FAILED(error);
         return false;
     case IoResult::Done:
         break;
     }
-    if (written < kReplySize) {
-        KS_LOG_FAILED(written);
+    if (written < kTimeSetReplySize) {
+        KS_LOG_CLIENT_FAILED(written);
         return false;
     }
     return WaitForClientToLeave(stopEvent, deadline);
@@ -500,15 +500,15 @@ bool CTimeSetPipe::WaitForClientToLeave(HANDLE stopEvent, ULONGLONG deadline)
         case IoResult::Stopped:
             return true;
         case IoResult::TimedOut:
-            KS_LOG_FAILED(WAIT_TIMEOUT);
+            KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
             return false;
         case IoResult::Failed:
             if (error != ERROR_BROKEN_PIPE && error != ERROR_PIPE_NOT_CONNECTED)
-                KS_LOG_FAILED(error);
+                KS_LOG_CLIENT_FAILED(error);
             return false;
         case IoResult::Done:
             if (GetTickCount64() >= deadline) {
-                KS_LOG_FAILED(WAIT_TIMEOUT);
+                KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
                 return false;
             }
             break;

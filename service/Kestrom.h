@@ -4,20 +4,19 @@
 #pragma once
 
 #include "CHandle.h"
+#include "PipeProtocol.h"
 
 #include "Win.h"
 
 #include <string>
 
-extern const wchar_t kServiceName[];
 extern const wchar_t kServiceDisplayName[];
 extern const wchar_t kServiceDescription[];
-extern const wchar_t kPipeName[];
 
-constexpr DWORD kRequestSize = sizeof(SYSTEMTIME);
-constexpr DWORD kReplySize = sizeof(DWORD);
-// How long one client may take to write its request, and to read the reply and go.
-constexpr DWORD kClientTimeoutMs = 5000;
+// How long one client may hold the one pipe instance, from its connection to its leaving:
+// the genuine client writes at once and leaves as soon as it has read the reply (a few
+// milliseconds), and every other client waits while one is connected.
+constexpr DWORD kClientTimeoutMs = 500;
 
 // What the command line asks for.
 struct KestromCommand {
@@ -51,7 +50,7 @@ public:
     // Administrators have full control.
     static const wchar_t kPipeSecurity[];
 
-    explicit CTimeSetPipe(const wchar_t* name = kPipeName, DWORD clientTimeoutMs = kClientTimeoutMs);
+    explicit CTimeSetPipe(const wchar_t* name = kTimeSetPipeName, DWORD clientTimeoutMs = kClientTimeoutMs);
 
     // The connect, read and write events; 0 or the error.
     DWORD CreateEvents();

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 using namespace clocktest;
 
@@ -205,6 +206,9 @@ TEST_F(ClockProcessTest, FaceUnknownToGdiplusTurnsTheStoredOutlineOff)
 
 TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
 {
+    // Always on top, without the tick's re-assertion that would hide a lost topmost state.
+    SetInt(kCommon, L"AT", 1);
+    SetInt(kCommon, L"ATF", 0);
     ASSERT_TRUE(clock.Start());
     HWND first = clock.WaitForWindow();
     ASSERT_NE(first, nullptr);
@@ -214,6 +218,8 @@ TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
         ASSERT_TRUE(second.Start(args));
         EXPECT_EQ(second.WaitForExit(), 0) << "second start with '" << args << "' ends by itself";
         EXPECT_EQ(FindClockWindow(second.Pid()), nullptr);
+        Sleep(300);   // the raise is posted
+        EXPECT_TRUE(GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST) << "still on top after '" << args << "'";
     }
     EXPECT_TRUE(clock.IsRunning());
     EXPECT_TRUE(IsWindow(first));
@@ -236,10 +242,18 @@ TEST_F(ClockProcessTest, RestoreResetsExactlyTheDisplaySettings)
     SetInt(kCommon, L"MS", 7);
     SetInt(kCommon, L"CB", 0x123456);
     SetInt(kCommon, L"3D", 1);
+    RECT saved{100, 200, 300, 240};
+    SetBinary(kCommon, L"CR", &saved, sizeof(saved));
 
     ASSERT_TRUE(clock.Start(L"/RESTORE"));
     HWND hwnd = clock.WaitForWindow();
     ASSERT_NE(hwnd, nullptr);
+
+    // The saved placement goes too: the clock stands at its default place, the top of the monitor.
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_NE(r.left, saved.left);
+    EXPECT_EQ(r.top, MonitorOf(hwnd).top + 1);
 
     std::wstring ft;
     DWORD v = 0;
@@ -258,6 +272,33 @@ TEST_F(ClockProcessTest, RestoreResetsExactlyTheDisplaySettings)
     EXPECT_TRUE(GetInt(kCommon, L"3D", v) && v == 1);
     EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
     EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(ClockProcessTest, ASecondStartEndsWhenTheRunningClockHangs)
+{
+    // A running clock that never answers: the mutex is held, and the thread of a window of the
+    // clock's class takes no message.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"m_zarnock32");
+    HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    WNDCLASSW wc{0, DefWindowProcW, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, kClockClass};
+    const bool registered = RegisterClassW(&wc) != 0;   // else the clock tests' own is there
+    std::thread hung([&] {
+        HWND w = CreateWindowExW(WS_EX_TOOLWINDOW, kClockClass, L"", WS_POPUP, 0, 0, 20, 10, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+        SetEvent(created);
+        WaitForSingleObject(release, 60000);
+        DestroyWindow(w);
+    });
+    WaitForSingleObject(created, 10000);
+    ClockProcess second;
+    ASSERT_TRUE(second.Start());
+    const int exit = second.WaitForExit(12000);
+    if (exit == -1) TerminateProcess(second.Handle(), 1);
+    EXPECT_EQ(exit, 0) << "the hand-over gives up on a clock that does not answer";
+    SetEvent(release);
+    hung.join();
+    if (registered) UnregisterClassW(kClockClass, wc.hInstance);
+    for (HANDLE h : {mutex, created, release}) CloseHandle(h);
 }
 
 TEST_F(ClockProcessTest, SwitchesThatDoNotMatchAreIgnored)

@@ -7,11 +7,15 @@
 
 #include "GdiplusSession.h"
 #include "HandleCount.h"
+#include "LogCapture.h"
+#include "MessagePump.h"
 #include "ProfileTestApp.h"
 
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -57,6 +61,63 @@ bool ReadRect(StrId key, RECT& r)
     return ok;
 }
 
+// A clock with the test's hands in it: its moves noted, a DPI change on its next move (as a
+// move onto a monitor of another DPI brings), timers that run out, and its pages fenced off
+// when freed, a later touch being noted and let through (a crash would hang the run).
+class ProbeClock : public CDigitClock
+{
+public:
+    static void* operator new(size_t size)
+    {
+        return VirtualAlloc(nullptr, s_size = size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    }
+    static void operator delete(void* p) { VirtualProtect(s_freed = p, s_size, PAGE_NOACCESS, &s_protect); }
+    static LONG CALLBACK NoteTouchOfFreed(EXCEPTION_POINTERS* info)
+    {
+        const auto at = static_cast<size_t>(info->ExceptionRecord->ExceptionInformation[1] - ULONG_PTR(s_freed));
+        if (info->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || !s_freed || at >= s_size)
+            return EXCEPTION_CONTINUE_SEARCH;
+        s_touchedFreed = true;
+        VirtualProtect(s_freed, s_size, PAGE_READWRITE, &s_protect);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    static inline void* s_freed = nullptr;
+    static inline size_t s_size = 0;
+    static inline DWORD s_protect = 0;
+    static inline std::atomic<bool> s_touchedFreed{false};
+    std::vector<UINT> moves;
+    bool dpiChangeOnMove = false, outOfTimers = false;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_WINDOWPOSCHANGING || msg == WM_WINDOWPOSCHANGED)
+            moves.push_back(reinterpret_cast<const WINDOWPOS*>(lp)->flags);
+        const HWND self = m_hWnd;
+        const bool dpiChange = msg == WM_WINDOWPOSCHANGED && std::exchange(dpiChangeOnMove, false);
+        const LRESULT result = CDigitClock::WindowProc(msg, wp, lp);
+        RECT suggested{0, 0, 100, 30};
+        if (dpiChange) ::SendMessageW(self, WM_DPICHANGED, 0x00900090, reinterpret_cast<LPARAM>(&suggested));
+        return result;
+    }
+    UINT_PTR SetDisplayTimer(UINT interval) override
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return outOfTimers ? 0 : CDigitClock::SetDisplayTimer(interval);
+    }
+};
+
+// The machine's zone, the zone query in the test's hands.
+struct SwitchableZone : CSystemFormatEnvironment {
+    LONG bias = -60;
+    DWORD QueryTimeZone(TIME_ZONE_INFORMATION& tzi) override
+    {
+        tzi = TIME_ZONE_INFORMATION{};
+        tzi.Bias = bias;
+        return TIME_ZONE_ID_UNKNOWN;
+    }
+};
+
 // A clock window object owned by the test; destroying the window frees it.
 class ClockWindowTest : public testing::Test
 {
@@ -64,7 +125,7 @@ protected:
     void SetUp() override
     {
         ClearProfile();
-        clock = new CDigitClock;
+        clock = new ProbeClock;
         LOGFONTW lf = Tahoma(20);
         clock->SetClockFont(&lf);
         clock->SetCustomColours(RGB(0, 0, 128), RGB(255, 255, 0));
@@ -84,8 +145,10 @@ protected:
                                     20000, 20000, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr));
         hwnd = clock->m_hWnd;
     }
+    ProbeClock* Probe() { return static_cast<ProbeClock*>(clock); }
     CDigitClock* clock = nullptr;
     HWND hwnd = nullptr;
+    SwitchableZone zone;   // outlives the window
 };
 
 TEST_F(ClockWindowTest, CustomColoursDeriveTheBorderEdgesFromTheBackground)
@@ -327,6 +390,67 @@ TEST_F(ClockWindowTest, ObjectCountsStayFlatOverAThousandTextChanges)
         EXPECT_LE(zntest::GdiObjectCount(), gdi + 2) << "layered " << layered;
         EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user + 2) << "layered " << layered;
     }
+}
+
+TEST_F(ClockWindowTest, ADpiCloseDuringADisplayChangeEndsTheHandlerWithTheWindow)
+{
+    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_PDPI), 1);
+    Create();
+    clock->m_monitorRect = RECT{0, 0, 100, 100};   // its monitor is gone: the change moves it
+    Probe()->dpiChangeOnMove = true;
+    clock = nullptr;                                // the close frees it
+    PVOID handler = AddVectoredExceptionHandler(1, ProbeClock::NoteTouchOfFreed);
+    SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_FALSE(ProbeClock::s_touchedFreed) << "the handler went on with the freed clock";
+}
+
+TEST_F(ClockWindowTest, ATimeOrZoneChangeShowsTheNewZoneAtTheNextTick)
+{
+    clock->SetFormatEnvironment(&zone);
+    clock->SetFormat(L"zz", FALSE);
+    Create();
+    EXPECT_STREQ(L"+01:00", clock->GetWindowText());
+    const struct { UINT message; LONG bias; const wchar_t* shown; } cases[] = {
+        {WM_TIMECHANGE, 300, L"-05:00"}, {WM_SETTINGCHANGE, -330, L"+05:30"}};
+    for (const auto& c : cases) {
+        zone.bias = c.bias;
+        SendMessageW(hwnd, c.message, 0, 0);
+        EXPECT_TRUE(zntest::PumpUntil([&] { return clock->GetWindowText() == c.shown; }, 2000)) << c.message;
+    }
+}
+
+TEST_F(ClockWindowTest, ADisplayTimerThatCannotBeReArmedIsLoggedAndKnownGone)
+{
+    Create();
+    Probe()->outOfTimers = true;
+    LogCapture log;
+    clock->SetFormat(L"HH:mm:ss.SS", FALSE);
+    EXPECT_EQ(0u, clock->m_timerId);
+    EXPECT_FALSE(KillTimer(hwnd, ZN_CLOCK_TIMER_ID)) << "no timer runs, as the id says";
+    EXPECT_THAT(log.Entries(" * "), testing::ElementsAre(testing::HasSubstr("SetTimer")));
+}
+
+TEST_F(ClockWindowTest, ACancelledShutdownLetsTheClockSaveItsPlaceAgain)
+{
+    Create();
+    for (const BOOL ending : {FALSE, TRUE}) {
+        SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0);
+        SendMessageW(hwnd, WM_ENDSESSION, ending, 0);
+        SetWindowPos(hwnd, nullptr, ending ? 190 : 170, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        clock->SavePlacement();
+        RECT cr{};
+        EXPECT_TRUE(ReadRect(SID_KEY_CR, cr) && cr.left == 170) << "saved only after a cancel: " << ending;
+    }
+}
+
+TEST_F(ClockWindowTest, StartUpNeverActivatesTheClock)
+{
+    g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_AT), 0);   // made not topmost again
+    Create();
+    EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_THAT(Probe()->moves, testing::Each(testing::Truly([](UINT f) { return f & SWP_NOACTIVATE; })));
 }
 
 }  // namespace

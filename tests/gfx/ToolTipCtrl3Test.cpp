@@ -341,3 +341,19 @@ TEST(CToolTipCtrl3, ManyClicksLeakNoGdiOrUserObjects)
     EXPECT_EQ(user, GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) << "0 under Wine: windows checked above";
     tip.Hide();
 }
+
+TEST(CToolTipCtrl3, TheHintLineIsMeasuredInTheBoldFontItIsDrawnIn)
+{
+    SetPairedKind(2);   // the longest hint, wider than the date line
+    CToolTipCtrl3 tip;
+    ASSERT_TRUE(tip.Create(nullptr));
+    tip.m_bSiblingFound = TRUE;
+    const int icon = CToolTipCtrl3::GetIconSize(GetSystemMetrics(SM_CXSMICON));
+    CClientDC dc(&tip);
+    const SIZE size = tip.MeasureTip(dc, icon);
+    RECT bold{0, 0, 800, 600};
+    dc.SelectObject(&tip.m_fontBold);
+    dc.DrawText(tip.GetHintText(), -1, &bold, DT_CALCRECT | DT_NOCLIP | DT_NOPREFIX | DT_EDITCONTROL);
+    EXPECT_GE(size.cx, bold.right - bold.left + icon + 8);
+    SetPairedKind(0);
+}

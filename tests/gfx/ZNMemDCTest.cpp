@@ -4,7 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
+
+// A theme library whose buffered paint comes without a context: this program exports the two
+// functions, and a test tells the surface to look them up in the program itself.
+int g_fakeEnds = 0;
+BOOL g_fakeEndUpdate = TRUE;
+extern "C" __declspec(dllexport) HANDLE WINAPI BeginBufferedPaint(HDC, const RECT*, int, void*, HDC* dc)
+{
+    *dc = nullptr;
+    return &g_fakeEnds;
+}
+extern "C" __declspec(dllexport) HRESULT WINAPI EndBufferedPaint(HANDLE paint, BOOL update)
+{
+    g_fakeEnds += paint == &g_fakeEnds;
+    g_fakeEndUpdate = update;
+    return S_OK;
+}
 
 namespace {
 const COLORREF kWhite = RGB(255, 255, 255);
@@ -154,4 +171,23 @@ TEST(CZNMemDC, BufferedPaintWhenTheThemeLibraryIsLoaded)
     EXPECT_EQ(kRed, target.Pixel(0, 0));
     EXPECT_EQ(kRed, target.Pixel(39, 29));
     FreeLibrary(theme);
+}
+
+TEST(CZNMemDC, ABufferedPaintWithoutAContextIsEndedAndTheSurfaceFallsBack)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const wchar_t* const saved = std::exchange(CZNMemDC::s_themeLibrary, self);
+    TestWnd wnd(40, 30);
+    Target target(40, 30);
+    {
+        CZNMemDC mem(&target.m_dc, &wnd, TRUE);
+        EXPECT_EQ(1, g_fakeEnds) << "ended at once";
+        EXPECT_FALSE(g_fakeEndUpdate) << "nothing was drawn into it";
+        ASSERT_TRUE(mem.IsValid() && !mem.IsBufferedPaint());
+        FillRed(mem.GetDrawDC(), RECT{0, 0, 40, 30});
+    }
+    CZNMemDC::s_themeLibrary = saved;
+    EXPECT_EQ(1, g_fakeEnds) << "ended once only";
+    EXPECT_EQ(kRed, target.Pixel(20, 15));
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -123,6 +124,45 @@ TEST_F(LogManTest, ASecondProcessCannotTakeTheFile)
     EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
     if (other != INVALID_HANDLE_VALUE)
         CloseHandle(other);
+}
+
+// Any local program can make the service fail connections as fast as it likes: the log
+// takes a few of those failures a second and counts the rest, and stops at its size limit.
+TEST_F(LogManTest, FailuresOfClientsCannotFillTheDisk)
+{
+    CLogMan log(4096);
+    ASSERT_EQ(0u, log.Recreate(m_path.c_str()));
+    for (int i = 0; i < 20000; ++i)
+        KS_LOG_CLIENT_FAILED(ERROR_BROKEN_PIPE);
+    log.WriteEntry(0, L"flood over", "a.cpp", 1, L"", true);
+    std::string text = ReadAll(m_path);
+    size_t logged = std::count(text.begin(), text.end(), '\n') - 2;
+    EXPECT_LT(logged, 40u) << "a few a second";
+    EXPECT_NE(std::string::npos, text.find("\t" + std::to_string(20000 - logged) + " more client failures not logged\r\n"))
+        << text;
+    for (int i = 0; i < 1000; ++i)
+        KS_LOG_FAILED(5);
+    log.Close();
+    text = ReadAll(m_path);
+    EXPECT_LE(text.size(), 4096u);
+    EXPECT_TRUE(std::regex_search(text, std::regex("\t0x000000df\tLogMan\\.cpp:\\d+ *\tFailed\r\n$"))) << text;
+}
+
+// The service runs as LocalSystem: a link that a user put in the log's place is refused,
+// never written through.
+TEST_F(LogManTest, TheLogIsNeverWrittenThroughALink)
+{
+    zntest::TempFolder base;
+    const std::wstring path = CLogMan::DefaultPath(base.Path().c_str());
+    ASSERT_EQ(base.Path() + L"Mervale Software\\Zarnock\\kestrom.log", path);
+    const std::wstring victim = base.Path() + L"victim.txt";
+    zntest::WriteBytes(victim, std::string("precious"));
+    ASSERT_TRUE(CreateHardLinkW(path.c_str(), victim.c_str(), nullptr));
+    CLogMan log;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANT_ACCESS_FILE), log.Recreate(path.c_str()));
+    log.WriteEntry(5, L"Failed", "a.cpp", 1, L"", true);
+    EXPECT_EQ("precious", zntest::ReadBytes(victim));
+    DeleteFileW(path.c_str());
 }
 
 TEST(LogManPointer, RegisteredForItsLifetimeAndLastErrorKept)

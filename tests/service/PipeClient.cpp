@@ -44,18 +44,17 @@ SYSTEMTIME Month13()
     return time;
 }
 
-HANDLE OpenPipe(const wchar_t* name, DWORD timeoutMs, DWORD* error)
+CHandle OpenPipe(const wchar_t* name, DWORD timeoutMs, DWORD* error)
 {
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-            SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-        if (pipe != INVALID_HANDLE_VALUE) {
+        CHandle pipe(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+        if (pipe) {
             DWORD mode = PIPE_READMODE_MESSAGE;
             if (!SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr)) {
                 *error = GetLastError();
-                CloseHandle(pipe);
-                return INVALID_HANDLE_VALUE;
+                return CHandle();
             }
             *error = 0;
             return pipe;
@@ -64,7 +63,7 @@ HANDLE OpenPipe(const wchar_t* name, DWORD timeoutMs, DWORD* error)
         ULONGLONG now = GetTickCount64();
         // Busy: the one instance is serving someone else, or between two clients.
         if ((*error != ERROR_PIPE_BUSY && *error != ERROR_FILE_NOT_FOUND) || now >= deadline)
-            return INVALID_HANDLE_VALUE;
+            return CHandle();
         if (*error == ERROR_PIPE_BUSY)
             WaitNamedPipeW(name, static_cast<DWORD>(deadline - now));
         else
@@ -76,15 +75,14 @@ DWORD Exchange(const wchar_t* name, const void* request, DWORD size, DWORD* repl
 {
     *reply = kNoReply;
     DWORD error = 0;
-    HANDLE pipe = OpenPipe(name, timeoutMs, &error);
-    if (pipe == INVALID_HANDLE_VALUE)
+    CHandle pipe = OpenPipe(name, timeoutMs, &error);
+    if (!pipe)
         return error;
     DWORD written = 0;
     if (!WriteFile(pipe, request, size, &written, nullptr))
         error = GetLastError();
     else if (!ReadReply(pipe, reply))
         error = GetLastError() ? GetLastError() : ERROR_INVALID_DATA;
-    CloseHandle(pipe);
     return error;
 }
 
@@ -106,8 +104,8 @@ DWORD PlayHostile(const wchar_t* name, Hostile kind, DWORD* reply, DWORD timeout
     default: break;
     }
     DWORD error = 0;
-    HANDLE pipe = OpenPipe(name, timeoutMs, &error);
-    if (pipe == INVALID_HANDLE_VALUE)
+    CHandle pipe = OpenPipe(name, timeoutMs, &error);
+    if (!pipe)
         return error;
     switch (kind) {
     case Hostile::OpenAndClose:
@@ -124,6 +122,16 @@ DWORD PlayHostile(const wchar_t* name, Hostile kind, DWORD* reply, DWORD timeout
         ReadReply(pipe, &value);
         break;
     }
+    case Hostile::Lingering: {
+        // The genuine exchange, then the pipe kept open until the server lets go.
+        SYSTEMTIME request = Month13();
+        DWORD written;
+        if (WriteFile(pipe, &request, sizeof request, &written, nullptr) && ReadReply(pipe, reply)) {
+            DWORD value;
+            ReadReply(pipe, &value);
+        }
+        break;
+    }
     default: {
         // Bytes that would make a valid-looking time if the server ever used them.
         std::vector<BYTE> request(size + 1, 0x07);
@@ -133,7 +141,6 @@ DWORD PlayHostile(const wchar_t* name, Hostile kind, DWORD* reply, DWORD timeout
         break;
     }
     }
-    CloseHandle(pipe);
     return 0;
 }
 

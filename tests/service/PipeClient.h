@@ -3,6 +3,7 @@
 // could send.
 #pragma once
 
+#include "CHandle.h"
 #include "Win.h"
 
 #include "HandleCount.h"
@@ -15,8 +16,8 @@ SYSTEMTIME UtcNowPlus(LONGLONG seconds);
 SYSTEMTIME Month13();
 
 // Opens the pipe as the clock does, waiting while another client is served. Returns the
-// handle (INVALID_HANDLE_VALUE on failure, with *error).
-HANDLE OpenPipe(const wchar_t* name, DWORD timeoutMs, DWORD* error);
+// handle (none on failure, with *error).
+CHandle OpenPipe(const wchar_t* name, DWORD timeoutMs, DWORD* error);
 
 // One whole exchange: writes size bytes, reads the 4-byte reply. 0 and *reply, or the error.
 DWORD Exchange(const wchar_t* name, const void* request, DWORD size, DWORD* reply, DWORD timeoutMs = 10000);
@@ -31,6 +32,7 @@ enum class Hostile {
     OpenAndClose,   // connects and leaves without a word
     WriteAndClose,  // a whole request, then leaves before the reply
     Silent,         // connects and never writes; holds until the server lets go
+    Lingering,      // the genuine exchange, then holds the pipe open until the server lets go
 };
 constexpr Hostile kAllHostile[] = {Hostile::Empty, Hostile::OneByte, Hostile::Fifteen, Hostile::Seventeen,
     Hostile::Huge, Hostile::OpenAndClose, Hostile::WriteAndClose, Hostile::Silent};

@@ -2,8 +2,10 @@
 // Service Control Manager or the service's pipe, prints "key=value" lines for the script to
 // check, and exits 0 when it could do what it was asked.
 //   status | wait running|stopped|missing SECONDS | start | stop | config | describe TEXT
-//   send now|hour|month13 | hostile COUNT | stop-silent
+//   send now|hour|month13 | hostile COUNT | stop-silent | hold-silent
+#include "CHandle.h"
 #include "PipeClient.h"
+#include "PipeProtocol.h"
 
 #include "Win.h"
 
@@ -14,28 +16,21 @@
 
 namespace {
 
-const wchar_t kService[] = L"ZarnockSyncTime";
-const wchar_t kPipe[] = L"\\\\.\\Pipe\\Kestrom";
+const wchar_t* const kService = kTimeServiceName;
+const wchar_t* const kPipe = kTimeSetPipeName;
 constexpr DWORD kMissing = 0;
 
 struct Scm {
-    SC_HANDLE manager = nullptr;
-    SC_HANDLE service = nullptr;
+    CServiceHandle manager;
+    CServiceHandle service;
     DWORD error = 0;
     explicit Scm(DWORD access)
     {
-        manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+        manager.Reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
         if (manager)
-            service = OpenServiceW(manager, kService, access);
+            service.Reset(OpenServiceW(manager, kService, access));
         if (!service)
             error = GetLastError();
-    }
-    ~Scm()
-    {
-        if (service)
-            CloseServiceHandle(service);
-        if (manager)
-            CloseServiceHandle(manager);
     }
 };
 
@@ -184,8 +179,8 @@ int Hostile(int count)
 int StopSilent()
 {
     DWORD error = 0;
-    HANDLE pipe = kestrom_test::OpenPipe(kPipe, 10000, &error);
-    if (pipe == INVALID_HANDLE_VALUE) {
+    CHandle pipe = kestrom_test::OpenPipe(kPipe, 10000, &error);
+    if (!pipe) {
         printf("open=%lu\n", error);
         return 1;
     }
@@ -193,8 +188,24 @@ int StopSilent()
     int result = Stop();
     bool stopped = WaitForState(SERVICE_STOPPED, 15);
     printf("stopped=%d\nstop-ms=%llu\n", stopped, GetTickCount64() - start);
-    CloseHandle(pipe);
     return result == 0 && stopped ? 0 : 1;
+}
+
+// Holds the pipe without writing until the service lets go, and says how long that was.
+int HoldSilent()
+{
+    DWORD error = 0;
+    CHandle pipe = kestrom_test::OpenPipe(kPipe, 10000, &error);
+    if (!pipe) {
+        printf("open=%lu\n", error);
+        return 1;
+    }
+    ULONGLONG start = GetTickCount64();
+    printf("held=1\n");
+    DWORD value = 0, read = 0;
+    ReadFile(pipe, &value, sizeof value, &read, nullptr);
+    printf("hold-ms=%llu\n", GetTickCount64() - start);
+    return 0;
 }
 
 } // namespace
@@ -226,5 +237,7 @@ int wmain(int argc, wchar_t** argv)
         return Hostile(_wtoi(argv[2]));
     if (command == L"stop-silent")
         return StopSilent();
+    if (command == L"hold-silent")
+        return HoldSilent();
     return 2;
 }

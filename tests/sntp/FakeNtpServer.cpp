@@ -3,9 +3,9 @@
 namespace sntptest {
 
 namespace {
-SOCKET BoundLoopbackSocket(UINT* port)
+CSocketHandle BoundLoopbackSocket(UINT* port)
 {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    CSocketHandle s(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -45,7 +45,7 @@ FakeNtpServer::FakeNtpServer(std::vector<BYTE> reply, Send send) : m_reply(std::
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     m_socket = BoundLoopbackSocket(&m_port);
-    if (send == Send::FromOtherPort) m_other = BoundLoopbackSocket(nullptr);
+    if (send == Send::OtherPortFirst) m_other = BoundLoopbackSocket(nullptr);
     DWORD timeout = 15000;
     setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
     m_thread = std::thread([this] { Serve(); });
@@ -53,8 +53,9 @@ FakeNtpServer::FakeNtpServer(std::vector<BYTE> reply, Send send) : m_reply(std::
 
 FakeNtpServer::~FakeNtpServer()
 {
-    closesocket(m_socket);
-    if (m_other != INVALID_SOCKET) closesocket(m_other);
+    // Closing the socket ends the server's wait for a request.
+    m_socket.Close();
+    m_other.Close();
     if (m_thread.joinable()) m_thread.join();
     WSACleanup();
 }
@@ -69,9 +70,13 @@ void FakeNtpServer::Serve()
     m_request.assign(buffer, buffer + got);
     InterlockedIncrement(&m_requests);
     if (m_send == Send::Silence) return;
-    SOCKET out = m_send == Send::FromOtherPort ? m_other : m_socket;
-    sendto(out, reinterpret_cast<const char*>(m_reply.data()), static_cast<int>(m_reply.size()), 0,
-           reinterpret_cast<sockaddr*>(&from), sizeof(from));
+    const char* reply = reinterpret_cast<const char*>(m_reply.data());
+    const int size = static_cast<int>(m_reply.size());
+    if (m_send == Send::OtherPortFirst) {
+        for (int i = 0; i < 2; ++i)
+            sendto(m_other, reply, size, 0, reinterpret_cast<sockaddr*>(&from), sizeof(from));
+    }
+    sendto(m_socket, reply, size, 0, reinterpret_cast<sockaddr*>(&from), sizeof(from));
 }
 
 std::vector<BYTE> FakeNtpServer::Request()

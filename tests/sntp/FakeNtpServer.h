@@ -1,8 +1,9 @@
 // A one-shot NTP server of the tests' own on loopback, for the replies a real server never
-// gives: it takes one request, remembers it, and answers with the bytes it is told (from
-// its own port or from another), or not at all.
+// gives: it takes one request, remembers it, and answers with the bytes it is told (after two
+// copies from another port, when asked), or not at all.
 #pragma once
 
+#include "CHandle.h"
 #include "ClassLib.h"
 
 #include <thread>
@@ -25,7 +26,7 @@ std::vector<BYTE> BuildReply(const NtpReply& reply);
 class FakeNtpServer
 {
 public:
-    enum class Send { Reply, Silence, FromOtherPort };
+    enum class Send { Reply, Silence, OtherPortFirst };
 
     FakeNtpServer(std::vector<BYTE> reply, Send send = Send::Reply);
     ~FakeNtpServer();
@@ -40,8 +41,8 @@ public:
 private:
     void Serve();
 
-    SOCKET m_socket = INVALID_SOCKET;
-    SOCKET m_other = INVALID_SOCKET;
+    CSocketHandle m_socket;
+    CSocketHandle m_other;
     UINT m_port = 0;
     std::vector<BYTE> m_reply;
     Send m_send;

@@ -207,6 +207,16 @@ TEST_F(ThreadBaseTest, StopOfAFinishedWorkerWaitsUntilItHasEnded)
 {
     // The worker is caught between marking itself finished and its end (it still signals
     // the stop event there) and held: Stop must not let the object go before it has ended.
+    // The thread that resumes it exists before it is held: a thread held on its way out may
+    // own the loader lock, and starting a thread then would wait for that lock for good.
+    HANDLE held = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE toResume = nullptr;
+    std::thread resumer([&] {
+        WaitForSingleObject(held, INFINITE);
+        if (!toResume) return;
+        Sleep(300);
+        ResumeThread(toResume);
+    });
     for (int attempt = 0; attempt < 500; ++attempt) {
         Work work;
         CThreadBase t(&DoWork, &work, 0, TRUE, FALSE);
@@ -218,23 +228,25 @@ TEST_F(ThreadBaseTest, StopOfAFinishedWorkerWaitsUntilItHasEnded)
         SetEvent(t.GetStopEvent());
         while (t.IsStarted()) {
         }
-        const bool held = SuspendThread(worker) != static_cast<DWORD>(-1) && WaitForSingleObject(worker, 0) == WAIT_TIMEOUT;
-        if (!held) {
+        const bool caught = SuspendThread(worker) != static_cast<DWORD>(-1) && WaitForSingleObject(worker, 0) == WAIT_TIMEOUT;
+        if (!caught) {
             ResumeThread(worker);
             CloseHandle(worker);
             continue;
         }
-        std::thread resumer([worker] {
-            Sleep(300);
-            ResumeThread(worker);
-        });
+        toResume = worker;
+        SetEvent(held);
         t.Stop(10000);
         EXPECT_EQ(WaitForSingleObject(worker, 0), WAIT_OBJECT_0) << "Stop returned while the worker still ran";
         resumer.join();
         WaitForSingleObject(worker, 5000);
         CloseHandle(worker);
+        CloseHandle(held);
         return;
     }
+    SetEvent(held);
+    resumer.join();
+    CloseHandle(held);
     GTEST_SKIP() << "the worker was never caught before its end";
 }
 

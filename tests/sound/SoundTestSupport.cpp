@@ -46,6 +46,11 @@ double NowMs()
 
 MCIERROR FakeSoundPlatform::SendMciCommand(MCIDEVICEID device, UINT message, DWORD_PTR flags, DWORD_PTR params)
 {
+    if (message == MCI_OPEN) {
+        openEntered = true;
+        if (HANDLE gate = openGate)
+            WaitForSingleObject(gate, INFINITE);
+    }
     std::unique_lock<std::mutex> hold(m_lock);
     m_commands.push_back(message);
     switch (message) {

@@ -47,6 +47,9 @@ public:
     std::atomic<bool> keepsPlaying{false};
     std::atomic<bool> playing{false};
     MCIERROR openError = 0;
+    // While set, an open waits for this event: a driver or a file share that hangs.
+    std::atomic<HANDLE> openGate{nullptr};
+    std::atomic<bool> openEntered{false};
     BOOL playResult = TRUE;
     CString libraryPath;   // empty: the real ZNSound.dll beside the program
     DWORD_PTR openType = 0;

@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -164,8 +165,7 @@ TEST(SoundFile, StopEndsAPlayAndALongPause)
         ASSERT_TRUE(Eventually([&] { return t.fake.Count(MCI_PLAY) == 1; }, 5000));
         t.player.Stop();
         EXPECT_EQ((std::vector<UINT>{MCI_OPEN, MCI_PLAY, MCI_STOP, MCI_CLOSE}), t.fake.Commands());
-        EXPECT_EQ(nullptr, t.player.m_hThread);
-        EXPECT_EQ(nullptr, t.player.m_hStopEvent);
+        EXPECT_FALSE(t.player.m_hThread.IsValid());
     }
     {
         // A stop in a pause of a minute must not wait the minute out.
@@ -343,5 +343,28 @@ TEST(Player, RapidReplacementsLeaveNoThreadOrHandle)
     const DWORD handlesAfter = zntest::SettledHandleCount(GetCurrentProcessId());
     EXPECT_EQ(threads, ThreadsOfThisProcess());
     EXPECT_EQ(handles, handlesAfter);
-    EXPECT_EQ(nullptr, t.player.m_hThread);
+    EXPECT_FALSE(t.player.m_hThread.IsValid());
+}
+
+TEST(Player, AStopNeverWaitsLongForAWorkerStuckInTheDevice)
+{
+    // A hung driver or a sound file on a dead share: the open does not come back for seconds
+    // (six here, so that an unbounded join ends too).
+    CString wav = TempFile(L"stuck.wav", kSomeBytes, sizeof kSomeBytes);
+    CHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    PlayerWithFake t;
+    const int threads = ThreadsOfThisProcess();
+    t.fake.openGate = gate.Get();
+    ASSERT_TRUE(t.PlayFile(wav, 1));
+    ASSERT_TRUE(Eventually([&] { return t.fake.openEntered.load(); }, 5000));
+    std::thread release([&] { Sleep(6000); SetEvent(gate); });
+    DWORD start = GetTickCount();
+    t.player.Stop();
+    t.fake.openGate = nullptr;
+    ASSERT_TRUE(t.PlayFile(wav, 2));
+    EXPECT_TRUE(WorkerEnds(t.player, 5000)) << "the next sound plays meanwhile";
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    release.join();
+    // Once free, the stuck worker ends by itself, its thread and handles with it.
+    EXPECT_TRUE(Eventually([&] { return ThreadsOfThisProcess() == threads; }, 5000));
 }

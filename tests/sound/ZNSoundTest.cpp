@@ -46,7 +46,8 @@ bool PumpUntilWorkerEnds(DWORD ms)
         DWORD waited = GetTickCount() - start;
         if (waited >= ms)
             return false;
-        DWORD woke = MsgWaitForMultipleObjects(1, &g_soundThread.m_hThread, FALSE, ms - waited, QS_ALLINPUT);
+        HANDLE worker = g_soundThread.m_hThread;
+        DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, ms - waited, QS_ALLINPUT);
         if (woke == WAIT_OBJECT_0)
             return true;
         MSG msg;
@@ -158,7 +159,7 @@ TEST(SoundOnThisMachine, EntryPointsNeverHang)
     }
     ASSERT_TRUE(PlaySoundFile(wav));
     StopSound();
-    EXPECT_EQ(nullptr, g_soundThread.m_hThread);
+    EXPECT_FALSE(g_soundThread.m_hThread.IsValid());
 
     // Chimes: a stop is prompt whatever the device does.
     const struct { int kind; int number; } chimes[] = {{1, 13}, {1, 0}, {0, 15}, {0, 30}, {0, 45}, {0, 20}};

@@ -113,6 +113,24 @@ TEST_F(TempRoot, TemporaryFolderAndFiles)
     EXPECT_FALSE(FolderExists(sub));
 }
 
+TEST_F(TempRoot, ATemporaryFolderThatIsAFileIsRefused)
+{
+    // TMP naming a file, and a file where the sub-folder belongs: callers would write into nothing.
+    const CString file = root + L"not_a_folder";
+    CloseHandle(CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    wchar_t saved[MAX_PATH] = {};
+    const DWORD had = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", file);
+    const CString viaTmp = GetTempFolder(nullptr);
+    SetEnvironmentVariableW(L"TMP", had ? saved : nullptr);
+    EXPECT_TRUE(viaTmp.IsEmpty()) << viaTmp.GetString();
+    CString blocked;
+    blocked.Format(L"zn_support_blocked_%lu", GetCurrentProcessId());
+    CloseHandle(CreateFileW(GetTempFolder(nullptr) + blocked, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(GetTempFolder(blocked).IsEmpty());
+    DeleteFileW(GetTempFolder(nullptr) + blocked);
+}
+
 TEST_F(TempRoot, FolderTreesAndExistence)
 {
     LogCapture log;

@@ -1,6 +1,7 @@
 // The clock's side of the hand-off against the real time-setting service, for the service's
 // Service Control Manager test: "send" hands the current UTC time over with
-// CSNTPWnd::SendTimeToService and prints result=1/0 and the status line it left.
+// CSNTPWnd::SendTimeToService and prints result=1/0, the status line it left and how long
+// the hand-off took.
 #include "SNTPWnd.h"
 
 #include <cstdio>
@@ -14,8 +15,10 @@ int wmain(int argc, wchar_t** argv)
     CSNTPWnd client;
     SYSTEMTIME now;
     GetSystemTime(&now);
+    const ULONGLONG start = GetTickCount64();
     BOOL result = client.SendTimeToService(now);
     printf("result=%d\n", result ? 1 : 0);
+    printf("ms=%llu\n", GetTickCount64() - start);
     printf("status=%ls\n", client.m_strStatus.GetString());
     return 0;
 }
