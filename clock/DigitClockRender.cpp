@@ -220,6 +220,20 @@ public:
         return m_layered;
     }
 
+    // Measuring needs a context of the screen's resolution, not the window's own: one
+    // memory context, and the graphics over it, serve every measure.
+    HDC MeasureDC()
+    {
+        if (!m_measureDC) m_measureDC.Reset(CreateCompatibleDC(nullptr));
+        return m_measureDC;
+    }
+    GpGraphics* MeasureGraphics(GpResult& result)
+    {
+        if (!m_measureGraphics && MeasureDC() && (result << GdipCreateFromHDC(m_measureDC, m_measureGraphics.Out())))
+            m_measureGraphics.Release();
+        return m_measureGraphics;
+    }
+
     // The last measured text and the look it was measured in.
     struct Measured
     {
@@ -273,6 +287,8 @@ private:
     CGpGraphics m_layered;
     void* m_layeredPixels = nullptr;
     SIZE m_layeredSize{0, 0};
+    CMemDCHandle m_measureDC;
+    CGpGraphics m_measureGraphics;
 };
 
 void CClockRenderCacheDeleter::operator()(CClockRenderCache* cache) const
@@ -305,13 +321,11 @@ SIZE CDigitClock::MeasureClockText(BOOL layered, const wchar_t* text)
         last.text == text)
         return last.size;
 
-    CClientDC client(this);
-    const HDC dc = client;
+    const HDC dc = cache.MeasureDC();
     if (!dc) return size;
     if ((!layered && m_gdiplusOpaque) || (layered && (m_useOutline || m_gdiplusLayered))) {
         GpResult result;
-        CGpGraphics g;
-        if (!(result << GdipCreateFromHDC(dc, g.Out()))) {
+        if (GpGraphics* g = cache.MeasureGraphics(result)) {
             GpFont* font = cache.Font(CClockRenderCache::KeyOf(lf, GetDeviceCaps(dc, LOGPIXELSY)), result);
             GpStringFormat* format = cache.Format(m_alignment, false, result);
             RectF layout(0, 0, 0, 0), box(0, 0, 0, 0);
@@ -355,7 +369,9 @@ LRESULT CDigitClock::OnSetText(WPARAM wp, LPARAM lp)
     if (m_lockRightBorder && oldWidth != 0 && oldWidth != size.cx) {
         SetWindowPos(m_hWnd, nullptr, window.right - size.cx, window.top, size.cx, size.cy,
                      SWP_NOACTIVATE | SWP_NOZORDER);
-    } else {
+    } else if (size.cx != oldWidth || size.cy != window.bottom - window.top) {
+        // A text of the size the window has (every tick but a few) leaves the window as it
+        // is; asking for the same size again costs a round trip to the window manager.
         SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE);
     }
     m_stateFlags &= ~STATE_TEXT_RESIZE;
