@@ -196,7 +196,10 @@ public:
     // when the buffer's DIB section is.
     GpGraphics* LayeredGraphics(void* pixels, int width, int height, GpResult& result)
     {
-        if (m_layered && pixels == m_layeredPixels && width == m_layeredSize.cx && height == m_layeredSize.cy)
+        // The bitmap's resolution turns the font's points into pixels.
+        const POINT dpi{GetScreenDpiX(), GetScreenDpiY()};
+        if (m_layered && pixels == m_layeredPixels && width == m_layeredSize.cx && height == m_layeredSize.cy &&
+            dpi.x == m_layeredDpi.x && dpi.y == m_layeredDpi.y)
             return m_layered;
         m_layered.Reset();
         m_layeredBitmap.Reset();
@@ -207,8 +210,7 @@ public:
         if (result << GdipCreateBitmapFromScan0(width, height, -stride, PixelFormat32bppPARGB, lastRow,
                                                 m_layeredBitmap.Out()))
             return nullptr;
-        GdipBitmapSetResolution(m_layeredBitmap, static_cast<REAL>(GetScreenDpiX()),
-                                static_cast<REAL>(GetScreenDpiY()));
+        GdipBitmapSetResolution(m_layeredBitmap, static_cast<REAL>(dpi.x), static_cast<REAL>(dpi.y));
         if (result << GdipGetImageGraphicsContext(m_layeredBitmap, m_layered.Out())) {
             m_layeredBitmap.Reset();
             return nullptr;
@@ -217,6 +219,7 @@ public:
         result << GdipSetTextRenderingHint(m_layered, TextRenderingHintAntiAlias);
         m_layeredPixels = pixels;
         m_layeredSize = SIZE{width, height};
+        m_layeredDpi = dpi;
         return m_layered;
     }
 
@@ -287,6 +290,7 @@ private:
     CGpGraphics m_layered;
     void* m_layeredPixels = nullptr;
     SIZE m_layeredSize{0, 0};
+    POINT m_layeredDpi{0, 0};
     CMemDCHandle m_measureDC;
     CGpGraphics m_measureGraphics;
 };
