@@ -9,6 +9,7 @@
 #include "RTLLayout.h"
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 using namespace Gdiplus;
