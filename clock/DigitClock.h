@@ -214,6 +214,7 @@ protected:
     void OnCommand(UINT id);
     void OnClose();
     void OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnOptions();
     void OnSoundToggle();
     void OnLockPosition();
     void OnExit();

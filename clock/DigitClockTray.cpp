@@ -240,6 +240,9 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
         case ID_LOCK_POSITION:
             cmdUI->SetCheck(g_positionLocked ? 1 : 0);
             return TRUE;
+        case ID_OPTIONS:
+            cmdUI->Enable(!m_sntp.IsRequestRunning() && IsWindowEnabled(m_hWnd));
+            return TRUE;
         case ID_SYNC_NOW:
             cmdUI->Enable(!GetSettingString(Setting::kSVR).IsEmpty() && !m_sntp.IsRequestRunning());
             return TRUE;
@@ -250,6 +253,9 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
     if (code != CN_COMMAND) return FALSE;
     void (CDigitClock::*handler)() = nullptr;
     switch (id) {
+    case ID_OPTIONS:
+        handler = &CDigitClock::OnOptions;
+        break;
     case ID_SOUND_DISABLE:
     case ID_SOUND_ENABLE:
         handler = &CDigitClock::OnSoundToggle;

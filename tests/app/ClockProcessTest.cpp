@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <shlobj.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <fstream>
@@ -204,6 +205,34 @@ TEST_F(ClockProcessTest, FaceUnknownToGdiplusTurnsTheStoredOutlineOff)
     EXPECT_GT(CaptureScreen(r).Count(RGB(255, 255, 0), 40), 10) << "the text still shows, without outline";
 }
 
+// The Options sheet of a process: a dialog of that process with the sheet's caption.
+HWND FindOptionsSheet(DWORD pid)
+{
+    struct Search { DWORD pid; HWND found; } search{pid, nullptr};
+    EnumWindows([](HWND w, LPARAM lp) {
+        auto* s = reinterpret_cast<Search*>(lp);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        wchar_t cls[16] = L"", title[64] = L"";
+        GetClassNameW(w, cls, 16);
+        GetWindowTextW(w, title, 64);
+        if (owner != s->pid || lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+        if (std::wstring(title).find(L" : Options") == std::wstring::npos) return TRUE;
+        s->found = w;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForOptionsSheet(DWORD pid)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (HWND h = FindOptionsSheet(pid)) return h;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
 TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
 {
     // Always on top, without the tick's re-assertion that would hide a lost topmost state.
@@ -213,14 +242,31 @@ TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
     HWND first = clock.WaitForWindow();
     ASSERT_NE(first, nullptr);
 
+    // A window of the test's own in front, so that bringing the sheet forward shows.
+    HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    HWND sheet = nullptr;
     for (const wchar_t* args : {L"", L"-restore"}) {
+        if (sheet) SetForegroundWindow(other);
         ClockProcess second;
         ASSERT_TRUE(second.Start(args));
         EXPECT_EQ(second.WaitForExit(), 0) << "second start with '" << args << "' ends by itself";
         EXPECT_EQ(FindClockWindow(second.Pid()), nullptr);
         Sleep(300);   // the raise is posted
         EXPECT_TRUE(GetWindowLongW(first, GWL_EXSTYLE) & WS_EX_TOPMOST) << "still on top after '" << args << "'";
+        HWND shown = WaitForOptionsSheet(clock.Pid());
+        ASSERT_NE(shown, nullptr) << "the running clock opens its Options sheet";
+        if (sheet) {
+            EXPECT_EQ(sheet, shown) << "a second request opens no second sheet";
+            for (int i = 0; i < 100 && GetForegroundWindow() != sheet; ++i) Sleep(20);
+            EXPECT_EQ(GetForegroundWindow(), sheet) << "the open sheet is brought forward";
+        }
+        sheet = shown;
     }
+    DestroyWindow(other);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    for (int i = 0; i < 250 && IsWindow(sheet); ++i) Sleep(20);
+    EXPECT_FALSE(IsWindow(sheet));
     EXPECT_TRUE(clock.IsRunning());
     EXPECT_TRUE(IsWindow(first));
     SetInt(kCommon, L"SOR", 0);
@@ -228,6 +274,8 @@ TEST_F(ClockProcessTest, SecondStartHandsOverAndEndsWhileTheFirstRuns)
     ASSERT_TRUE(third.Start());
     EXPECT_EQ(third.WaitForExit(), 0);
     EXPECT_TRUE(IsWindow(first));
+    Sleep(200);
+    EXPECT_EQ(FindOptionsSheet(clock.Pid()), nullptr) << "with \"SOR\" 0 no sheet opens";
 }
 
 TEST_F(ClockProcessTest, RestoreResetsExactlyTheDisplaySettings)

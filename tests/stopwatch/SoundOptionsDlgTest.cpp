@@ -55,6 +55,8 @@ protected:
     void SetUp() override
     {
         g_app.ClearStore();
+        // Not a first start: the clock window would open the Options sheet.
+        g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
         m_saved = {g_chimePeriodOn, g_chimeDays, g_firstDayOfWeek, g_chimePeriodStart, g_chimePeriodEnd};
         g_chimePeriodOn = 1;
         g_chimePeriodStart = 8 / 24.0;

@@ -30,7 +30,12 @@ const COLORREF kUnlit = 0x004D0C;
 class StopWatchTest : public testing::Test
 {
 protected:
-    void SetUp() override { g_app.ClearStore(); }
+    void SetUp() override
+    {
+        g_app.ClearStore();
+        // Not a first start: the clock window would open the Options sheet.
+        g_app.WriteProfileInt(GetStr(SID_SECTION_TIMESYNC), GetStr(SID_KEY_FST), 0);
+    }
     void TearDown() override
     {
         while (!CStopWatchTimerDlg::OpenStopWatches().empty()) {

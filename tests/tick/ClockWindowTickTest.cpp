@@ -160,7 +160,7 @@ TEST_F(ClockTickTest, ContextMenuTextsAndStates)
             std::vector<CString> texts;
             for (const MenuItem& m : items) texts.push_back(m.text);
             const CString sound = soundOn ? L"&Sound ( enabled )" : L"&Sound ( disabled )";
-            EXPECT_THAT(texts, testing::ElementsAre(sound, sound + L" > &Enable", sound + L" > &Disable",
+            EXPECT_THAT(texts, testing::ElementsAre(CString(L"&Options..."), sound, sound + L" > &Enable", sound + L" > &Disable",
                                                     CString(L"&Lock Window Position"), CString(L"-"),
                                                     CString(L"New Stop&watch"), CString(L"Synchronize &Now"),
                                                     CString(L"-"), CString(L"&Help"),
@@ -168,14 +168,15 @@ TEST_F(ClockTickTest, ContextMenuTextsAndStates)
                                                     CString(L"&Help > Zarnock on the &Web"), CString(L"&Help > -"),
                                                     CString(L"&Help > &About..."), CString(L"-"),
                                                     CString(L"E&xit")));
-            ASSERT_EQ(items.size(), 16u);
-            EXPECT_EQ(items[1].grey, soundOn == 1) << "Enable only while off";
-            EXPECT_EQ(items[2].grey, soundOn == 0) << "Disable only while on";
-            EXPECT_EQ(items[3].checked, locked == 1);
-            EXPECT_FALSE(items[3].grey);
-            EXPECT_FALSE(items[5].grey);
-            EXPECT_TRUE(items[6].grey) << "no time server set";
-            for (size_t i : {9u, 11u, 13u, 15u}) EXPECT_FALSE(items[i].grey) << i;
+            ASSERT_EQ(items.size(), 17u);
+            EXPECT_FALSE(items[0].grey) << "Options while no synchronisation runs";
+            EXPECT_EQ(items[2].grey, soundOn == 1) << "Enable only while off";
+            EXPECT_EQ(items[3].grey, soundOn == 0) << "Disable only while on";
+            EXPECT_EQ(items[4].checked, locked == 1);
+            EXPECT_FALSE(items[4].grey);
+            EXPECT_FALSE(items[6].grey);
+            EXPECT_TRUE(items[7].grey) << "no time server set";
+            for (size_t i : {10u, 12u, 14u, 16u}) EXPECT_FALSE(items[i].grey) << i;
         }
     }
 }
@@ -204,10 +205,11 @@ TEST_F(ClockTickTest, EachMenuCommandReachesItsHandler)
     // A server nobody answers on: the request runs; the close ends it silently.
     WriteSettingString(Setting::kSVR, L"127.0.0.1");
     clock->m_sntp.LoadOptions(FALSE);
-    EXPECT_FALSE(PreparedMenu(clock)[6].grey) << "a server is set and nothing runs";
+    EXPECT_FALSE(PreparedMenu(clock)[7].grey) << "a server is set and nothing runs";
     SendMessageW(hwnd, WM_COMMAND, ID_SYNC_NOW, 0);
     EXPECT_TRUE(clock->m_sntp.IsRequestRunning());
-    EXPECT_TRUE(PreparedMenu(clock)[6].grey) << "greyed while a request runs";
+    EXPECT_TRUE(PreparedMenu(clock)[7].grey) << "greyed while a request runs";
+    EXPECT_TRUE(PreparedMenu(clock)[0].grey) << "no Options while a request runs";
 
     SendMessageW(hwnd, WM_COMMAND, ID_APP_EXIT_CLOCK, 0);
     EXPECT_FALSE(IsWindow(hwnd)) << "Exit closes the clock";

@@ -1,0 +1,140 @@
+// CClockPage: the Options sheet's "Clock" page: display format, font, colours, transparency
+// and outline, margins and border, reminder source, window locks, always-on-top, full-screen
+// behaviour, sound switch, week numbering and start with Windows. Every change shows at once
+// on the running clock through its setters; OK writes the profile, Cancel puts the clock's
+// stored look back. Without a clock window the page works on its own values.
+#pragma once
+
+#include "ButtonEx.h"
+#include "ColorPickerButton.h"
+
+class CDigitClock;
+
+class CClockPage : public CPropertyPage
+{
+public:
+    CClockPage();
+
+    // The values the enabling rules read, and what they enable.
+    struct EnableInput
+    {
+        bool customColors, customFont, transparent, useOutline, reminders;
+    };
+    struct Enabled
+    {
+        bool textColor, backColor, font, border, margins, outlineColor, thickness, useOutline, reminderSource;
+    };
+    static Enabled EnablingRules(const EnableInput& in);
+    // A spin's new value from its notification: the margins (0..99) and the outline
+    // thickness (1..99: it can never store 0).
+    static int SpinMargins(int position, int delta);
+    static int SpinThickness(int position, int delta);
+    // Typed values, read as unsigned integers and kept in the spins' ranges.
+    static int TypedMargins(const wchar_t* text);
+    static int TypedThickness(const wchar_t* text);
+    // A reminder source other than 1 or 2 is 0.
+    static int SourceIndex(int stored) { return stored == 1 || stored == 2 ? stored : 0; }
+    // The points of a font height in pixels at the screen's vertical DPI.
+    static int FontPoints(const LOGFONTW& font, int dpiY) { return -MulDiv(font.lfHeight, 72, dpiY); }
+    // The quality of a newly chosen font: "CFQ" (its low byte, at most 6) when not 0; else
+    // the dialog's own, with 0 and 1 made ClearType.
+    static BYTE ChosenFontQuality(int storedCfq, BYTE dialogQuality);
+    // The drawing library can make a font family of the face (the outline needs one).
+    static BOOL IsDrawableFace(const wchar_t* face);
+
+    void LoadSettings();
+    void SaveSettings();
+    BOOL OnInitDialog() override;
+    BOOL OnKillActive() override;
+    void OnOK() override { SaveSettings(); }
+    void OnCancel() override;
+
+    // Start with Windows: the Run value of HKEY_CURRENT_USER that names the program. Tests
+    // give their own value name and program here (null: the product name and the installed
+    // program).
+    static const wchar_t* s_runValueName;
+    static const wchar_t* s_programPath;
+    CString m_runValueName;
+    CString m_programPath;
+
+    // Values, by their profile names in section "Common".
+    CString m_format;                 // "FT"
+    int m_selStart = 0, m_selEnd = 0;  // the format edit's last selection
+    int m_customColors = 1;           // "CC"
+    int m_customFont = 1;             // "CF"
+    int m_useOutline = 1;             // "UO"
+    int m_border = 0;                 // "3D"
+    int m_reminders = 1;              // "TT"
+    int m_source = 0;                 // "TPS"
+    int m_thickness = 4;              // "OT"
+    int m_margins = 2;                // "MS"
+    int m_alignment = 0;              // "AL"
+    int m_lockPosition = 0;           // "LW"
+    int m_lockRight = 0;              // "LR"
+    int m_transparent = 0;            // "TR"
+    int m_soundEnabled = 1;           // "SE"
+    int m_alwaysOnTop = 1;            // "AT"
+    int m_fullScreen = 1;             // "FSW"
+    int m_loadOnStartup = 0;
+    int m_savedFirstDay = 0, m_savedFirstWeek = 0, m_savedPositionLocked = 0;
+    LOGFONTW m_fontData{};
+    BOOL m_modified = FALSE;
+    BOOL m_initialised = FALSE;
+
+    CStatic m_sourceIcon;
+    CStatic m_link;
+    CButtonEx m_alignmentButton;
+    CEdit m_formatEdit;
+    CSpinButtonCtrl m_marginsSpin;
+    CSpinButtonCtrl m_thicknessSpin;
+    CColorPickerButton m_textColor;
+    CColorPickerButton m_backColor;
+    CColorPickerButton m_outlineColor;
+    CComboBox m_firstDay;
+    CComboBox m_firstWeek;
+    CComboBox m_sourceList;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnCommand(UINT id, UINT code, HWND control) override;
+    BOOL OnNotify(NMHDR* header, LRESULT* result) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    // The clock window, when there is one.
+    CDigitClock* Clock() const;
+    void LoadStartupFlag();
+    void SaveStartupFlag();
+    void ApplyEnablingRules();
+    void SetFontLabel();
+    void SetSourceIcon();
+    void ApplyTrayIcon(CDigitClock* clock, int alwaysOnTop);
+    void ApplyOutline() const;
+    void ApplyColours() const;
+    CString LinkAddress() const;
+
+    void OnFormatChange();
+    void OnMarginsChange();
+    void OnThicknessChange();
+    void OnCheck(UINT id);
+    void OnTransparent();
+    void OnColorButton(CColorPickerButton& button);
+    void OnChangeFont();
+    void OnSourceChange();
+    void OnFindClockWindow();
+    void OnSoundOptions();
+    void OnPrepareLogs();
+    BOOL OnSetCursor(HWND window, UINT hitTest);
+    void OnLButtonDown(POINT pt);
+    void OnLButtonUp(POINT pt);
+    HBRUSH OnCtlColorStatic(HDC dc, HWND control);
+    void OnDestroy();
+    bool IsOverLink(POINT client) const;
+
+    CFontHandle m_font;       // the clock font chosen on the page
+    CFontHandle m_linkFont;   // the link label's font, underlined
+    CCursorHandle m_hand;
+    HCURSOR m_arrow = nullptr;
+    CIconHandle m_icon;       // the reminder source's icon in static 1016
+    BOOL m_linkCaptured = FALSE;
+};
