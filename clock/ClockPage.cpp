@@ -27,7 +27,6 @@ namespace {
 
 // Z-order changes of the clock never move, size or activate it.
 const UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
-const int kFormatLimit = 383;
 const int kRunValueChars = 261;
 
 unsigned ReadUnsigned(const wchar_t* text)
@@ -281,7 +280,7 @@ BOOL CClockPage::OnInitDialog()
     EnableWindow(GetDlgItem(IDC_LOAD_ON_STARTUP), FileExists(m_programPath));
     EnableWindow(GetDlgItem(IDC_SOUND_OPTIONS), m_soundEnabled);
     // Their dialogs and menus come with later steps of the program: never a fake.
-    for (int id : {IDC_SAMPLES, IDC_DATE, IDC_TIME, IDC_SEPARATOR, IDC_TIME_ZONE, IDC_ALIGNMENT, IDC_CHECK_UPDATES})
+    for (int id : {IDC_CHECK_UPDATES})
         EnableWindow(GetDlgItem(id), FALSE);
 
     for (LCTYPE day = LOCALE_SDAYNAME1; day <= LOCALE_SDAYNAME7; ++day) {
@@ -395,6 +394,18 @@ BOOL CClockPage::OnCommand(UINT id, UINT code, HWND)
         return TRUE;
     case IDC_FIND_CLOCK:
         OnFindClockWindow();
+        return TRUE;
+    case IDC_DATE:
+    case IDC_TIME:
+    case IDC_SAMPLES:
+    case IDC_SEPARATOR:
+        OnFormatMenu(id);
+        return TRUE;
+    case IDC_ALIGNMENT:
+        OnAlignmentMenu();
+        return TRUE;
+    case IDC_TIME_ZONE:
+        OnTimeZone();
         return TRUE;
     case IDC_SOUND_OPTIONS:
         OnSoundOptions();

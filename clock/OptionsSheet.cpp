@@ -20,12 +20,13 @@ void COptionsSheet::AddPages()
 {
     m_psh.dwFlags |= PSH_NOAPPLYNOW;
     AddPage(&m_clockPage);
+    AddPage(&m_sntpPage);
     AddPage(&m_advancedPage);
 }
 
 UINT COptionsSheet::StartIndex(UINT startPage)
 {
-    return startPage == kAdvancedPage ? 1 : 0;
+    return startPage <= kAdvancedPage ? startPage : static_cast<UINT>(kClockPage);
 }
 
 CString COptionsSheet::Caption()

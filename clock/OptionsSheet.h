@@ -5,6 +5,7 @@
 
 #include "AdvancedPage.h"
 #include "ClockPage.h"
+#include "SNTPage.h"
 
 class COptionsSheet : public CPropertySheet
 {
@@ -21,13 +22,13 @@ public:
     // The small-icon size the sheet and the tray use: 32 from a system small-icon width of
     // 32, 16 below 24, else 24.
     static int SmallIconSize(int systemWidth);
-    // The index among the pages present of the page asked for; a page that is not there
-    // (the Time Synchronization page comes with a later step) opens the Clock page.
+    // The index of the page asked for; an unknown page opens the Clock page.
     static UINT StartIndex(UINT startPage);
 
     BOOL OnInitDialog() override;
 
     CClockPage m_clockPage;
+    CSNTPage m_sntpPage;
     CAdvancedPage m_advancedPage;
 
 protected:

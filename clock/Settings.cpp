@@ -178,3 +178,23 @@ void RestoreDisplaySettings()
     WriteSettingInt(Setting::kTR, 0);
     WriteSettingInt(Setting::kAT, 1);
 }
+
+namespace {
+CString ZoneValueName(int number)
+{
+    CString name;
+    name.Format(L"%d", number);
+    return name;
+}
+}
+
+CString GetZoneSetting(int number)
+{
+    CWinApp* app = AfxGetApp();
+    return app ? app->GetProfileString(GetStr(SID_SECTION_TIMEZONES), ZoneValueName(number), L"") : CString();
+}
+
+void WriteZoneSetting(int number, const wchar_t* zoneKeyName)
+{
+    if (CWinApp* app = AfxGetApp()) app->WriteProfileString(GetStr(SID_SECTION_TIMEZONES), ZoneValueName(number), zoneKeyName);
+}

@@ -137,3 +137,8 @@ void WriteSettingFont(const SettingDef& s, const LOGFONTW& font);
 // switches, the font itself, transparency and always-on-top go back to their defaults;
 // nothing else changes (a stored "CR" keeps deciding the position).
 void RestoreDisplaySettings();
+
+// Section "TimeZones": one value per further time zone, named by the zone's number in
+// decimal without leading zeros ("#005" is the value "5"), holding the zone's key name.
+CString GetZoneSetting(int number);
+void WriteZoneSetting(int number, const wchar_t* zoneKeyName);

@@ -99,8 +99,9 @@ TEST(OptionsSheetRules, IconSizeAndStartPage)
     EXPECT_EQ(24, COptionsSheet::SmallIconSize(31));
     EXPECT_EQ(32, COptionsSheet::SmallIconSize(48));
     EXPECT_EQ(0u, COptionsSheet::StartIndex(COptionsSheet::kClockPage));
-    EXPECT_EQ(0u, COptionsSheet::StartIndex(COptionsSheet::kTimeSyncPage)) << "not there yet: the Clock page";
-    EXPECT_EQ(1u, COptionsSheet::StartIndex(COptionsSheet::kAdvancedPage));
+    EXPECT_EQ(1u, COptionsSheet::StartIndex(COptionsSheet::kTimeSyncPage));
+    EXPECT_EQ(2u, COptionsSheet::StartIndex(COptionsSheet::kAdvancedPage));
+    EXPECT_EQ(0u, COptionsSheet::StartIndex(7));
 }
 
 TEST(ColorPopupRules, PlacementStaysOnTheScreen)

@@ -227,7 +227,7 @@ protected:
 TEST_F(OptionsSheetTest, OpensFromTheClockCommandOnTheClockPageWithoutApplyOnTopAndTheClockTicks)
 {
     Create();
-    std::wstring caption, firstTab, secondTab, textBefore, textAfter;
+    std::wstring caption, firstTab, secondTab, thirdTab, textBefore, textAfter;
     int pages = 0, current = -1, sheets = 0;
     bool apply = true, topmost = false, openFlag = false;
     Open([&](DWORD thread, HWND sheet) {
@@ -235,14 +235,14 @@ TEST_F(OptionsSheetTest, OpensFromTheClockCommandOnTheClockPageWithoutApplyOnTop
         HWND tabs = Tabs(sheet);
         pages = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
         current = static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 3; ++i) {
             wchar_t text[64] = L"";
             TCITEMW item{};
             item.mask = TCIF_TEXT;
             item.pszText = text;
             item.cchTextMax = 64;
             SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-            (i ? secondTab : firstTab) = text;
+            (i == 0 ? firstTab : i == 1 ? secondTab : thirdTab) = text;
         }
         apply = IsItemVisible(sheet, 0x3021);
         topmost = (GetWindowLongPtrW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
@@ -259,9 +259,10 @@ TEST_F(OptionsSheetTest, OpensFromTheClockCommandOnTheClockPageWithoutApplyOnTop
         Press(sheet, PSBTN_CANCEL);
     });
     EXPECT_EQ(std::wstring(L"Zarnock ") + GetStr(SID_VERSION) + L" : Options", caption);
-    EXPECT_EQ(2, pages) << "only the pages that exist";
+    EXPECT_EQ(3, pages);
     EXPECT_EQ(L"Clock", firstTab);
-    EXPECT_EQ(L"Advanced", secondTab);
+    EXPECT_EQ(L"Time Synchronization", secondTab);
+    EXPECT_EQ(L"Advanced", thirdTab);
     EXPECT_EQ(0, current);
     EXPECT_FALSE(apply);
     EXPECT_TRUE(topmost);
@@ -282,7 +283,7 @@ TEST_F(OptionsSheetTest, FirstStartOpensTheSheetAndClearsTheFlagWhateverClosesIt
                  current = static_cast<int>(SendMessageW(Tabs(sheet), TCM_GETCURSEL, 0, 0));
                  Press(sheet, PSBTN_CANCEL);
              });
-    EXPECT_EQ(0, current) << "the Time Synchronization page is not there yet: the Clock page";
+    EXPECT_EQ(1, current) << "the first start opens the Time Synchronization page";
     EXPECT_EQ(0, StoredInt(Setting::kFST));
 }
 
@@ -351,7 +352,7 @@ TEST_F(OptionsSheetTest, CancelLeavesTheStoreByteForByteAndTheClockAsItWas)
         SelectCombo(page, IDC_FIRST_WEEK, 2);
         SelectCombo(page, IDC_SOURCE, 2);
         changed = !(Look::Of(clock) == look);
-        SendMessageW(sheet, PSM_SETCURSEL, 1, 0);
+        SendMessageW(sheet, PSM_SETCURSEL, COptionsSheet::kAdvancedPage, 0);
         SetItemText(CurrentPage(sheet), IDC_SWM_EDIT, L"20");
         Press(sheet, PSBTN_CANCEL);
     });
@@ -432,7 +433,7 @@ TEST_F(OptionsSheetTest, DamagedStoreOpensWithDefaultsAndClamps)
         fontLabel = GetItemText(page, IDC_FONT_LABEL);
         SetCheck(page, IDC_REMINDERS, false);
         SetCheck(page, IDC_REMINDERS, true);
-        SendMessageW(sheet, PSM_SETCURSEL, 1, 0);
+        SendMessageW(sheet, PSM_SETCURSEL, COptionsSheet::kAdvancedPage, 0);
         multiplier = GetItemText(CurrentPage(sheet), IDC_SWM_EDIT);
         Press(sheet, PSBTN_OK);
     });
@@ -473,10 +474,10 @@ TEST_F(OptionsSheetTest, TypedInputIsClampedAndAnEmptyFormatIsRefused)
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
         AnswerBox(thread, IDOK, 5000, &refusal, sheet);
         stayedOpen = IsWindow(sheet) && IsWindowVisible(sheet);
-        PostMessageW(sheet, PSM_SETCURSEL, 1, 0);  // refused as well: the format is still empty
+        PostMessageW(sheet, PSM_SETCURSEL, COptionsSheet::kAdvancedPage, 0);  // refused as well: the format is still empty
         AnswerBox(thread, IDOK, 5000, nullptr, sheet);
         SetItemText(page, IDC_FORMAT, L" x ");
-        SendMessageW(sheet, PSM_SETCURSEL, 1, 0);
+        SendMessageW(sheet, PSM_SETCURSEL, COptionsSheet::kAdvancedPage, 0);
         SetItemText(CurrentPage(sheet), IDC_SWM_EDIT, L"50");
         Press(sheet, PSBTN_OK);
         multiplierAfterOk = StoredInt(Setting::kSWM);

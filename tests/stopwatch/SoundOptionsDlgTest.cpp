@@ -84,6 +84,8 @@ protected:
     }
     void MakeClock()
     {
+        // Not a first start: the clock would open the Options sheet by itself.
+        WriteSettingInt(Setting::kFST, 0);
         m_clock = new CDigitClock;
         m_clock->SetFormat(L"HH:mm:ss", FALSE);
         ASSERT_TRUE(m_clock->CreateEx(WS_EX_TOOLWINDOW, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP, 100, 100,

@@ -344,6 +344,8 @@ TEST_F(StopWatchTest, PlacementOffEveryScreenAndStartAtOnce)
 
 TEST_F(StopWatchTest, ClosingTheClockClosesItsStopwatchesAndSavesTheirPlace)
 {
+    // Not a first start: the clock would open the Options sheet by itself.
+    WriteSettingInt(Setting::kFST, 0);
     CDigitClock* clock = new CDigitClock;
     clock->SetFormat(L"HH:mm:ss", FALSE);
     ASSERT_TRUE(clock->CreateEx(WS_EX_TOOLWINDOW, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP, 100, 100,
