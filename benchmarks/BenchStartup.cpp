@@ -48,7 +48,8 @@ double FileTimeMs(const FILETIME& t)
 }
 
 const char* const kPhases[] = {"process start", "GDI+ start-up", "OLE, settings, locale", "log + environment lines",
-                               "event log + firewall", "window creation", "first render"};
+                               "event log + firewall", "audio objects", "window creation",
+                               "first render"};
 const int kPhaseCount = static_cast<int>(std::size(kPhases));
 
 // The environment lines of the start-up, through the same functions.
@@ -111,6 +112,7 @@ int RunPhases()
     QueryPerformanceCounter(&mark[2]);
     theApp.m_log.Open(GetLogFilePath(), L'-', 3, 51200);
     LogEnvironmentLines();
+    theApp.InitRunValueAndRights();
     QueryPerformanceCounter(&mark[3]);
     {
         CEventLogHelper events(3);
@@ -118,18 +120,22 @@ int RunPhases()
     }
     LogFirewallStatus();
     QueryPerformanceCounter(&mark[4]);
+    theApp.StartAudioObjects();
+    QueryPerformanceCounter(&mark[5]);
     auto* clock = new CDigitClock;
     theApp.m_pMainWnd = clock;
     BOOL created_ok = theApp.CreateClockWindow();
-    QueryPerformanceCounter(&mark[5]);
-    if (created_ok) UpdateWindow(clock->m_hWnd);
+    if (created_ok) TrimWorkingSet();
     QueryPerformanceCounter(&mark[6]);
+    if (created_ok) UpdateWindow(clock->m_hWnd);
+    QueryPerformanceCounter(&mark[7]);
     for (int i = 1; i < kPhaseCount; ++i) t[i] = Milliseconds(mark[i - 1], mark[i]);
     for (double v : t) std::printf("%.3f ", v);
     std::printf("\n");
     std::fflush(stdout);
     if (created_ok) clock->DestroyWindow();
     theApp.m_pMainWnd = nullptr;
+    theApp.ReleaseAudioObjects();
     BufferedPaintUnInit();
     Gdiplus::GdiplusShutdown(theApp.m_gdiplusToken);
     return created_ok ? 0 : 1;
