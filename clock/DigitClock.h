@@ -20,6 +20,13 @@
 // The clock window's class name (also how a second start finds the running copy).
 #define ZN_CLOCK_TIMER_ID 15
 
+// The GDI+ objects of the clock's look, kept between renders (DigitClockRender.cpp).
+class CClockRenderCache;
+struct CClockRenderCacheDeleter
+{
+    void operator()(CClockRenderCache* cache) const;
+};
+
 class CDigitClock : public CFrameWnd, private CSntpModalHost
 {
 public:
@@ -53,6 +60,9 @@ public:
     SIZE MeasureClockText(BOOL layered, const wchar_t* text);
     // Draws the layered image of the text into the paint buffer.
     void DrawLayered(SIZE size, const wchar_t* text);
+    // Draws the opaque look of the window text (border, background, text) on a context
+    // that stands for the client area.
+    void PaintOpaque(HDC dc);
 
     // Format engine.
     // The display text of the current format for a local time (one pass, no registry).
@@ -220,6 +230,7 @@ protected:
 private:
     int NeededTimerInterval() const { return FormatHasMilliseconds() ? 1 : 250; }
     void PushLayered();
+    CClockRenderCache& RenderCache();
     void PlaceAtCreation(const SIZE& size, int transparent);
 
     void AppendFormatToken(std::wstring& out, const wchar_t* run, int length, const SYSTEMTIME& time);
@@ -231,6 +242,7 @@ private:
     // Ordinal comparison of the window text with a new text, without a copy per tick.
     bool IsWindowText(const CString& text);
     std::wstring m_windowTextScratch;
+    std::unique_ptr<CClockRenderCache, CClockRenderCacheDeleter> m_renderCache;
 };
 
 // Brings the open Options sheet (and whatever it has open) to the front, with a beep.

@@ -5,9 +5,12 @@
 #include "ColorHelpers.h"
 #include "ZNMemDC.h"
 #include "Log/LogMan.h"
+#include "GdiplusObjects.h"
 #include "RTLLayout.h"
 
-#include <gdiplus.h>
+#include <cstring>
+#include <cwchar>
+#include <string>
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -35,23 +38,6 @@ struct GpResult
     }
 };
 
-// The GDI+ objects of one draw, made and released within it.
-struct GpFontSet
-{
-    GpFontFamily* family = nullptr;
-    GpFont* font = nullptr;
-    GpStringFormat* format = nullptr;
-    int pointSize = 0;
-    INT style = FontStyleRegular;
-
-    ~GpFontSet()
-    {
-        if (font) GdipDeleteFont(font);
-        if (family) GdipDeleteFontFamily(family);
-        if (format) GdipDeleteStringFormat(format);
-    }
-};
-
 int PointSize(const LOGFONTW& lf, int pixelsPerInch)
 {
     return -MulDiv(lf.lfHeight, 72, pixelsPerInch);
@@ -62,43 +48,6 @@ INT FontStyleOf(const LOGFONTW& lf)
     INT style = lf.lfWeight == FW_BOLD ? FontStyleBold : FontStyleRegular;
     if (lf.lfItalic) style |= FontStyleItalic;
     return style;
-}
-
-void MakeFormat(GpFontSet& set, int alignment, bool rightToLeft, GpResult& result)
-{
-    GpStringFormat* generic = nullptr;
-    if (result << GdipStringFormatGetGenericTypographic(&generic)) return;
-    if (result << GdipCloneStringFormat(generic, &set.format)) return;
-    StringAlignment align = alignment == 1 ? StringAlignmentFar
-                          : alignment == 2 ? StringAlignmentCenter
-                                           : StringAlignmentNear;
-    INT flags = kFormatFlags;
-    if (alignment != 1) flags |= kMeasureTrailingSpaces;
-    if (rightToLeft) flags |= kDirectionRightToLeft;
-    result << GdipSetStringFormatAlign(set.format, align);
-    result << GdipSetStringFormatFlags(set.format, flags);
-    result << GdipSetStringFormatTrimming(set.format, StringTrimmingNone);
-}
-
-// Family, font in points and string format; a face that cannot be had gives the generic
-// sans-serif family.
-void MakeFontSet(GpFontSet& set, const LOGFONTW& lf, int pixelsPerInch, int alignment, bool rightToLeft,
-                 bool withFont, GpResult& result)
-{
-    set.pointSize = PointSize(lf, pixelsPerInch);
-    set.style = FontStyleOf(lf);
-    if (result << GdipCreateFontFamilyFromName(lf.lfFaceName, nullptr, &set.family)) set.family = nullptr;
-    if (withFont && set.family &&
-        (result << GdipCreateFont(set.family, static_cast<REAL>(set.pointSize), set.style, UnitPoint, &set.font))) {
-        set.font = nullptr;
-    }
-    if (withFont && !set.font) {
-        if (set.family) GdipDeleteFontFamily(set.family);
-        set.family = nullptr;
-        if (GdipGetGenericFontFamilySansSerif(&set.family) == Ok)
-            GdipCreateFont(set.family, static_cast<REAL>(set.pointSize), set.style, UnitPoint, &set.font);
-    }
-    MakeFormat(set, alignment, rightToLeft, result);
 }
 
 ARGB MakeArgb(int alpha, COLORREF colour)
@@ -138,30 +87,258 @@ UINT DrawTextFlags(int alignment, bool rightToLeft)
 
 }  // namespace
 
+// Building a GDI+ font, family or string format costs far more than drawing with it, and the
+// clock draws up to a hundred times a second: what the look is made of is kept here and
+// made again only when what it is made from changes.
+class CClockRenderCache
+{
+public:
+    // The face name, size in points and style of the clock font.
+    struct FontKey
+    {
+        wchar_t face[LF_FACESIZE] = {};
+        int pointSize = 0;
+        INT style = FontStyleRegular;
+
+        bool operator==(const FontKey& other) const
+        {
+            return pointSize == other.pointSize && style == other.style &&
+                   wcsncmp(face, other.face, LF_FACESIZE) == 0;
+        }
+    };
+
+    static FontKey KeyOf(const LOGFONTW& lf, int pixelsPerInch)
+    {
+        FontKey key;
+        wcsncpy(key.face, lf.lfFaceName, LF_FACESIZE - 1);
+        key.pointSize = PointSize(lf, pixelsPerInch);
+        key.style = FontStyleOf(lf);
+        return key;
+    }
+
+    // The family of the face alone (the outline's, which has no fallback); none when the face
+    // cannot be found.
+    GpFontFamily* Family(const FontKey& key, GpResult& result)
+    {
+        UseFontKey(key);
+        if (!m_familyMade) {
+            m_familyMade = true;
+            if (result << GdipCreateFontFamilyFromName(key.face, nullptr, m_family.Out())) m_family.Release();
+        }
+        return m_family;
+    }
+
+    // The font in points; a face that cannot be had gives the generic sans-serif family.
+    GpFont* Font(const FontKey& key, GpResult& result)
+    {
+        GpFontFamily* family = Family(key, result);
+        if (!m_fontMade) {
+            m_fontMade = true;
+            const REAL size = static_cast<REAL>(key.pointSize);
+            if (family && (result << GdipCreateFont(family, size, key.style, UnitPoint, m_font.Out())))
+                m_font.Release();
+            if (!m_font && GdipGetGenericFontFamilySansSerif(m_fallbackFamily.Out()) == Ok)
+                GdipCreateFont(m_fallbackFamily, size, key.style, UnitPoint, m_font.Out());
+        }
+        return m_font;
+    }
+
+    // A clone of the generic typographic format with the clock's alignment and flags; one
+    // for each reading direction, since measuring is always left to right.
+    GpStringFormat* Format(int alignment, bool rightToLeft, GpResult& result)
+    {
+        Formats& slot = m_formats[rightToLeft ? 1 : 0];
+        if (slot.format && slot.alignment == alignment) return slot.format;
+        slot.format.Reset();
+        GpStringFormat* generic = nullptr;
+        if (result << GdipStringFormatGetGenericTypographic(&generic)) return nullptr;
+        if (result << GdipCloneStringFormat(generic, slot.format.Out())) return nullptr;
+        StringAlignment align = alignment == 1 ? StringAlignmentFar
+                              : alignment == 2 ? StringAlignmentCenter
+                                               : StringAlignmentNear;
+        INT flags = kFormatFlags;
+        if (alignment != 1) flags |= kMeasureTrailingSpaces;
+        if (rightToLeft) flags |= kDirectionRightToLeft;
+        result << GdipSetStringFormatAlign(slot.format, align);
+        result << GdipSetStringFormatFlags(slot.format, flags);
+        result << GdipSetStringFormatTrimming(slot.format, StringTrimmingNone);
+        slot.alignment = alignment;
+        return slot.format;
+    }
+
+    // Solid fills of the text and of the outlined body, each of one colour.
+    GpSolidFill* TextBrush(ARGB colour, GpResult& result) { return Brush(m_textBrush, colour, result); }
+    GpSolidFill* BodyBrush(ARGB colour, GpResult& result) { return Brush(m_bodyBrush, colour, result); }
+
+    // The outline's pen, round-joined.
+    GpPen* Pen(ARGB colour, int width, GpResult& result)
+    {
+        if (m_pen && m_penColour == colour && m_penWidth == width) return m_pen;
+        m_pen.Reset();
+        if (result << GdipCreatePen1(colour, static_cast<REAL>(width), UnitWorld, m_pen.Out())) return nullptr;
+        GdipSetPenLineJoin(m_pen, LineJoinRound);
+        m_penColour = colour;
+        m_penWidth = width;
+        return m_pen;
+    }
+
+    // An empty path in alternate fill mode.
+    GpPath* EmptyPath(GpResult& result)
+    {
+        if (m_path) {
+            if (!(result << GdipResetPath(m_path))) return m_path;
+            m_path.Reset();
+        }
+        if (result << GdipCreatePath(FillModeAlternate, m_path.Out())) return nullptr;
+        return m_path;
+    }
+
+    // Graphics over the paint buffer's pixels as premultiplied ARGB, anti-aliased; made again
+    // when the buffer's DIB section is.
+    GpGraphics* LayeredGraphics(void* pixels, int width, int height, GpResult& result)
+    {
+        // The bitmap's resolution turns the font's points into pixels.
+        const POINT dpi{GetScreenDpiX(), GetScreenDpiY()};
+        if (m_layered && pixels == m_layeredPixels && width == m_layeredSize.cx && height == m_layeredSize.cy &&
+            dpi.x == m_layeredDpi.x && dpi.y == m_layeredDpi.y)
+            return m_layered;
+        m_layered.Reset();
+        m_layeredBitmap.Reset();
+        m_layeredPixels = nullptr;
+        // The rows are bottom-up, so the first scan line is the last in memory.
+        const INT stride = width * 4;
+        BYTE* lastRow = static_cast<BYTE*>(pixels) + static_cast<size_t>(stride) * (height - 1);
+        if (result << GdipCreateBitmapFromScan0(width, height, -stride, PixelFormat32bppPARGB, lastRow,
+                                                m_layeredBitmap.Out()))
+            return nullptr;
+        GdipBitmapSetResolution(m_layeredBitmap, static_cast<REAL>(dpi.x), static_cast<REAL>(dpi.y));
+        if (result << GdipGetImageGraphicsContext(m_layeredBitmap, m_layered.Out())) {
+            m_layeredBitmap.Reset();
+            return nullptr;
+        }
+        result << GdipSetSmoothingMode(m_layered, SmoothingModeAntiAlias);
+        result << GdipSetTextRenderingHint(m_layered, TextRenderingHintAntiAlias);
+        m_layeredPixels = pixels;
+        m_layeredSize = SIZE{width, height};
+        m_layeredDpi = dpi;
+        return m_layered;
+    }
+
+    // Measuring needs a context of the screen's resolution, not the window's own: one
+    // memory context, and the graphics over it, serve every measure.
+    HDC MeasureDC()
+    {
+        if (!m_measureDC) m_measureDC.Reset(CreateCompatibleDC(nullptr));
+        return m_measureDC;
+    }
+    GpGraphics* MeasureGraphics(GpResult& result)
+    {
+        if (!m_measureGraphics && MeasureDC() && (result << GdipCreateFromHDC(m_measureDC, m_measureGraphics.Out())))
+            m_measureGraphics.Release();
+        return m_measureGraphics;
+    }
+
+    // The last measured text and the look it was measured in.
+    struct Measured
+    {
+        BOOL layered = FALSE;
+        HGDIOBJ fontHandle = nullptr;
+        LOGFONTW font{};
+        int values[7] = {};
+        std::wstring text;
+        SIZE size{-1, -1};
+    };
+    Measured m_measured;
+
+private:
+    struct Formats
+    {
+        CGpStringFormat format;
+        int alignment = -1;
+    };
+
+    void UseFontKey(const FontKey& key)
+    {
+        if (m_fontKey == key) return;
+        m_font.Reset();
+        m_fallbackFamily.Reset();
+        m_family.Reset();
+        m_familyMade = m_fontMade = false;
+        m_fontKey = key;
+    }
+
+    static GpSolidFill* Brush(CGpSolidFill& brush, ARGB colour, GpResult& result)
+    {
+        ARGB current = 0;
+        if (brush && GdipGetSolidFillColor(brush, &current) == Ok && current == colour) return brush;
+        brush.Reset();
+        if (result << GdipCreateSolidFill(colour, brush.Out())) return nullptr;
+        return brush;
+    }
+
+    FontKey m_fontKey;
+    bool m_familyMade = false, m_fontMade = false;
+    CGpFontFamily m_family, m_fallbackFamily;
+    CGpFont m_font;
+    Formats m_formats[2];
+    CGpSolidFill m_textBrush, m_bodyBrush;
+    CGpPen m_pen;
+    ARGB m_penColour = 0;
+    int m_penWidth = 0;
+    CGpPath m_path;
+    // Declared after the bitmap it draws into, so it is released first.
+    CGpBitmap m_layeredBitmap;
+    CGpGraphics m_layered;
+    void* m_layeredPixels = nullptr;
+    SIZE m_layeredSize{0, 0};
+    POINT m_layeredDpi{0, 0};
+    CMemDCHandle m_measureDC;
+    CGpGraphics m_measureGraphics;
+};
+
+void CClockRenderCacheDeleter::operator()(CClockRenderCache* cache) const
+{
+    delete cache;
+}
+
+CClockRenderCache& CDigitClock::RenderCache()
+{
+    if (!m_renderCache) m_renderCache.reset(new CClockRenderCache);
+    return *m_renderCache;
+}
+
 SIZE CDigitClock::MeasureClockText(BOOL layered, const wchar_t* text)
 {
     SIZE size{0, 0};
     if (!m_hWnd) return size;
-    CClientDC client(this);
-    const HDC dc = client;
-    if (!dc) return size;
     LOGFONTW lf{};
     m_font.GetLogFont(&lf);
 
+    // The same text in the same look measures the same: a window made with its first text
+    // and then given it, or a look set again, measures once.
+    CClockRenderCache& cache = RenderCache();
+    CClockRenderCache::Measured& last = cache.m_measured;
+    const int values[7] = {m_gdiplusOpaque, m_gdiplusLayered, m_useOutline, m_outlineThickness,
+                           m_margin,        m_showBorder,     m_alignment};
+    const HGDIOBJ fontHandle = m_font.GetSafeHandle();
+    if (last.size.cx >= 0 && last.layered == layered && last.fontHandle == fontHandle &&
+        memcmp(&last.font, &lf, sizeof(lf)) == 0 && memcmp(last.values, values, sizeof(values)) == 0 &&
+        last.text == text)
+        return last.size;
+
+    const HDC dc = cache.MeasureDC();
+    if (!dc) return size;
     if ((!layered && m_gdiplusOpaque) || (layered && (m_useOutline || m_gdiplusLayered))) {
         GpResult result;
-        GpGraphics* g = nullptr;
-        if (!(result << GdipCreateFromHDC(dc, &g))) {
-            GpFontSet set;
-            MakeFontSet(set, lf, GetDeviceCaps(dc, LOGPIXELSY), m_alignment, false, true, result);
+        if (GpGraphics* g = cache.MeasureGraphics(result)) {
+            GpFont* font = cache.Font(CClockRenderCache::KeyOf(lf, GetDeviceCaps(dc, LOGPIXELSY)), result);
+            GpStringFormat* format = cache.Format(m_alignment, false, result);
             RectF layout(0, 0, 0, 0), box(0, 0, 0, 0);
-            if (set.font && set.format)
-                result << GdipMeasureString(g, text, -1, set.font, &layout, set.format, &box, nullptr, nullptr);
+            if (font && format) result << GdipMeasureString(g, text, -1, font, &layout, format, &box, nullptr, nullptr);
             int extra = layered ? (m_useOutline ? 2 * m_outlineThickness : 0)
                                 : 2 * m_margin + (m_showBorder ? 4 : 0);
             size.cx = extra + static_cast<int>(box.Width);
             size.cy = extra + static_cast<int>(box.Height);
-            GdipDeleteGraphics(g);
         }
     } else {
         HGDIOBJ old = SelectObject(dc, m_font.GetSafeHandle() ? m_font.GetSafeHandle() : GetStockObject(DEFAULT_GUI_FONT));
@@ -176,6 +353,12 @@ SIZE CDigitClock::MeasureClockText(BOOL layered, const wchar_t* text)
         size.cx = r.right - r.left;
         size.cy = r.bottom - r.top;
     }
+    last.layered = layered;
+    last.fontHandle = fontHandle;
+    last.font = lf;
+    memcpy(last.values, values, sizeof(values));
+    last.text = text;
+    last.size = size;
     return size;
 }
 
@@ -191,7 +374,9 @@ LRESULT CDigitClock::OnSetText(WPARAM wp, LPARAM lp)
     if (m_lockRightBorder && oldWidth != 0 && oldWidth != size.cx) {
         SetWindowPos(m_hWnd, nullptr, window.right - size.cx, window.top, size.cx, size.cy,
                      SWP_NOACTIVATE | SWP_NOZORDER);
-    } else {
+    } else if (size.cx != oldWidth || size.cy != window.bottom - window.top) {
+        // A text of the size the window has (every tick but a few) leaves the window as it
+        // is; asking for the same size again costs a round trip to the window manager.
         SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE);
     }
     m_stateFlags &= ~STATE_TEXT_RESIZE;
@@ -202,51 +387,51 @@ void CDigitClock::OnPaint()
 {
     CPaintDC paint(this);
     if (!paint.m_hDC || (GetExStyle() & WS_EX_LAYERED)) return;
-    {
-        CZNMemDC mem(&paint, this, TRUE);
-        HDC dc = *mem.GetDrawDC();
+    CZNMemDC mem(&paint, this, TRUE);
+    PaintOpaque(*mem.GetDrawDC());
+}
 
-        RECT r;
-        GetClientRect(&r);
-        if (m_showBorder) {
-            Draw3dRect(dc, r, m_highlightColour, ShadeColor(m_backgroundColour));
-            InflateRect(&r, -1, -1);
-            Draw3dRect(dc, r, m_backgroundColour, m_shadowColour);
-            InflateRect(&r, -1, -1);
-        }
-        SetBkColor(dc, m_backgroundColour);
-        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
-        InflateRect(&r, -m_margin, -m_margin);
+void CDigitClock::PaintOpaque(HDC dc)
+{
+    RECT r;
+    GetClientRect(&r);
+    if (m_showBorder) {
+        Draw3dRect(dc, r, m_highlightColour, ShadeColor(m_backgroundColour));
+        InflateRect(&r, -1, -1);
+        Draw3dRect(dc, r, m_backgroundColour, m_shadowColour);
+        InflateRect(&r, -1, -1);
+    }
+    SetBkColor(dc, m_backgroundColour);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+    InflateRect(&r, -m_margin, -m_margin);
 
-        CString text = GetWindowText();
-        bool rtl = RightToLeftReading();
-        if (m_gdiplusOpaque) {
-            GpResult result;
-            GpGraphics* g = nullptr;
-            if (!(result << GdipCreateFromHDC(dc, &g))) {
-                SetupQuality(g, result);
-                LOGFONTW lf{};
-                m_font.GetLogFont(&lf);
-                GpFontSet set;
-                MakeFontSet(set, lf, GetDeviceCaps(dc, LOGPIXELSY), m_alignment, rtl, true, result);
-                GpSolidFill* brush = nullptr;
-                if (set.font && set.format && !(result << GdipCreateSolidFill(MakeArgb(m_textAlpha, m_textColour), &brush))) {
-                    RectF layout(static_cast<REAL>(r.left), static_cast<REAL>(r.top), static_cast<REAL>(r.right - r.left),
-                                 static_cast<REAL>(r.bottom - r.top));
-                    result << GdipDrawString(g, text, -1, set.font, &layout, set.format, brush);
-                    GdipDeleteBrush(brush);
-                }
-                GdipDeleteGraphics(g);
-            }
-        } else {
-            HGDIOBJ oldFont = SelectObject(dc, m_font.GetSafeHandle());
-            COLORREF oldColour = SetTextColor(dc, m_textColour);
-            int oldMode = SetBkMode(dc, TRANSPARENT);
-            DrawTextW(dc, text, -1, &r, DrawTextFlags(m_alignment, rtl));
-            SetBkMode(dc, oldMode);
-            SetTextColor(dc, oldColour);
-            SelectObject(dc, oldFont);
+    CString text = GetWindowText();
+    bool rtl = RightToLeftReading();
+    if (m_gdiplusOpaque) {
+        // The memory context is new with every paint, and so is the graphics over it.
+        GpResult result;
+        CGpGraphics g;
+        if (result << GdipCreateFromHDC(dc, g.Out())) return;
+        SetupQuality(g, result);
+        LOGFONTW lf{};
+        m_font.GetLogFont(&lf);
+        CClockRenderCache& cache = RenderCache();
+        GpFont* font = cache.Font(CClockRenderCache::KeyOf(lf, GetDeviceCaps(dc, LOGPIXELSY)), result);
+        GpStringFormat* format = cache.Format(m_alignment, rtl, result);
+        GpSolidFill* brush = font && format ? cache.TextBrush(MakeArgb(m_textAlpha, m_textColour), result) : nullptr;
+        if (brush) {
+            RectF layout(static_cast<REAL>(r.left), static_cast<REAL>(r.top), static_cast<REAL>(r.right - r.left),
+                         static_cast<REAL>(r.bottom - r.top));
+            result << GdipDrawString(g, text, -1, font, &layout, format, brush);
         }
+    } else {
+        HGDIOBJ oldFont = SelectObject(dc, m_font.GetSafeHandle());
+        COLORREF oldColour = SetTextColor(dc, m_textColour);
+        int oldMode = SetBkMode(dc, TRANSPARENT);
+        DrawTextW(dc, text, -1, &r, DrawTextFlags(m_alignment, rtl));
+        SetBkMode(dc, oldMode);
+        SetTextColor(dc, oldColour);
+        SelectObject(dc, oldFont);
     }
 }
 
@@ -255,9 +440,6 @@ void CDigitClock::DrawLayered(SIZE size, const wchar_t* text)
     if (m_paintBuffer.Prepare(size) != 0 || !m_paintBuffer.m_pPixels) return;
     HDC dc = m_paintBuffer.m_hDC;
     const int width = size.cx, height = size.cy;
-    LOGFONTW lf{};
-    m_font.GetLogFont(&lf);
-    const int ppi = GetScreenDpiY();
     const bool rtl = RightToLeftReading();
 
     if (!m_useOutline && !m_gdiplusLayered) {
@@ -284,60 +466,40 @@ void CDigitClock::DrawLayered(SIZE size, const wchar_t* text)
         return;
     }
 
-    // GDI+ draws straight into the DIB section's bits as premultiplied ARGB; the rows are
-    // bottom-up, so the first scan line is the last in memory.
     GpResult result;
-    const INT stride = width * 4;
-    BYTE* lastRow = static_cast<BYTE*>(m_paintBuffer.m_pPixels) + static_cast<size_t>(stride) * (height - 1);
-    GpBitmap* bitmap = nullptr;
-    if (result << GdipCreateBitmapFromScan0(width, height, -stride, PixelFormat32bppPARGB, lastRow, &bitmap)) return;
-    GdipBitmapSetResolution(bitmap, static_cast<REAL>(GetScreenDpiX()), static_cast<REAL>(GetScreenDpiY()));
-    GpGraphics* g = nullptr;
-    if (result << GdipGetImageGraphicsContext(bitmap, &g)) {
-        GdipDisposeImage(bitmap);
-        return;
-    }
-    SetupQuality(g, result);
+    CClockRenderCache& cache = RenderCache();
+    GpGraphics* g = cache.LayeredGraphics(m_paintBuffer.m_pPixels, width, height, result);
+    if (!g) return;
     result << GdipGraphicsClear(g, 0x00000000);
 
+    LOGFONTW lf{};
+    m_font.GetLogFont(&lf);
+    const int ppi = GetScreenDpiY();
+    const CClockRenderCache::FontKey key = CClockRenderCache::KeyOf(lf, ppi);
+    GpStringFormat* format = cache.Format(m_alignment, rtl, result);
     RectF all(0, 0, static_cast<REAL>(width), static_cast<REAL>(height));
-    GpFontSet set;
     if (m_useOutline) {
-        MakeFontSet(set, lf, ppi, m_alignment, rtl, false, result);
-        GpPath* path = nullptr;
-        if (set.family && set.format && !(result << GdipCreatePath(FillModeAlternate, &path))) {
+        GpFontFamily* family = cache.Family(key, result);
+        GpPath* path = family && format ? cache.EmptyPath(result) : nullptr;
+        if (path) {
             RectF layout = all;
             if (m_alignment == 0) layout.X += static_cast<REAL>(m_outlineThickness);
             else if (m_alignment == 1) layout.X -= static_cast<REAL>(m_outlineThickness);
-            REAL em = static_cast<REAL>(set.pointSize * ppi / 72);
-            if (!(result << GdipAddPathString(path, text, -1, set.family, set.style, em, &layout, set.format))) {
-                GpPen* pen = nullptr;
-                if (!(result << GdipCreatePen1(MakeArgb(m_outlineAlpha, m_outlineColour),
-                                               static_cast<REAL>(m_outlineThickness), UnitWorld, &pen))) {
-                    GdipSetPenLineJoin(pen, LineJoinRound);
+            REAL em = static_cast<REAL>(key.pointSize * ppi / 72);
+            if (!(result << GdipAddPathString(path, text, -1, family, key.style, em, &layout, format))) {
+                if (GpPen* pen = cache.Pen(MakeArgb(m_outlineAlpha, m_outlineColour), m_outlineThickness, result))
                     result << GdipDrawPath(g, pen, path);
-                    GdipDeletePen(pen);
-                }
                 int fillAlpha = m_outlineAlpha > m_textAlpha ? 255 : m_textAlpha;
-                GpSolidFill* brush = nullptr;
-                if (!(result << GdipCreateSolidFill(MakeArgb(fillAlpha, m_textColour), &brush))) {
+                if (GpSolidFill* brush = cache.BodyBrush(MakeArgb(fillAlpha, m_textColour), result))
                     result << GdipFillPath(g, brush, path);
-                    GdipDeleteBrush(brush);
-                }
             }
-            GdipDeletePath(path);
         }
     } else {
-        MakeFontSet(set, lf, ppi, m_alignment, rtl, true, result);
-        GpSolidFill* brush = nullptr;
-        if (set.font && set.format && !(result << GdipCreateSolidFill(MakeArgb(m_textAlpha, m_textColour), &brush))) {
-            result << GdipDrawString(g, text, -1, set.font, &all, set.format, brush);
-            GdipDeleteBrush(brush);
-        }
+        GpFont* font = cache.Font(key, result);
+        GpSolidFill* brush = font && format ? cache.TextBrush(MakeArgb(m_textAlpha, m_textColour), result) : nullptr;
+        if (brush) result << GdipDrawString(g, text, -1, font, &all, format, brush);
     }
     GdipFlush(g, FlushIntentionSync);
-    GdipDeleteGraphics(g);
-    GdipDisposeImage(bitmap);
 }
 
 void CDigitClock::PushLayered()

@@ -83,6 +83,13 @@ zk_prefix_up() {
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 &&
             touch "$WINEPREFIX/.zarnock-unmanaged"
     fi
+    # A test program that crashes gets Wine's debugger without its "Program Error" box: the
+    # backtrace goes to the test's output and the program ends, instead of waiting for a
+    # click until CTest's time-out.
+    if [ "$unmanaged" = unmanaged ] && [ ! -f "$WINEPREFIX/.zarnock-nocrashbox" ]; then
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 &&
+            touch "$WINEPREFIX/.zarnock-nocrashbox"
+    fi
     ZK_PREFIX_UP=$WINEPREFIX
 }
 

@@ -82,6 +82,8 @@ int main(int argc, char** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     if (!OnOwnDesktop()) return RunOnOwnDesktop();
+    // Unbuffered, so that a run ended by CTest's time-out still shows how far it came.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }
