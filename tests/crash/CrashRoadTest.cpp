@@ -15,7 +15,7 @@ using testing::HasSubstr;
 namespace {
 
 constexpr long kCrashExitCode = -1;  // 0xFFFFFFFF
-constexpr DWORD kDialogWaitMs = 60000;
+constexpr DWORD kDialogWaitMs = 120000;  // a minidump on a machine with every core and the disk busy
 
 class CrashRoadTest : public testing::Test
 {
