@@ -1,6 +1,7 @@
 // Report sending: the texts of the mail, and each road end to end: Simple MAPI into the
 // tests' own mail program, the mailto link and the web form as the shell is asked to open
 // them, and the final message to the owner thread.
+#include "FakeSendEmailSystem.h"
 #include "LogCapture.h"
 #include "ReportTestSupport.h"
 #include "ProfileTestApp.h"
@@ -61,50 +62,13 @@ TEST(SendEmailTextTest, WebFormAddressNamesThisProgramAndSystem)
     EXPECT_EQ(link.find('.', link.find("/t/")), std::string::npos) << "every dot of the path is %2E";
 }
 
-// What the worker asked of the system.
-struct SystemCalls {
-    CString client;  // empty: no mail client registered
-    std::vector<CString> links, folders;
-    std::vector<DWORD> sleeps;
-    BOOL elevated = FALSE;
-};
-SystemCalls g_calls;
-
-bool FakeClient(CString& name, bool)
-{
-    name = g_calls.client;
-    return !name.IsEmpty();
-}
-HRESULT FakeElevation(BOOL* elevated)
-{
-    *elevated = g_calls.elevated;
-    return S_OK;
-}
-int FakeOpenLink(const wchar_t* link, BOOL, HWND)
-{
-    g_calls.links.push_back(link);
-    return 1;
-}
-int FakeOpenFolder(const wchar_t* folder)
-{
-    g_calls.folders.push_back(folder);
-    return 1;
-}
-void FakeSleep(DWORD ms)
-{
-    g_calls.sleeps.push_back(ms);
-}
-
 class SendEmailTest : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        g_calls = SystemCalls{};
         Recorded() = UiRecorder{};
-        SendEmailSystem& sys = GetSendEmailSystem();
-        saved = sys;
-        sys = {FakeClient, FakeElevation, FakeOpenLink, FakeOpenFolder, RecordBox, FakeSleep};
+        saved = InstallFakeSendEmailSystem(RecordBox);
         archive = folder.Path(L"znc_logs.zip");
         second = folder.Path(L"settings.txt");
         zntest::WriteBytes(archive, std::string("PK\5\6", 4) + std::string(18, '\0'));
@@ -123,7 +87,7 @@ protected:
     {
         recorder.emplace();
         ASSERT_TRUE(recorder->Registered());
-        g_calls.client = L"Microsoft Outlook";
+        g_sendCalls.client = L"Microsoft Outlook";
     }
 
     std::string Mail() { return recorder ? recorder->Mail() : std::string(); }
@@ -185,7 +149,7 @@ TEST_F(SendEmailTest, MapiRoadHandsTheArchiveToTheMailProgram)
                                          Folder(archive) + "\\n\\nwhat I did\n"));
     EXPECT_THAT(mail, testing::HasSubstr("file=" + zntest::Utf8(archive) + "|ZNC_LOGS.ZIP|4294967295\n"));
     EXPECT_EQ(mail.find("missing.zip"), std::string::npos) << "a missing file is left out";
-    EXPECT_TRUE(g_calls.links.empty()) << "no fallback after MAPI took the mail";
+    EXPECT_TRUE(g_sendCalls.links.empty()) << "no fallback after MAPI took the mail";
     EXPECT_FALSE(TakeNotice());
 }
 
@@ -195,36 +159,36 @@ TEST_F(SendEmailTest, MapiFailureFallsBackToTheMailtoLink_AbortDoesNot)
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_RESULT", L"1");
     RunDirect(0, {archive.c_str()});
     EXPECT_THAT(Mail(), testing::HasSubstr("subject=Support Request for Zarnock 5.1.2\n"));
-    EXPECT_TRUE(g_calls.links.empty()) << "the user cancelled: nothing more";
+    EXPECT_TRUE(g_sendCalls.links.empty()) << "the user cancelled: nothing more";
 
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_RESULT", L"2");
     RunDirect(0, {archive.c_str()});
-    ASSERT_EQ(g_calls.links.size(), 1u);
-    EXPECT_EQ(Ansi(g_calls.links[0]).rfind("mailto:support@mervale-software.example?Subject=Support Request", 0), 0u);
+    ASSERT_EQ(g_sendCalls.links.size(), 1u);
+    EXPECT_EQ(Ansi(g_sendCalls.links[0]).rfind("mailto:support@mervale-software.example?Subject=Support Request", 0), 0u);
 
     // An elevated program, or MAPI switched off, never tries MAPI.
     for (int step = 0; step < 2; ++step) {
         DeleteFileW(recorder->RecordPath().c_str());
-        g_calls.elevated = step == 0;
+        g_sendCalls.elevated = step == 0;
         if (step == 1) WriteSettingInt(Setting::kMAPI, 0);
         RunDirect(0, {archive.c_str()});
         EXPECT_EQ(Mail(), "") << step;
     }
-    EXPECT_EQ(g_calls.links.size(), 3u);
+    EXPECT_EQ(g_sendCalls.links.size(), 3u);
 }
 
 TEST_F(SendEmailTest, MailtoRoadOpensTheLinkAndTheArchiveFolder)
 {
-    g_calls.client = L"Wine Mail";
+    g_sendCalls.client = L"Wine Mail";
     RunDirect(1, {archive.c_str(), second.c_str()}, nullptr, L"two\nlines");
-    ASSERT_EQ(g_calls.links.size(), 1u);
+    ASSERT_EQ(g_sendCalls.links.size(), 1u);
     const std::string names = "%0D%0Aznc_logs.zip%0D%0Asettings.txt";
     const std::string folderText = Folder(archive);
-    EXPECT_EQ(Ansi(g_calls.links[0]),
+    EXPECT_EQ(Ansi(g_sendCalls.links[0]),
               "mailto:support@mervale-software.example?Subject=Feedback for Zarnock 5.1.2&body=two%0D%0Alines "
               "Please *attach* the prepared file " + names + " to the email manually.%0D%0AUse File Explorer that "
               "opens to attach the file.%0D%0APath to the file: " + folderText);
-    EXPECT_THAT(g_calls.folders, testing::ElementsAre(CString(std::wstring(folderText.begin(), folderText.end()).c_str())));
+    EXPECT_THAT(g_sendCalls.folders, testing::ElementsAre(CString(std::wstring(folderText.begin(), folderText.end()).c_str())));
     EXPECT_TRUE(TakeNotice()) << "WM_APP with wParam 9 to the owner thread";
     EXPECT_EQ(Ansi(worker.FinalMessage()),
               "Use File Explorer that opens to attach the prepared file \nznc_logs.zip\nsettings.txt to an email, "
@@ -235,20 +199,20 @@ TEST_F(SendEmailTest, MailtoRoadOpensTheLinkAndTheArchiveFolder)
 
 TEST_F(SendEmailTest, CrashRoadShowsItsOwnBoxOrWaitsForTheMailProgram)
 {
-    g_calls.client = L"Wine Mail";
+    g_sendCalls.client = L"Wine Mail";
     RunDirect(3, {archive.c_str()}, L"[Bug Report] Zarnock 5.1.2 C0000005 [12345678]");
-    ASSERT_EQ(g_calls.links.size(), 1u);
-    EXPECT_THAT(Ansi(g_calls.links[0]),
+    ASSERT_EQ(g_sendCalls.links.size(), 1u);
+    EXPECT_THAT(Ansi(g_sendCalls.links[0]),
                 testing::HasSubstr("?Subject=[Bug Report] Zarnock 5.1.2 C0000005 [12345678]&body=Please *attach*"));
-    EXPECT_THAT(Ansi(g_calls.links[0]), testing::EndsWith("%0D%0A%0D%0APlease describe the situation causes this error."));
+    EXPECT_THAT(Ansi(g_sendCalls.links[0]), testing::EndsWith("%0D%0A%0D%0APlease describe the situation causes this error."));
     ASSERT_EQ(Recorded().boxes.size(), 1u);
     EXPECT_EQ(Recorded().boxes[0].text, worker.FinalMessage());
     EXPECT_EQ(Recorded().boxes[0].type, static_cast<UINT>(MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION));
     EXPECT_FALSE(TakeNotice());
-    EXPECT_TRUE(g_calls.sleeps.empty());
+    EXPECT_TRUE(g_sendCalls.sleeps.empty());
 
     RunDirect(3, {}, L"[Bug Report] -zip");
-    EXPECT_THAT(g_calls.sleeps, testing::ElementsAre(5000u));
+    EXPECT_THAT(g_sendCalls.sleeps, testing::ElementsAre(5000u));
 }
 
 // The wide entry, as Windows 8 and later take it: names given or made up.

@@ -7,6 +7,7 @@
 
 #include "App.h"
 #include "CrashReport/ThreadSendEmail.h"
+#include "FakeSendEmailSystem.h"
 #include "recorder/RecorderRegistration.h"
 #include "resource.h"
 
@@ -21,44 +22,6 @@ std::string Ansi(const CString& s)
     return zntest::Utf8(s.GetString());
 }
 
-struct Calls {
-    CString client;
-    std::vector<CString> links, folders;
-    std::vector<DWORD> sleeps;
-    std::vector<CString> boxes;
-};
-Calls g_calls;
-
-bool FakeClient(CString& name, bool)
-{
-    name = g_calls.client;
-    return !name.IsEmpty();
-}
-HRESULT NotElevated(BOOL* elevated)
-{
-    *elevated = FALSE;
-    return S_OK;
-}
-int FakeOpenLink(const wchar_t* link, BOOL, HWND)
-{
-    g_calls.links.push_back(link);
-    return 1;
-}
-int FakeOpenFolder(const wchar_t* folder)
-{
-    g_calls.folders.push_back(folder);
-    return 1;
-}
-void FakeSleep(DWORD ms)
-{
-    g_calls.sleeps.push_back(ms);
-}
-int FakeBox(HWND, const wchar_t* text, const wchar_t*, UINT)
-{
-    g_calls.boxes.push_back(text);
-    return IDOK;
-}
-
 std::wstring Wide(const char* s)
 {
     return s ? std::wstring(s, s + strlen(s)) : std::wstring();
@@ -69,9 +32,7 @@ class ReportRoadTest : public testing::Test
 protected:
     void SetUp() override
     {
-        g_calls = Calls{};
-        saved = GetSendEmailSystem();
-        GetSendEmailSystem() = {FakeClient, NotElevated, FakeOpenLink, FakeOpenFolder, FakeBox, FakeSleep};
+        saved = InstallFakeSendEmailSystem();
         ASSERT_TRUE(recorder.Registered());
     }
     void TearDown() override
@@ -98,7 +59,7 @@ TEST_F(ReportRoadTest, ReportABugReachesTheMailProgramWithTheArchive)
     CreateDirectoryW(keep.c_str(), nullptr);
     DeleteFileW((keep + L"\\archive.zip").c_str());
 
-    g_calls.client = L"Microsoft Outlook";
+    g_sendCalls.client = L"Microsoft Outlook";
     Command(ID_REPORT_BUG);
     const std::string mail = recorder.WaitForMail();
     EXPECT_THAT(mail, testing::HasSubstr("subject=Bug Report for Zarnock 5.1.2\n"));
@@ -106,10 +67,10 @@ TEST_F(ReportRoadTest, ReportABugReachesTheMailProgramWithTheArchive)
     ASSERT_NE(file, std::string::npos) << mail;
     const std::string path = mail.substr(file + 5, mail.find('|', file) - file - 5);
     EXPECT_THAT(path, testing::EndsWith(".zip"));
-    ASSERT_EQ(g_calls.folders.size(), 1u) << "File Explorer shows the archive";
-    EXPECT_EQ(path.rfind(Ansi(g_calls.folders[0]), 0), 0u);
-    EXPECT_THAT(g_calls.sleeps, testing::ElementsAre(3000u));
-    EXPECT_TRUE(g_calls.links.empty());
+    ASSERT_EQ(g_sendCalls.folders.size(), 1u) << "File Explorer shows the archive";
+    EXPECT_EQ(path.rfind(Ansi(g_sendCalls.folders[0]), 0), 0u);
+    EXPECT_THAT(g_sendCalls.sleeps, testing::ElementsAre(3000u));
+    EXPECT_TRUE(g_sendCalls.links.empty());
 
     const std::wstring wide(path.begin(), path.end());
     EXPECT_TRUE(CopyFileW(wide.c_str(), (keep + L"\\archive.zip").c_str(), FALSE)) << GetLastError();
@@ -119,7 +80,7 @@ TEST_F(ReportRoadTest, ReportABugReachesTheMailProgramWithTheArchive)
 // nothing: one mail, with the first archive.
 TEST_F(ReportRoadTest, SecondReportWhileTheMailProgramIsOpenIsRefused)
 {
-    g_calls.client = L"Microsoft Outlook";
+    g_sendCalls.client = L"Microsoft Outlook";
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_WAIT", L"3000");
     Command(ID_REPORT_BUG);
     Command(ID_TECH_SUPPORT);
@@ -128,15 +89,15 @@ TEST_F(ReportRoadTest, SecondReportWhileTheMailProgramIsOpenIsRefused)
     EXPECT_THAT(mail, testing::HasSubstr("subject=Bug Report for Zarnock 5.1.2\n"));
     g_app.m_mailWorker.Stop(10000);
     EXPECT_EQ(recorder.Mail(), mail) << "only the first report was sent";
-    EXPECT_EQ(g_calls.folders.size(), 1u) << "no second archive";
+    EXPECT_EQ(g_sendCalls.folders.size(), 1u) << "no second archive";
 }
 
 TEST_F(ReportRoadTest, TechnicalSupportThroughTheMailtoLink)
 {
-    g_calls.client = L"Wine Mail";
+    g_sendCalls.client = L"Wine Mail";
     Command(ID_TECH_SUPPORT);
-    ASSERT_EQ(g_calls.links.size(), 1u);
-    EXPECT_THAT(Ansi(g_calls.links[0]), testing::StartsWith("mailto:support@mervale-software.example?Subject="
+    ASSERT_EQ(g_sendCalls.links.size(), 1u);
+    EXPECT_THAT(Ansi(g_sendCalls.links[0]), testing::StartsWith("mailto:support@mervale-software.example?Subject="
                                                              "Support Request for Zarnock 5.1.2&body=Please *attach* "
                                                              "the prepared file znc-"));
     MSG msg;
@@ -152,10 +113,10 @@ TEST_F(ReportRoadTest, FeedbackWithoutAMailProgramOpensTheWebForm)
 {
     recorder.Remove();
     Command(ID_SEND_FEEDBACK);
-    ASSERT_EQ(g_calls.links.size(), 1u);
-    EXPECT_EQ(g_calls.links[0], CThreadSendEmail::BuildWebFormLink());
-    EXPECT_TRUE(g_calls.folders.empty());
-    EXPECT_TRUE(g_calls.boxes.empty());
+    ASSERT_EQ(g_sendCalls.links.size(), 1u);
+    EXPECT_EQ(g_sendCalls.links[0], CThreadSendEmail::BuildWebFormLink());
+    EXPECT_TRUE(g_sendCalls.folders.empty());
+    EXPECT_TRUE(g_sendCalls.boxes.empty());
 }
 
 // An archive that cannot be made (the temporary folder lies under a file) still sends the
@@ -167,14 +128,14 @@ TEST_F(ReportRoadTest, ReportWithoutArchiveTellsTheUser)
     wchar_t tmp[MAX_PATH] = {};
     GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
     SetEnvironmentVariableW(L"TMP", (blocker + L"\\").c_str());
-    g_calls.client = L"Wine Mail";
+    g_sendCalls.client = L"Wine Mail";
     Command(ID_REPORT_BUG);
     SetEnvironmentVariableW(L"TMP", tmp);
     DeleteFileW(blocker.c_str());
-    ASSERT_EQ(g_calls.boxes.size(), 1u);
-    EXPECT_THAT(Ansi(g_calls.boxes[0]), testing::StartsWith("The diagnostic files could not be prepared"));
-    ASSERT_EQ(g_calls.links.size(), 1u);
-    EXPECT_EQ(Ansi(g_calls.links[0]), "mailto:support@mervale-software.example?Subject=Bug Report for Zarnock 5.1.2");
+    ASSERT_EQ(g_sendCalls.boxes.size(), 1u);
+    EXPECT_THAT(Ansi(g_sendCalls.boxes[0]), testing::StartsWith("The diagnostic files could not be prepared"));
+    ASSERT_EQ(g_sendCalls.links.size(), 1u);
+    EXPECT_EQ(Ansi(g_sendCalls.links[0]), "mailto:support@mervale-software.example?Subject=Bug Report for Zarnock 5.1.2");
 }
 
 }  // namespace
