@@ -6,6 +6,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -141,16 +142,22 @@ TEST(SoundFile, PauseBetweenRepeats)
     for (const auto& c : cases) {
         PlayerWithFake t;
         t.player.SetPause(c.pause);
-        ASSERT_TRUE(t.PlayFile(wav, 3));
-        ASSERT_TRUE(WorkerEnds(t.player, 5000));
+        ASSERT_TRUE(t.PlayFile(wav, 5));
+        ASSERT_TRUE(WorkerEnds(t.player, 10000));
         std::vector<double> times = t.fake.PlayTimes();
-        ASSERT_EQ(3u, times.size());
+        ASSERT_EQ(5u, times.size());
+        // Every gap of a pausing play is at least the pause; without a pause the shortest
+        // gap is well under it (a busy machine may stretch some gaps, not all of them).
+        double shortest = 1e9;
         for (size_t i = 1; i < times.size(); ++i) {
             double gap = times[i] - times[i - 1];
-            if (c.pauses)
+            shortest = std::min(shortest, gap);
+            if (c.pauses) {
                 EXPECT_GE(gap, c.pause - 5) << "pause " << c.pause;
-            else
-                EXPECT_LT(gap, 90) << "pause " << c.pause;
+            }
+        }
+        if (!c.pauses) {
+            EXPECT_LT(shortest, 90) << "pause " << c.pause;
         }
     }
 }
