@@ -135,6 +135,12 @@ TEST(SoundLibrary, PlatformPlaysPiecesFromMemoryOrFailsCleanly)
 
 TEST(SoundOnThisMachine, EntryPointsNeverHang)
 {
+    // Wine's wave device thread can call the MCI wave driver back after the last device
+    // has closed and the driver was unloaded: on a busy machine the test program then jumps
+    // into the freed mciwave.dll. Holding the MCI drivers loaded keeps such a late call in
+    // live code; the clock's own behaviour is the same either way.
+    static const HMODULE heldDrivers[] = {LoadLibraryW(L"mciwave.dll"), LoadLibraryW(L"mciseq.dll")};
+    (void)heldDrivers;
     WNDCLASSW wc{};
     wc.lpfnWndProc = NotifyProc;
     wc.hInstance = GetModuleHandleW(nullptr);
