@@ -141,7 +141,15 @@ HWND ClockProcess::WaitForWindow(DWORD timeoutMs)
     while (GetTickCount() - start < timeoutMs) {
         HWND h = FindClockWindow(m_pi.dwProcessId);
         if (h && IsWindowVisible(h)) {
-            Sleep(300);  // let the first image reach the screen
+            // Start-up has reached the message loop and the first tick has given the clock
+            // its text (a blank format never does: that wait is short); then the first
+            // image still has to reach the screen. A busy machine stretches each step.
+            const DWORD elapsed = GetTickCount() - start;
+            const DWORD left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+            WaitForInputIdle(m_pi.hProcess, left);
+            const DWORD textStart = GetTickCount();
+            while (GetWindowTextLengthW(h) == 0 && GetTickCount() - textStart < 2000 && IsRunning()) Sleep(50);
+            Sleep(300);
             return h;
         }
         if (!IsRunning()) return nullptr;
