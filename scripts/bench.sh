@@ -6,6 +6,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
 
 zk_install
 zk_wine32
+zk_run_begin bench
+trap zk_run_end EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 zk_build
 # bench_sntp synchronises against a loopback chrony of the benchmarks' own.
 export ZARNOCK_CHRONY_DIR="$ZK_BUILD/chrony-bench"
@@ -14,7 +18,7 @@ export ZARNOCK_HTTP_DIR="$ZK_BUILD/http-bench"
 bench_down() {
     bash "$ZK_ROOT/scripts/chrony.sh" stop "$ZARNOCK_CHRONY_DIR" || true
     bash "$ZK_ROOT/tests/report/http-server.sh" stop "$ZARNOCK_HTTP_DIR" || true
-    zk_testbed_down
+    zk_run_end
 }
 trap bench_down EXIT
 zk_start_xvfb

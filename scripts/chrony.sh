@@ -2,22 +2,20 @@
 # A real NTP server for the SNTP tests: Debian's chronyd from its package file (never
 # installed as a service), on a loopback address only, with -x so that it never touches this
 # machine's clock. "start DIR" writes DIR/address (the address it answers on, port 123) and
-# DIR/chronyd.pid; "stop DIR" ends exactly that process.
+# DIR/chronyd.owner (the process's identity, not only its id); "stop DIR" ends exactly that
+# process, and only removes a record whose process has ended.
 set -euo pipefail
 cmd=${1:?start or stop}
 dir=${2:?state folder}
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/zarnock/chrony
 chronyd=$cache/root/usr/sbin/chronyd
+source "$(dirname "${BASH_SOURCE[0]}")/procs.sh"
 
 log() { echo "chrony.sh: $*" >&2; }
 
 stop() {
-    [ -f "$dir/chronyd.pid" ] || return 0
-    local pid
-    pid=$(cat "$dir/chronyd.pid")
-    if [ -n "$pid" ] && kill "$pid" 2>/dev/null; then
-        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    fi
+    zk_proc_end "$dir/chronyd.owner"
+    # chronyd's own pid file: chronyd refuses to start while the id in it names any process.
     rm -f "$dir/chronyd.pid" "$dir/address"
 }
 
@@ -60,14 +58,17 @@ driftfile $dir/chrony.drift
 pidfile $dir/chronyd.pid
 bindcmdaddress $dir/chronyd.sock
 CONF
-    # -x: never adjust the system clock; -u root: no switch to a user this machine may lack.
-    "$chronyd" -x -u root -f "$dir/chrony.conf" >"$dir/chronyd.out" 2>&1
+    # -x: never adjust the system clock; -u root: no switch to a user this machine may lack;
+    # -n: no detaching, so the process started here is the server.
+    "$chronyd" -n -x -u root -f "$dir/chrony.conf" </dev/null >"$dir/chronyd.out" 2>&1 &
+    zk_proc_record "$dir/chronyd.owner" $! || true
     for _ in $(seq 50); do
         [ -s "$dir/chronyd.pid" ] && udp_port_busy "$address" && break
         sleep 0.1
     done
     if ! [ -s "$dir/chronyd.pid" ]; then
         log "chronyd did not start:"; cat "$dir/chronyd.out" >&2
+        stop
         return 1
     fi
     echo "$address" >"$dir/address"

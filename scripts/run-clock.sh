@@ -20,8 +20,11 @@ done
 
 zk_install
 zk_wine32
+zk_run_begin clock
+trap zk_run_end EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 zk_build
-trap zk_testbed_down EXIT
 if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     zk_start_xvfb
     zk_log "running on the virtual display $DISPLAY"

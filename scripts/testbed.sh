@@ -13,6 +13,46 @@ ZK_PACKAGES+=(fp-utils)
 
 zk_log() { echo "zarnock: $*" >&2; }
 
+# Every process the test bed ends is named by its identity (id, start time, boot), checked
+# again right before the signal: never by an id alone, never by a name.
+source "$ZK_ROOT/scripts/procs.sh"
+
+ZK_RUN_OWNER=""
+
+# A run of ROLE (tests, bench, clock) in this build tree. Everything the run starts inherits
+# markers in its environment (tree, role, run), through Wine's own process starts too. A
+# run that is still alive keeps others of its role out; what a killed run of the same tree
+# and role left behind (Wine programs, wineservers, displays, servers) is ended first.
+zk_run_begin() {
+    local role=$1 owner="$ZK_BUILD/.testbed-$1.owner"
+    mkdir -p "$ZK_BUILD"
+    (
+        flock 9
+        if zk_proc_alive "$owner"; then
+            zk_log "another $role run of $ZK_BUILD is still running (process $(cut -d: -f1 "$owner"))"
+            exit 1
+        fi
+        zk_proc_sweep "ZK_TESTBED_TREE=$ZK_BUILD" "ZK_TESTBED_ROLE=$role"
+        zk_proc_record "$owner" $$
+    ) 9>"$ZK_BUILD/.testbed-$role.lock" || return 1
+    ZK_RUN_OWNER=$owner
+    export ZK_TESTBED_TREE=$ZK_BUILD ZK_TESTBED_ROLE=$role
+    ZK_TESTBED_RUN=$(cat /proc/sys/kernel/random/uuid)
+    export ZK_TESTBED_RUN
+}
+
+# The end of a run, however it ends: its display and prefix first, then whatever else it
+# started that is still there.
+zk_run_end() {
+    zk_testbed_down
+    if [ -n "$ZK_RUN_OWNER" ]; then
+        zk_proc_sweep "ZK_TESTBED_RUN=$ZK_TESTBED_RUN"
+        rm -f "$ZK_RUN_OWNER"
+        ZK_RUN_OWNER=""
+    fi
+    return 0
+}
+
 zk_install() {
     local missing=() p
     for p in "${ZK_PACKAGES[@]}"; do
@@ -35,8 +75,8 @@ zk_build() {
     fi
 }
 
-ZK_XVFB_PID=""
-ZK_XCOMPMGR_PID=""
+ZK_XVFB_ID=""
+ZK_XCOMPMGR_ID=""
 ZK_PREFIX_UP=""
 
 # A private display; the number comes from Xvfb itself, so parallel runs never collide.
@@ -44,7 +84,7 @@ zk_start_xvfb() {
     local numfile
     numfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >/dev/null 2>&1 &
-    ZK_XVFB_PID=$!
+    ZK_XVFB_ID=$(zk_proc_id $!) || true
     local i
     for i in $(seq 100); do
         [ -s "$numfile" ] && break
@@ -55,7 +95,7 @@ zk_start_xvfb() {
     rm -f "$numfile"
     # Per-pixel alpha of layered windows shows only with a compositing manager.
     xcompmgr </dev/null >/dev/null 2>&1 &
-    ZK_XCOMPMGR_PID=$!
+    ZK_XCOMPMGR_ID=$(zk_proc_id $!) || true
 }
 
 # A Wine prefix inside the build tree, made once, with Wine's fonts where GDI+ sees them.
@@ -106,10 +146,10 @@ zk_testbed_down() {
         WINEPREFIX=$ZK_PREFIX_UP wineserver -k >/dev/null 2>&1 || true
         ZK_PREFIX_UP=""
     fi
-    [ -n "$ZK_XCOMPMGR_PID" ] && kill "$ZK_XCOMPMGR_PID" 2>/dev/null
-    [ -n "$ZK_XVFB_PID" ] && kill "$ZK_XVFB_PID" 2>/dev/null
-    ZK_XCOMPMGR_PID=""
-    ZK_XVFB_PID=""
+    [ -n "$ZK_XCOMPMGR_ID" ] && zk_proc_end "$ZK_XCOMPMGR_ID" 2>/dev/null
+    [ -n "$ZK_XVFB_ID" ] && zk_proc_end "$ZK_XVFB_ID" 2>/dev/null
+    ZK_XCOMPMGR_ID=""
+    ZK_XVFB_ID=""
     return 0
 }
 

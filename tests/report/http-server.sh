@@ -1,20 +1,17 @@
 #!/usr/bin/env bash
 # The update check's loopback web site for the tests and the benchmark (http_server.py),
 # with a self-signed certificate made here and gzip files made by Debian's gzip.
-# "start DIR" writes DIR/port, DIR/tls-port and DIR/server.pid; "stop DIR" ends exactly
-# that process.
+# "start DIR" writes DIR/port, DIR/tls-port and DIR/server.owner (the server's identity, not
+# only its id); "stop DIR" ends exactly that process, and only removes a record whose process
+# has ended.
 set -euo pipefail
 cmd=${1:?start or stop}
 dir=${2:?state folder}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../scripts/procs.sh"
 
 stop() {
-    [ -f "$dir/server.pid" ] || return 0
-    local pid
-    pid=$(cat "$dir/server.pid")
-    if [ -n "$pid" ] && kill "$pid" 2>/dev/null; then
-        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    fi
+    zk_proc_end "$dir/server.owner"
     rm -f "$dir/server.pid" "$dir/port" "$dir/tls-port"
 }
 
@@ -33,7 +30,7 @@ start() {
     python3 -c 'import random,sys; r=random.Random(7); sys.stdout.write("".join(r.choice("0123456789.abcdef\n ") for _ in range(1<<20)))' >"$dir/mega.txt"
     gzip -9 -c "$dir/mega.txt" >"$dir/mega.gz"
     python3 "$here/http_server.py" "$dir" "$dir/cert.pem" "$dir/key.pem" </dev/null >"$dir/server.out" 2>&1 &
-    echo $! >"$dir/server.pid"
+    zk_proc_record "$dir/server.owner" $! || true
     for _ in $(seq 50); do
         [ -s "$dir/port" ] && [ -s "$dir/tls-port" ] && break
         sleep 0.1

@@ -1,0 +1,136 @@
+# The test bed ends its own processes and nothing else. A process is named by its identity
+# "pid:start:boot" (its id, its start time in clock ticks since boot, the boot's id), never
+# by its id alone: ids come round within minutes on a machine that runs Wine. The identity
+# is checked again right before every signal. Plain bash, no programs started: under a
+# full run's load every process start costs seconds.
+#   zk_proc_id PID            print the identity of a running process
+#   zk_proc_record FILE PID   write it to FILE
+#   zk_proc_alive FILE|ID     whether that process still runs
+#   zk_proc_end FILE|ID       end it if it is still the one named; a stale record is only
+#                             removed (a FILE is removed in either case)
+#   zk_proc_sweep [--except-wine-services] NAME=VALUE...
+#                             end every process whose environment holds all these markers
+#                             (the test bed exports them to everything it starts), except
+#                             the caller and its ancestors, and with the option Wine's
+#                             services of the prefix, which any test may have started
+
+ZK_PROC_GRACE=50  # tenths of a second between SIGTERM and SIGKILL
+
+# ZK_START := the start time of PID; fails once it has ended (a zombie has ended).
+# ZK_PARENT := its parent. Sets variables rather than printing: no subshell per process.
+zk_proc_start() {
+    local stat rest fields
+    ZK_START="" ZK_PARENT=""
+    read -r stat 2>/dev/null <"/proc/$1/stat" || return 1
+    # The command name may hold blanks and parentheses: count from the last ")".
+    rest=${stat##*) }
+    read -r -a fields <<<"$rest"
+    ZK_PARENT=${fields[1]}
+    [ "${fields[0]}" = Z ] && return 1
+    ZK_START=${fields[19]}
+}
+
+read -r ZK_BOOT </proc/sys/kernel/random/boot_id
+
+zk_proc_id() {
+    zk_proc_start "$1" || return 1
+    echo "$1:$ZK_START:$ZK_BOOT"
+}
+
+zk_proc_record() {
+    local id
+    id=$(zk_proc_id "$2") || return 1
+    echo "$id" >"$1"
+}
+
+# The identity in FILE or given itself.
+zk_proc_read() {
+    local id=$1
+    if [ -f "$1" ]; then read -r id <"$1" || id=""; fi
+    echo "$id"
+}
+
+# Whether IDENTITY names a process that still runs.
+zk_proc_is() {
+    local pid start boot
+    IFS=: read -r pid start boot <<<"$1"
+    [[ $pid =~ ^[0-9]+$ ]] && [ "$boot" = "$ZK_BOOT" ] || return 1
+    zk_proc_start "$pid" || return 1
+    [ "$ZK_START" = "$start" ]
+}
+
+zk_proc_alive() { zk_proc_is "$(zk_proc_read "$1")"; }
+
+# SIGTERM to every identity given, SIGKILL to those still there after the grace time.
+zk_proc_signal_all() {
+    local id left i
+    for id in "$@"; do zk_proc_is "$id" && kill -TERM "${id%%:*}" 2>/dev/null; done
+    for ((i = 0; i < ZK_PROC_GRACE; i++)); do
+        left=0
+        for id in "$@"; do zk_proc_is "$id" && left=1; done
+        [ "$left" = 0 ] && return 0
+        sleep 0.1
+    done
+    for id in "$@"; do zk_proc_is "$id" && kill -KILL "${id%%:*}" 2>/dev/null; done
+    return 0
+}
+
+zk_proc_end() {
+    local id
+    id=$(zk_proc_read "$1")
+    [ -f "$1" ] && rm -f "$1"
+    [ -n "$id" ] || return 0
+    if ! zk_proc_is "$id"; then
+        echo "testbed: $1: that process has ended; no signal sent" >&2
+        return 0
+    fi
+    zk_proc_signal_all "$id"
+}
+
+# Programs that Wine starts once for a whole prefix, whichever program needed them first.
+zk_proc_wine_service() {
+    local first
+    IFS= read -r -d '' first 2>/dev/null <"/proc/$1/cmdline"
+    first=${first//\//\\}
+    case "${first##*\\}" in
+    services.exe | winedevice.exe | plugplay.exe | rpcss.exe | svchost.exe | explorer.exe | conhost.exe | wineboot.exe)
+        return 0 ;;
+    esac
+    return 1
+}
+
+zk_proc_sweep() {
+    local spare="" markers=() keep=" " pid dir env m e found ok id ids=() cmd
+    [ "${1:-}" = --except-wine-services ] && { spare=1; shift; }
+    markers=("$@")
+    [ ${#markers[@]} -gt 0 ] || return 2
+    # The caller and its ancestors carry the markers too.
+    pid=$BASHPID
+    while [ "$pid" -gt 1 ] 2>/dev/null; do
+        keep+="$pid "
+        zk_proc_start "$pid"
+        [ -n "$ZK_PARENT" ] || break
+        pid=$ZK_PARENT
+    done
+    for dir in /proc/[0-9]*; do
+        pid=${dir#/proc/}
+        [[ $keep == *" $pid "* ]] && continue
+        # The identity first: a process that replaces this one under the same id between
+        # the two reads has another start time and is not signalled.
+        zk_proc_start "$pid" || continue
+        id="$pid:$ZK_START:$ZK_BOOT"
+        mapfile -d '' env 2>/dev/null <"$dir/environ" || continue
+        ok=1
+        for m in "${markers[@]}"; do
+            found=0
+            for e in "${env[@]}"; do [ "$e" = "$m" ] && { found=1; break; }; done
+            [ "$found" = 1 ] || { ok=0; break; }
+        done
+        [ "$ok" = 1 ] || continue
+        [ -n "$spare" ] && zk_proc_wine_service "$pid" && continue
+        cmd=$(tr '\0' ' ' <"$dir/cmdline" 2>/dev/null | cut -c 1-100)
+        echo "testbed: ending $pid $cmd" >&2
+        ids+=("$id")
+    done
+    [ ${#ids[@]} -eq 0 ] || zk_proc_signal_all "${ids[@]}"
+}

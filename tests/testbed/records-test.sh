@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The test bed's process records: a record whose id now names another process (ids come
+# round within minutes here) is removed without a signal, whichever script reads it; a
+# record of the process itself ends it; a sweep ends exactly the processes with its markers.
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/scripts/procs.sh"
+dir=$(mktemp -d)
+failures=0
+passes=0
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null; rm -rf "$dir"' EXIT
+
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+alive() { [ -d "/proc/$1" ] && ! grep -q '^State:.*Z' "/proc/$1/status"; }
+gone() { for _ in $(seq 100); do alive "$1" || return 0; sleep 0.1; done; return 1; }
+bystander() { "$@" sleep 300 </dev/null >/dev/null 2>&1 & pids+=($!); echo $!; }
+# A record with this process's id and another start time: what a killed run leaves behind
+# once its id has passed to an unrelated process.
+stale() { local id; id=$(zk_proc_id "$1"); echo "$1:$(( $(cut -d: -f2 <<<"$id") - 1 )):$(cut -d: -f3 <<<"$id")"; }
+
+other=$(bystander)
+sleep 0.2
+
+# stale file  | script that reads it
+while read -r file script; do
+    mkdir -p "$dir/$file"
+    stale "$other" >"$dir/$file/$(basename "$file")"
+    echo "$other" >"$dir/$file/$(dirname "$file").pid"   # the old bare-id files too
+    bash "$root/$script" stop "$dir/$file" 2>/dev/null
+    check "$script stop spares the process a stale record names" alive "$other"
+    check "$script stop removes the stale record" test ! -e "$dir/$file/$(basename "$file")"
+done <<'TABLE'
+chronyd/chronyd.owner scripts/chrony.sh
+server/server.owner tests/report/http-server.sh
+TABLE
+
+zk_proc_end "$(stale "$other")" 2>/dev/null
+check "end spares the process a stale identity names" alive "$other"
+zk_proc_end "$other:1:not-this-boot" 2>/dev/null
+check "end spares the process a record of another boot names" alive "$other"
+
+own=$(bystander)
+sleep 0.2
+zk_proc_record "$dir/own.owner" "$own"
+zk_proc_end "$dir/own.owner"
+check "end ends the process its record names" gone "$own"
+
+marked=$(bystander env ZK_TESTBED_RUN=records-test-$$)
+sleep 0.2
+zk_proc_sweep "ZK_TESTBED_RUN=records-test-$$" 2>/dev/null
+check "a sweep ends the processes with its marker" gone "$marked"
+check "a sweep spares the processes without it" alive "$other"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
