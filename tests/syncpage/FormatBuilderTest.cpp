@@ -57,6 +57,9 @@ TEST(FormatBuilder, ZoneTokensKeepTheLabelAsTyped)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(c.token, CClockPage::ZoneToken(c.label, c.number, c.room)) << c.label << " " << c.room;
+    // A huge label is cut in one pass over what fits (cut from its end it would take hours).
+    const std::wstring huge(200000, L'a');
+    EXPECT_STREQ((L"['" + std::wstring(372, L'a') + L"' - #001]").c_str(), CClockPage::ZoneToken(huge.c_str(), 1, 383));
 }
 
 TEST(TimeZones, OffsetsAndOrder)
@@ -270,17 +273,43 @@ std::wstring Repeat(const wchar_t* text, int times)
     return out;
 }
 
-// A zone added through the dialog with a hostile label shows on the clock as typed, after
-// the format that was there, and the value written is the zone's number without zeros.
+// The key name of the system's zone with this enumeration number, and a zone's display text.
+std::wstring ZoneKeyName(int number)
+{
+    wchar_t name[512] = L"";
+    DWORD chars = 512;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, GetTimeZonesKeyPath(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    if (RegEnumKeyExW(key, static_cast<DWORD>(number), name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        name[0] = 0;
+    RegCloseKey(key);
+    return name;
+}
+
+std::wstring ZoneDisplay(const std::wstring& keyName)
+{
+    wchar_t display[512] = L"";
+    DWORD bytes = sizeof(display) - sizeof(wchar_t);
+    RegGetValueW(HKEY_LOCAL_MACHINE, (std::wstring(GetTimeZonesKeyPath()) + L"\\" + keyName).c_str(), L"Display",
+                 RRF_RT_REG_SZ, nullptr, display, &bytes);
+    return display;
+}
+
+// A zone added through the dialog with a hostile label (pasted, as a user would) shows on the
+// clock as typed, after the format that was there, and the value written is the zone's
+// number without zeros with the chosen zone's key name. The label edit takes no more than
+// the format can show.
 TEST_F(FormatMenuTest, AZoneWithAHostileLabelShowsAsTyped)
 {
     struct Case { std::wstring label; bool cut; } cases[] = {
         {L"It's \"100%\" | #005 ~ ''x'' %d'", false},
         {L"'", false},
         {Repeat(L"Ab'%", 100), true},
+        {std::wstring(30000, L'x'), true},
     };
     for (const Case& c : cases) {
-        std::wstring edit, shown;
+        std::wstring edit, shown, chosen;
+        size_t labelLength = 0;
         int number = -1;
         OpenSheet(COptionsSheet::kClockPage, [&](DWORD thread, HWND sheet, HWND page) {
             SetItemText(page, IDC_FORMAT, L"HH:mm ");
@@ -288,8 +317,10 @@ TEST_F(FormatMenuTest, AZoneWithAHostileLabelShowsAsTyped)
             Click(page, IDC_TIME_ZONE);
             HWND dlg = WaitForThreadDialog(thread, 5000, L"Add Time Zone");
             ASSERT_TRUE(dlg);
-            SetItemText(dlg, IDC_TZ_LABEL, c.label.c_str());
+            SendDlgItemMessageW(dlg, IDC_TZ_LABEL, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(c.label.c_str()));
+            labelLength = GetItemText(dlg, IDC_TZ_LABEL).size();
             SelectCombo(dlg, IDC_TZ_ZONE, 3);
+            chosen = GetItemText(dlg, IDC_TZ_ZONE);
             Click(dlg, IDOK);
             WaitForWindowGone(dlg, 5000);
             edit = GetItemText(page, IDC_FORMAT);
@@ -300,7 +331,11 @@ TEST_F(FormatMenuTest, AZoneWithAHostileLabelShowsAsTyped)
         ASSERT_TRUE(std::regex_search(edit, m, std::wregex(L"#(\\d{3})\\]$"))) << Utf8(edit);
         number = std::stoi(m[1].str());
         EXPECT_LE(edit.size(), 383u);
-        EXPECT_FALSE(std::wstring(GetZoneSetting(number)).empty()) << "value \"" << number << "\"";
+        EXPECT_EQ(std::min<size_t>(c.label.size(), CAddTimeZoneDlg::kLabelLimit), labelLength);
+        const std::wstring keyName = ZoneKeyName(number);
+        EXPECT_FALSE(keyName.empty());
+        EXPECT_EQ(keyName, std::wstring(GetZoneSetting(number))) << "value \"" << number << "\"";
+        EXPECT_EQ(chosen, ZoneDisplay(keyName)) << "the zone chosen";
         EXPECT_EQ(0u, edit.rfind(L"HH:mm [", 0)) << Utf8(edit);
         ASSERT_TRUE(std::regex_match(shown, m, std::wregex(L"\\d{2}:\\d{2} \\[(.*) - (.+)\\]"))) << Utf8(shown);
         if (c.cut) {
