@@ -14,6 +14,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <regex>
 
 namespace {
@@ -273,28 +274,6 @@ std::wstring Repeat(const wchar_t* text, int times)
     return out;
 }
 
-// The key name of the system's zone with this enumeration number, and a zone's display text.
-std::wstring ZoneKeyName(int number)
-{
-    wchar_t name[512] = L"";
-    DWORD chars = 512;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, GetTimeZonesKeyPath(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
-    if (RegEnumKeyExW(key, static_cast<DWORD>(number), name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        name[0] = 0;
-    RegCloseKey(key);
-    return name;
-}
-
-std::wstring ZoneDisplay(const std::wstring& keyName)
-{
-    wchar_t display[512] = L"";
-    DWORD bytes = sizeof(display) - sizeof(wchar_t);
-    RegGetValueW(HKEY_LOCAL_MACHINE, (std::wstring(GetTimeZonesKeyPath()) + L"\\" + keyName).c_str(), L"Display",
-                 RRF_RT_REG_SZ, nullptr, display, &bytes);
-    return display;
-}
-
 // A zone added through the dialog with a hostile label (pasted, as a user would) shows on the
 // clock as typed, after the format that was there, and the value written is the zone's
 // number without zeros with the chosen zone's key name. The label edit takes no more than
@@ -332,10 +311,13 @@ TEST_F(FormatMenuTest, AZoneWithAHostileLabelShowsAsTyped)
         number = std::stoi(m[1].str());
         EXPECT_LE(edit.size(), 383u);
         EXPECT_EQ(std::min<size_t>(c.label.size(), CAddTimeZoneDlg::kLabelLimit), labelLength);
-        const std::wstring keyName = ZoneKeyName(number);
-        EXPECT_FALSE(keyName.empty());
-        EXPECT_EQ(keyName, std::wstring(GetZoneSetting(number))) << "value \"" << number << "\"";
-        EXPECT_EQ(chosen, ZoneDisplay(keyName)) << "the zone chosen";
+        // The zone of that number (read as the dialog reads them, checked above against the
+        // registry) is the one chosen, and its key name is what was stored.
+        const auto zones = CAddTimeZoneDlg::ReadZones();
+        const auto zone = std::find_if(zones.begin(), zones.end(), [&](const auto& z) { return z->number == number; });
+        ASSERT_NE(zones.end(), zone);
+        EXPECT_EQ(chosen, std::wstring((*zone)->display));
+        EXPECT_EQ(std::wstring((*zone)->keyName), std::wstring(GetZoneSetting(number))) << "value \"" << number << "\"";
         EXPECT_EQ(0u, edit.rfind(L"HH:mm [", 0)) << Utf8(edit);
         ASSERT_TRUE(std::regex_match(shown, m, std::wregex(L"\\d{2}:\\d{2} \\[(.*) - (.+)\\]"))) << Utf8(shown);
         if (c.cut) {
