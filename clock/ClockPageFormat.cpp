@@ -72,7 +72,8 @@ CString CClockPage::ZoneToken(const wchar_t* label, int number, int room)
     bare.Format(L"[#%03d]", number);
     const CString text = label ? label : L"";
     // The quoted text of a label's beginning grows with every character taken, so one walk
-    // finds the longest beginning that fits: "[" + quoted + " - " + the bare number part.
+    // finds the longest beginning that fits. Round the quoted text the token has the bare
+    // token's characters and the 3 of " - ".
     const int fixed = bare.GetLength() + 3;
     int keep = 0, quoted = 0;
     bool inLiteral = false;
