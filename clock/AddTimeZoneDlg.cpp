@@ -85,6 +85,7 @@ BOOL CAddTimeZoneDlg::OnInitDialog()
         if (item >= 0) m_zoneList.SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
     }
     if (m_zoneList.GetCount() > 0) m_zoneList.SetCurSel(0);
+    ::SendDlgItemMessageW(m_hWnd, IDC_TZ_LABEL, EM_LIMITTEXT, kLabelLimit, 0);
     ApplyRTLLayout(m_hWnd);
     return TRUE;
 }

@@ -22,6 +22,10 @@ class CAddTimeZoneDlg : public CDialog
 public:
     explicit CAddTimeZoneDlg(HWND parent);
 
+    // The most a label can hold: the display format's 383 characters less the token round
+    // the label ("['" and "' - #000]"); a longer label could never show whole.
+    static constexpr int kLabelLimit = 372;
+
     // The offset of a display text such as "(UTC+05:30) Chennai": 5030; 0 without one.
     static int ParseOffset(const wchar_t* display);
     // By offset, then by display text without regard to case.

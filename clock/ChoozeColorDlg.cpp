@@ -28,11 +28,11 @@ int CChoozeColorDlg::PaletteIndex(COLORREF colour)
     return -1;
 }
 
-POINT CChoozeColorDlg::PlacePopup(const RECT& anchor, SIZE popup, SIZE screen)
+POINT CChoozeColorDlg::PlacePopup(const RECT& anchor, SIZE popup, const RECT& work)
 {
     POINT at{anchor.left, anchor.bottom};
-    if (at.y + popup.cy > screen.cy) at.y = anchor.top - popup.cy;
-    if (at.x + popup.cx > screen.cx) at.x -= at.x + popup.cx - screen.cx;
+    if (at.y + popup.cy > work.bottom) at.y = anchor.top - popup.cy;
+    if (at.x + popup.cx > work.right) at.x -= at.x + popup.cx - work.right;
     return at;
 }
 
@@ -42,8 +42,13 @@ BOOL CChoozeColorDlg::OnInitDialog()
     RECT anchor{}, self{};
     if (m_anchor && m_anchor->m_hWnd) m_anchor->GetWindowRect(&anchor);
     GetWindowRect(&self);
-    const POINT at = PlacePopup(anchor, SIZE{self.right - self.left, self.bottom - self.top},
-                                SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)});
+    // The monitor the button lies on, which need not be the primary one.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    HWND anchorWindow = m_anchor && m_anchor->m_hWnd ? m_anchor->m_hWnd : m_hWnd;
+    if (!::GetMonitorInfoW(::MonitorFromWindow(anchorWindow, MONITOR_DEFAULTTONEAREST), &monitor))
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+    const POINT at = PlacePopup(anchor, SIZE{self.right - self.left, self.bottom - self.top}, monitor.rcWork);
     ::SetWindowPos(m_hWnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     const int index = PaletteIndex(s_colors[kCurrent]);
     if (index >= 0) {

@@ -19,8 +19,9 @@ public:
     // The index of the colour in the palette of 20, -1 when it is not there.
     static int PaletteIndex(COLORREF colour);
     // Where the popup goes: under the anchor's lower-left corner; above the anchor when its
-    // bottom would pass the screen's height, and moved left by what passes the screen's width.
-    static POINT PlacePopup(const RECT& anchor, SIZE popup, SIZE screen);
+    // bottom would pass the bottom of the work area, and moved left by what passes its right
+    // edge. The work area is that of the anchor's monitor (the taskbar left out).
+    static POINT PlacePopup(const RECT& anchor, SIZE popup, const RECT& work);
 
     BOOL OnInitDialog() override;
     // Enter keeps the current colour.

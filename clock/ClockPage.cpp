@@ -70,6 +70,7 @@ HICON LoadSmallAppIcon()
 
 const wchar_t* CClockPage::s_runValueName = nullptr;
 const wchar_t* CClockPage::s_programPath = nullptr;
+void (*CClockPage::s_openLink)(const wchar_t*) = nullptr;
 
 CClockPage::CClockPage()
     : CPropertyPage(IDD_CLOCK_PAGE),
@@ -819,7 +820,16 @@ void CClockPage::OnLButtonUp(POINT pt)
     if (!m_linkCaptured) return;
     m_linkCaptured = FALSE;
     ReleaseCapture();
-    if (IsOverLink(pt)) ShellExecuteOpen(LinkAddress(), TRUE, m_hWnd);
+    if (!IsOverLink(pt)) return;
+    if (s_openLink) s_openLink(LinkAddress());
+    else ShellExecuteOpen(LinkAddress(), TRUE, m_hWnd);
+}
+
+void CClockPage::OnCaptureChanged(HWND newCapture)
+{
+    // A press whose capture went elsewhere (Alt+Tab, a box) is over: a later release over
+    // the link is not a click on it.
+    if (newCapture != m_hWnd) m_linkCaptured = FALSE;
 }
 
 HBRUSH CClockPage::OnCtlColorStatic(HDC dc, HWND control)
@@ -851,6 +861,9 @@ LRESULT CClockPage::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_LBUTTONUP:
         OnLButtonUp(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
+    case WM_CAPTURECHANGED:
+        OnCaptureChanged(reinterpret_cast<HWND>(lp));
+        break;
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<LRESULT>(OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
     case WM_DESTROY: {

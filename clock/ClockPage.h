@@ -72,6 +72,9 @@ public:
     static const wchar_t* s_programPath;
     CString m_runValueName;
     CString m_programPath;
+    // Opens the reminder source's information address; tests record it here instead (null:
+    // the shell opens it).
+    static void (*s_openLink)(const wchar_t* address);
 
     // Values, by their profile names in section "Common".
     CString m_format;                 // "FT"
@@ -148,6 +151,7 @@ private:
     BOOL OnSetCursor(HWND window, UINT hitTest);
     void OnLButtonDown(POINT pt);
     void OnLButtonUp(POINT pt);
+    void OnCaptureChanged(HWND newCapture);
     HBRUSH OnCtlColorStatic(HDC dc, HWND control);
     void OnDestroy();
     bool IsOverLink(POINT client) const;

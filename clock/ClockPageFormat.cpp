@@ -71,12 +71,31 @@ CString CClockPage::ZoneToken(const wchar_t* label, int number, int room)
     CString bare;
     bare.Format(L"[#%03d]", number);
     const CString text = label ? label : L"";
-    for (int keep = text.GetLength(); keep > 0; --keep) {
-        CString token;
-        token.Format(L"[%s - #%03d]", LabelFormatText(text.Left(keep)).GetString(), number);
-        if (token.GetLength() <= room) return token;
+    // The quoted text of a label's beginning grows with every character taken, so one walk
+    // finds the longest beginning that fits. Round the quoted text the token has the bare
+    // token's characters and the 3 of " - ".
+    const int fixed = bare.GetLength() + 3;
+    int keep = 0, quoted = 0;
+    bool inLiteral = false;
+    for (; keep < text.GetLength(); ++keep) {
+        const wchar_t c = text[keep];
+        int grown = quoted;
+        bool literal = inLiteral;
+        if (c == L'\'') {
+            grown += 2;  // the literal's closing quote is counted already
+            literal = false;
+        } else {
+            grown += (literal ? 1 : 3) + (c == L'%' ? 1 : 0);  // 3: a literal opened and closed
+            literal = true;
+        }
+        if (fixed + grown > room) break;
+        quoted = grown;
+        inLiteral = literal;
     }
-    return bare.GetLength() <= room ? bare : CString();
+    if (keep == 0) return bare.GetLength() <= room ? bare : CString();
+    CString token;
+    token.Format(L"[%s - #%03d]", LabelFormatText(text.Left(keep)).GetString(), number);
+    return token;
 }
 
 void CClockPage::InsertFormatToken(const wchar_t* code, BOOL autoSeparate)

@@ -18,10 +18,14 @@ COptionsSheet::COptionsSheet(UINT captionId, HWND parent, UINT startPage)
 
 void COptionsSheet::AddPages()
 {
-    m_psh.dwFlags |= PSH_NOAPPLYNOW;
-    AddPage(&m_clockPage);
-    AddPage(&m_sntpPage);
-    AddPage(&m_advancedPage);
+    // The Help button shows only when the sheet asks for it, and is enabled only on pages
+    // that ask for it too: every page has it, and it opens the help at its contents.
+    m_psh.dwFlags |= PSH_NOAPPLYNOW | PSH_HASHELP;
+    for (CPropertyPage* page : {static_cast<CPropertyPage*>(&m_clockPage), static_cast<CPropertyPage*>(&m_sntpPage),
+                                static_cast<CPropertyPage*>(&m_advancedPage)}) {
+        page->m_psp.dwFlags |= PSP_HASHELP;
+        AddPage(page);
+    }
 }
 
 UINT COptionsSheet::StartIndex(UINT startPage)

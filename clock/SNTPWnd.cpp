@@ -276,9 +276,13 @@ void CSNTPWnd::Synchronize(const char* server, UINT port, BOOL remember)
     if (!server || !*server || m_socket || m_lookup) return;
 
     m_port = port;
+    m_requestServer = AnsiToWide(server);
+    m_requestPort = port;
+    m_requestMinutesSecondsOnly = m_minutesSecondsOnly;
     m_failurePending = TRUE;
     if (!SetTimer(kWatchdogTimer, kWatchdogPeriodMs)) {
         LogResult(L"not enough system resources", FALSE);
+        m_requestServer.Empty();
         ShowFailure();
         return;
     }
@@ -291,6 +295,7 @@ void CSNTPWnd::Synchronize(const char* server, UINT port, BOOL remember)
         KillTimer(kWatchdogTimer);
         m_watchdogTimer = 0;
         LogResult(Formatted(L"error %d(%#010x)", 2, error), FALSE);
+        m_requestServer.Empty();
         ShowFailure();
         return;
     }
@@ -358,7 +363,7 @@ void CSNTPWnd::SendRequest(ULONG address)
     m_peer = sockaddr_in{};
     m_peer.sin_family = AF_INET;
     m_peer.sin_addr.s_addr = address;
-    m_peer.sin_port = htons(static_cast<u_short>(m_port));
+    m_peer.sin_port = htons(static_cast<u_short>(m_requestPort));
     if (sendto(m_socket, reinterpret_cast<const char*>(request), kPacketSize, 0,
                reinterpret_cast<const sockaddr*>(&m_peer), sizeof(m_peer)) == SOCKET_ERROR) {
         Finish(Formatted(L"error %d(%#010x)", 6, WSAGetLastError()));
@@ -457,7 +462,7 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
         LogResult(Formatted(L"unable to set system time (%#08x)", GetLastError()), FALSE);
         return;
     }
-    if (m_minutesSecondsOnly) {
+    if (m_requestMinutesSecondsOnly) {
         SYSTEMTIME current;
         if (!FileTimeToSystemTime(&nowFt, &current)) {
             LogResult(Formatted(L"unable to set system time (%#08x)", GetLastError()), FALSE);
@@ -679,6 +684,8 @@ void CSNTPWnd::Finish(const wchar_t* text)
     if (m_watchdogTimer && m_hWnd) KillTimer(m_watchdogTimer);
     m_watchdogTimer = 0;
     if (text) LogResult(text, FALSE);
+    // Before the failure box: its message loop may start the next request.
+    m_requestServer.Empty();
     if (m_failurePending) {
         ShowFailure();
         m_failurePending = FALSE;
@@ -708,7 +715,8 @@ void CSNTPWnd::Log(const wchar_t* text, BOOL result, BOOL success)
     CString fileLine;
     CString status;
     if (result) {
-        fileLine.Format(LoadResString(success ? IDS_SYNC_LOG_SUCCESS : IDS_SYNC_LOG_FAILURE), m_server.GetString(), text);
+        const CString& host = m_requestServer.IsEmpty() ? m_server : m_requestServer;
+        fileLine.Format(LoadResString(success ? IDS_SYNC_LOG_SUCCESS : IDS_SYNC_LOG_FAILURE), host.GetString(), text);
         status.Format(LoadResString(success ? IDS_SYNC_STATUS_SUCCESS : IDS_SYNC_STATUS_FAILURE), text);
     } else {
         fileLine = text;

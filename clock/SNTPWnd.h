@@ -133,6 +133,13 @@ protected:
     CString m_server;
     HWND m_listBox = nullptr;
 
+    // The running request's own server, port and mode, taken when it starts: a reload of the
+    // options or a caller that replaces the stored ones meanwhile changes neither how its
+    // reply is applied nor the host its lines name. The server is empty between requests.
+    CString m_requestServer;
+    UINT m_requestPort = 123;
+    BOOL m_requestMinutesSecondsOnly = FALSE;
+
     BOOL m_started = FALSE;
     sockaddr_in m_peer{};
     // A datagram from another sender was logged during this request.

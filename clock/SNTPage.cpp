@@ -229,6 +229,12 @@ void CSNTPage::OnAdjustNow()
     }
     CSNTPWnd* sntp = SntpWnd();
     if (!sntp) return;
+    // A query already running (a scheduled one, or this page's own) is left alone: it would
+    // start nothing, and its result would read as this request's.
+    if (sntp->IsRequestRunning()) {
+        AddLogLine(LoadResString(IDS_SNTP_BUSY));
+        return;
+    }
     AddLogLine(LoadResString(IDS_SNTP_STARTED));
     m_adjusted = TRUE;
     sntp->SetLogListBox(m_logList.m_hWnd);
@@ -301,9 +307,14 @@ BOOL CSNTPage::OnKillActive()
     m_minutesSecondsOnly = IsDlgButtonChecked(m_hWnd, IDC_SNTP_MSO) == BST_CHECKED;
     m_writeLog = IsDlgButtonChecked(m_hWnd, IDC_SNTP_WRITE_LOG) == BST_CHECKED;
     m_dialUp = IsDlgButtonChecked(m_hWnd, IDC_SNTP_MODEM) == BST_CHECKED;
-    wchar_t address[kValueChars * 2] = L"";
-    ::GetWindowTextW(GetDlgItem(IDC_SNTP_ADDRESS), address, static_cast<int>(std::size(address)));
-    m_server = address;
+    // In full: a stored server of any length reads back as itself, so OK sees no change.
+    HWND label = GetDlgItem(IDC_SNTP_ADDRESS);
+    const int length = ::GetWindowTextLengthW(label);
+    m_server.Empty();
+    if (length > 0) {
+        ::GetWindowTextW(label, m_server.GetBuffer(length + 1), length + 1);
+        m_server.ReleaseBuffer();
+    }
     return CPropertyPage::OnKillActive();
 }
 

@@ -31,8 +31,11 @@ if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
 fi
 zk_prefix_up "$ZK_BUILD/wine-run"
 # As an installer would: the install key names the program's folder, where the help file lies.
+# In the 64-bit view, which the 64-bit clock reads: where wine32 is installed "wine reg" is
+# the 32-bit reg.exe, whose HKLM\Software would otherwise be Wow6432Node.
 wine reg add 'HKLM\Software\Mervale Software\Zarnock\Install' /v Path /t REG_SZ \
-    /d "$(winepath -w "$ZK_BUILD/bin")" /f </dev/null >/dev/null 2>&1 || true
+    /d "$(winepath -w "$ZK_BUILD/bin")" /f /reg:64 </dev/null >/dev/null 2>&1 ||
+    zk_log "the install key could not be written: help and the server list will not be found"
 
 clock="$ZK_BUILD/bin/zarnock.exe"
 if [ -z "$shot" ]; then

@@ -104,17 +104,21 @@ TEST(OptionsSheetRules, IconSizeAndStartPage)
     EXPECT_EQ(0u, COptionsSheet::StartIndex(7));
 }
 
-TEST(ColorPopupRules, PlacementStaysOnTheScreen)
+TEST(ColorPopupRules, PlacementStaysInTheWorkAreaOfTheButtonsMonitor)
 {
-    const SIZE popup{80, 120}, screen{1280, 1024};
-    struct Case { RECT anchor; POINT at; const char* why; } cases[] = {
-        {{100, 100, 150, 120}, {100, 120}, "under the anchor"},
-        {{100, 950, 150, 970}, {100, 830}, "above the anchor near the bottom"},
-        {{1250, 100, 1270, 120}, {1200, 120}, "moved left near the right edge"},
-        {{1250, 950, 1270, 970}, {1200, 830}, "both near the bottom-right corner"},
+    const SIZE popup{80, 120};
+    const RECT screen{0, 0, 1280, 1024}, taskbarBelow{0, 0, 1280, 984}, rightOfPrimary{1280, 0, 2560, 1024};
+    struct Case { RECT anchor; RECT work; POINT at; const char* why; } cases[] = {
+        {{100, 100, 150, 120}, screen, {100, 120}, "under the anchor"},
+        {{100, 950, 150, 970}, screen, {100, 830}, "above the anchor near the bottom"},
+        {{1250, 100, 1270, 120}, screen, {1200, 120}, "moved left near the right edge"},
+        {{1250, 950, 1270, 970}, screen, {1200, 830}, "both near the bottom-right corner"},
+        {{100, 880, 150, 900}, taskbarBelow, {100, 760}, "above the anchor rather than under the taskbar"},
+        {{1400, 100, 1450, 120}, rightOfPrimary, {1400, 120}, "stays on a monitor right of the primary"},
+        {{2530, 100, 2550, 120}, rightOfPrimary, {2480, 120}, "moved left by what passes that monitor"},
     };
     for (const Case& c : cases) {
-        POINT at = CChoozeColorDlg::PlacePopup(c.anchor, popup, screen);
+        POINT at = CChoozeColorDlg::PlacePopup(c.anchor, popup, c.work);
         EXPECT_EQ(c.at.x, at.x) << c.why;
         EXPECT_EQ(c.at.y, at.y) << c.why;
     }

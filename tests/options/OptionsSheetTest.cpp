@@ -18,13 +18,30 @@
 
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <vector>
 
 namespace {
 
 using namespace zntest;
 
-ProfileTestApp g_app(L"ZarnockOptionsTests");
+// Records the help asked for instead of opening it.
+class OptionsTestApp : public ProfileTestApp
+{
+public:
+    using ProfileTestApp::ProfileTestApp;
+    void WinHelp(DWORD_PTR data, UINT command) override
+    {
+        helpData = data;
+        helpCommand = command;
+        ++helpCalls;
+    }
+    DWORD_PTR helpData = 0;
+    UINT helpCommand = 0;
+    std::atomic<int> helpCalls{0};
+};
+
+OptionsTestApp g_app(L"ZarnockOptionsTests");
 testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiplusSession);
 
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -230,7 +247,8 @@ TEST_F(OptionsSheetTest, OpensFromTheClockCommandOnTheClockPageWithoutApplyOnTop
     Create();
     std::wstring caption, firstTab, secondTab, thirdTab, textBefore, textAfter;
     int pages = 0, current = -1, sheets = 0;
-    bool apply = true, topmost = false, openFlag = false;
+    bool apply = true, topmost = false, openFlag = false, helpOnEveryPage = true;
+    g_app.helpCalls = 0;
     Open([&](DWORD thread, HWND sheet) {
         caption = GetText(sheet);
         HWND tabs = Tabs(sheet);
@@ -246,6 +264,13 @@ TEST_F(OptionsSheetTest, OpensFromTheClockCommandOnTheClockPageWithoutApplyOnTop
             (i == 0 ? firstTab : i == 1 ? secondTab : thirdTab) = text;
         }
         apply = IsItemVisible(sheet, 0x3021);
+        for (int page = COptionsSheet::kClockPage; page <= COptionsSheet::kAdvancedPage; ++page) {
+            SendMessageW(sheet, PSM_SETCURSEL, static_cast<WPARAM>(page), 0);
+            helpOnEveryPage = helpOnEveryPage && IsItemVisible(sheet, IDHELP) && IsItemEnabled(sheet, IDHELP);
+        }
+        SendMessageW(sheet, PSM_SETCURSEL, COptionsSheet::kClockPage, 0);
+        Click(sheet, IDHELP);
+        WaitFor([&] { return g_app.helpCalls > 0; }, 2000);
         topmost = (GetWindowLongPtrW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
         openFlag = (clock->m_stateFlags & CDigitClock::STATE_OPTIONS_OPEN) != 0;
         // A second request only brings the open sheet forward.
@@ -266,6 +291,10 @@ TEST_F(OptionsSheetTest, OpensFromTheClockCommandOnTheClockPageWithoutApplyOnTop
     EXPECT_EQ(L"Advanced", thirdTab);
     EXPECT_EQ(0, current);
     EXPECT_FALSE(apply);
+    EXPECT_TRUE(helpOnEveryPage);
+    ASSERT_EQ(1, g_app.helpCalls);
+    EXPECT_EQ(0u, g_app.helpData);
+    EXPECT_EQ(static_cast<UINT>(HELP_FINDER), g_app.helpCommand) << "the help's contents";
     EXPECT_TRUE(topmost);
     EXPECT_TRUE(openFlag);
     EXPECT_EQ(1, sheets);
@@ -618,6 +647,37 @@ TEST_F(OptionsSheetTest, FindClockWindowMovesTheClockIntoViewAndTurnsTransparenc
 }  // namespace
 
 namespace {
+
+std::atomic<int> g_linksOpened{0};
+
+// The reminder source's link opens on a press and a release over it, and not on a release
+// after the press lost the mouse capture (another window took the input meanwhile).
+TEST_F(OptionsSheetTest, TheLinkOpensOnAClickButNotAfterThePressLostTheCapture)
+{
+    Create();
+    g_linksOpened = 0;
+    CClockPage::s_openLink = [](const wchar_t*) { ++g_linksOpened; };
+    int afterClick = -1, afterLostCapture = -1;
+    Open([&](DWORD, HWND sheet) {
+        HWND page = CurrentPage(sheet);
+        RECT r;
+        GetWindowRect(GetDlgItem(page, IDC_SOURCE_LINK), &r);
+        POINT pt{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ScreenToClient(page, &pt);
+        const LPARAM at = MAKELPARAM(pt.x, pt.y);
+        SendMessageW(page, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(page, WM_LBUTTONUP, 0, at);
+        afterClick = g_linksOpened;
+        SendMessageW(page, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(page, WM_CANCELMODE, 0, 0);
+        SendMessageW(page, WM_LBUTTONUP, 0, at);
+        afterLostCapture = g_linksOpened;
+        Press(sheet, PSBTN_CANCEL);
+    });
+    CClockPage::s_openLink = nullptr;
+    EXPECT_EQ(1, afterClick);
+    EXPECT_EQ(1, afterLostCapture);
+}
 
 TEST_F(OptionsSheetTest, SoundOptionsOpenFromThePageOnlyWhileSoundIsOn)
 {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <new>
 #include <string>
 
 using namespace sntptest;
@@ -55,10 +56,12 @@ public:
     {
         if (!fakeLookups) return CSNTPWnd::StartHostLookup(server, buffer, size);
         lookups.push_back(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(0x5001 + lookups.size())));
+        lookupBuffers.push_back(buffer);
         return lookups.back();
     }
     bool fakeLookups = false;
     std::vector<HANDLE> lookups;
+    std::vector<char*> lookupBuffers;
 
     using CSNTPWnd::m_automatic;
     using CSNTPWnd::m_intervalHours;
@@ -340,6 +343,50 @@ TEST_F(SntpTest, ALateLookupOfAnAbandonedRequestChangesNothing)
         EXPECT_EQ(wnd.IsRequestRunning(), lookup == wnd.lookups[0]) << Ansi(wnd.m_strStatus);
     }
     EXPECT_EQ(Ansi(wnd.m_strStatus), "Failed : host not found");
+}
+
+// Completes a recorded look-up as the system would: a host entry of one IPv4 address in its
+// buffer, then the completion message.
+void ResolveLookup(TestSntpWnd& wnd, size_t index, const char* address)
+{
+    struct Entry
+    {
+        hostent host;
+        char* list[2];
+        ULONG address;
+    };
+    auto* entry = new (wnd.lookupBuffers[index]) Entry{};
+    entry->address = inet_addr(address);
+    entry->list[0] = reinterpret_cast<char*>(&entry->address);
+    entry->host.h_addrtype = AF_INET;
+    entry->host.h_length = 4;
+    entry->host.h_addr_list = entry->list;
+    wnd.PostMessage(WM_SNTP_HOST_RESOLVED, reinterpret_cast<WPARAM>(wnd.lookups[index]),
+                    WSAMAKEASYNCREPLY(sizeof(Entry), 0));
+}
+
+// The page's Cancel reloads the stored options, and a second "Adjust Now" names another
+// server and port, while a slow look-up runs: the request ends as it was started.
+TEST_F(SntpTest, ARequestKeepsTheServerPortAndModeItStartedWith)
+{
+    clock.fixedNow = FileTimeOf(2026, 12, 8, 10, 59, 58);
+    NtpReply r;
+    r.seconds = NtpSecondsOf(FileTimeOf(2026, 12, 8, 11, 0, 1));
+    FakeNtpServer server(BuildReply(r));
+    wnd.fakeLookups = true;
+    ASSERT_TRUE(wnd.Start());
+    wnd.SetMinutesSecondsOnly(TRUE);
+    wnd.Synchronize("slow.example", server.Port(), TRUE);
+    App().WriteProfileString(L"TimeSync", L"SVR", L"stored.example");
+    wnd.LoadOptions(FALSE);
+    wnd.Synchronize("other.example", 123, TRUE);
+    ASSERT_EQ(wnd.lookups.size(), 1u);
+    ResolveLookup(wnd, 0, "127.0.0.1");
+    EXPECT_TRUE(PumpUntil([&] { return !wnd.IsRequestRunning(); }, 5000));
+    ASSERT_EQ(clock.sets, 1) << Ansi(wnd.m_strStatus);
+    EXPECT_EQ(clock.lastSet.wHour, 10) << "minutes and seconds only, as started";
+    EXPECT_EQ(clock.lastSet.wMinute, 0);
+    EXPECT_NE(SyncLog().find("Time Synchronized to Host 'slow.example' : -3597.000"), std::string::npos) << SyncLog();
 }
 
 TEST_F(SntpTest, ARequestIsNotDisturbedByAnother)

@@ -14,6 +14,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <regex>
 
 namespace {
@@ -57,6 +58,9 @@ TEST(FormatBuilder, ZoneTokensKeepTheLabelAsTyped)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(c.token, CClockPage::ZoneToken(c.label, c.number, c.room)) << c.label << " " << c.room;
+    // A huge label is cut in one pass over what fits (cut from its end it would take hours).
+    const std::wstring huge(200000, L'a');
+    EXPECT_STREQ((L"['" + std::wstring(372, L'a') + L"' - #001]").c_str(), CClockPage::ZoneToken(huge.c_str(), 1, 383));
 }
 
 TEST(TimeZones, OffsetsAndOrder)
@@ -270,17 +274,21 @@ std::wstring Repeat(const wchar_t* text, int times)
     return out;
 }
 
-// A zone added through the dialog with a hostile label shows on the clock as typed, after
-// the format that was there, and the value written is the zone's number without zeros.
+// A zone added through the dialog with a hostile label (pasted, as a user would) shows on the
+// clock as typed, after the format that was there, and the value written is the zone's
+// number without zeros with the chosen zone's key name. The label edit takes no more than
+// the format can show.
 TEST_F(FormatMenuTest, AZoneWithAHostileLabelShowsAsTyped)
 {
     struct Case { std::wstring label; bool cut; } cases[] = {
         {L"It's \"100%\" | #005 ~ ''x'' %d'", false},
         {L"'", false},
         {Repeat(L"Ab'%", 100), true},
+        {std::wstring(30000, L'x'), true},
     };
     for (const Case& c : cases) {
-        std::wstring edit, shown;
+        std::wstring edit, shown, chosen;
+        size_t labelLength = 0;
         int number = -1;
         OpenSheet(COptionsSheet::kClockPage, [&](DWORD thread, HWND sheet, HWND page) {
             SetItemText(page, IDC_FORMAT, L"HH:mm ");
@@ -288,8 +296,10 @@ TEST_F(FormatMenuTest, AZoneWithAHostileLabelShowsAsTyped)
             Click(page, IDC_TIME_ZONE);
             HWND dlg = WaitForThreadDialog(thread, 5000, L"Add Time Zone");
             ASSERT_TRUE(dlg);
-            SetItemText(dlg, IDC_TZ_LABEL, c.label.c_str());
+            SendDlgItemMessageW(dlg, IDC_TZ_LABEL, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(c.label.c_str()));
+            labelLength = GetItemText(dlg, IDC_TZ_LABEL).size();
             SelectCombo(dlg, IDC_TZ_ZONE, 3);
+            chosen = GetItemText(dlg, IDC_TZ_ZONE);
             Click(dlg, IDOK);
             WaitForWindowGone(dlg, 5000);
             edit = GetItemText(page, IDC_FORMAT);
@@ -300,7 +310,14 @@ TEST_F(FormatMenuTest, AZoneWithAHostileLabelShowsAsTyped)
         ASSERT_TRUE(std::regex_search(edit, m, std::wregex(L"#(\\d{3})\\]$"))) << Utf8(edit);
         number = std::stoi(m[1].str());
         EXPECT_LE(edit.size(), 383u);
-        EXPECT_FALSE(std::wstring(GetZoneSetting(number)).empty()) << "value \"" << number << "\"";
+        EXPECT_EQ(std::min<size_t>(c.label.size(), CAddTimeZoneDlg::kLabelLimit), labelLength);
+        // The zone of that number (read as the dialog reads them, checked above against the
+        // registry) is the one chosen, and its key name is what was stored.
+        const auto zones = CAddTimeZoneDlg::ReadZones();
+        const auto zone = std::find_if(zones.begin(), zones.end(), [&](const auto& z) { return z->number == number; });
+        ASSERT_NE(zones.end(), zone);
+        EXPECT_EQ(chosen, std::wstring((*zone)->display));
+        EXPECT_EQ(std::wstring((*zone)->keyName), std::wstring(GetZoneSetting(number))) << "value \"" << number << "\"";
         EXPECT_EQ(0u, edit.rfind(L"HH:mm [", 0)) << Utf8(edit);
         ASSERT_TRUE(std::regex_match(shown, m, std::wregex(L"\\d{2}:\\d{2} \\[(.*) - (.+)\\]"))) << Utf8(shown);
         if (c.cut) {

@@ -320,4 +320,54 @@ TEST_F(SNTPageTest, AdjustNowNeverBlocksAndCancelDuringTheQueryIsSafe)
     EXPECT_FALSE(sntp->IsRequestRunning()) << "Cancel left the page's server in the client";
 }
 
+// "Adjust &Now" while a scheduled query runs: the page says the clock is busy, changes
+// nothing in that query, and does not show its result as the page's own.
+TEST_F(SNTPageTest, AdjustNowWhileAQueryRunsSaysBusyAndLeavesThatQueryAlone)
+{
+    WriteBytes(listPath, "[o]\r\nLoc=Other\r\nAdr=127.3.3.4\r\n");
+    CSNTPWnd* sntp = clock->GetSntpWnd();
+    sntp->Synchronize("127.3.3.3", 123, FALSE);
+    ASSERT_TRUE(sntp->IsRequestRunning());
+    std::vector<std::wstring> lines, after;
+    OpenSheet(COptionsSheet::kTimeSyncPage, [&](DWORD, HWND sheet, HWND page) {
+        const size_t before = ListLines(page).size();
+        SelectCombo(page, IDC_SNTP_SERVER, 1);
+        SetCheck(page, IDC_SNTP_MSO, true);
+        Click(page, IDC_SNTP_ADJUST_NOW);
+        WaitFor([&] { return ListLines(page).size() > before; }, 3000);
+        lines = ListLines(page);
+        recorder.tickOffset = 10000;
+        WaitFor([&] { return !sntp->IsRequestRunning(); }, 5000);
+        // Answered once the client's timer message (which ends the query) has returned.
+        SendMessageW(page, WM_NULL, 0, 0);
+        after = ListLines(page);
+        Press(sheet, PSBTN_CANCEL);
+    });
+    recorder.tickOffset = 0;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(L"Busy with another synchronization: please try again in a few seconds", lines.back());
+    EXPECT_EQ(lines, after) << "the other query's result is not the page's";
+    EXPECT_FALSE(sntp->IsRequestRunning());
+}
+
+// A stored server of more than 255 characters reads back whole: OK without a change leaves
+// the client's schedule alone (a restart would set the periodic timer again).
+TEST_F(SNTPageTest, OkWithALongStoredServerAndNoChangeLeavesTheScheduleAlone)
+{
+    const std::wstring name = std::wstring(300, L'n') + L".example";
+    WriteSettingString(Setting::kSVR, name.c_str());
+    WriteSettingInt(Setting::kATA, 1);
+    CSNTPWnd* sntp = clock->GetSntpWnd();
+    sntp->LoadOptions(TRUE);
+    ASSERT_TRUE(KillTimer(sntp->m_hWnd, 18));
+    std::wstring address;
+    OpenSheet(COptionsSheet::kTimeSyncPage, [&](DWORD, HWND sheet, HWND page) {
+        address = GetItemText(page, IDC_SNTP_ADDRESS);
+        Press(sheet, PSBTN_OK);
+    });
+    EXPECT_EQ(name, address);
+    EXPECT_FALSE(KillTimer(sntp->m_hWnd, 18)) << "OK restarted the schedule";
+    EXPECT_EQ(name, std::wstring(GetSettingString(Setting::kSVR)));
+}
+
 } // namespace

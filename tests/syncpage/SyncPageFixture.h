@@ -11,22 +11,26 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 
 namespace syncpage {
 
 CWinApp& App();
 
-// Records the times the client would set; the machine's clock is never touched.
+// Records the times the client would set; the machine's clock is never touched. The tick
+// count can be pushed ahead, to reach the client's time-out at once.
 class RecordingClock : public CSntpClock
 {
 public:
+    DWORD TickCount() override { return ::GetTickCount() + tickOffset; }
     BOOL SetSystemTime(const SYSTEMTIME&) override
     {
         ++sets;
         return TRUE;
     }
     int sets = 0;
+    std::atomic<DWORD> tickOffset{0};
 };
 
 class ClockFixture : public testing::Test
