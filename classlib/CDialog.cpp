@@ -104,11 +104,19 @@ BOOL CDialog::Create(UINT templateId, HWND parent)
     HINSTANCE inst = m_hInstance ? m_hInstance : ::GetModuleHandleW(nullptr);
     CDialog* outer = t_initDialog;
     t_initDialog = this;
+    m_modeless = TRUE;
     HWND h = ::CreateDialogParamW(inst, m_lpszTemplateName, parent, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     DWORD error = ::GetLastError();
     t_initDialog = outer;
     ::SetLastError(error);
     return h != nullptr;
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg)
+{
+    if (!m_modeless || !m_hWnd || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return FALSE;
+    if (msg->hwnd != m_hWnd && !::IsChild(m_hWnd, msg->hwnd)) return FALSE;
+    return ::IsDialogMessageW(m_hWnd, msg);
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate)

@@ -25,6 +25,9 @@ public:
     virtual INT_PTR DoModal();
     // A modeless dialog from a resource template; the caller destroys its window.
     BOOL Create(UINT templateId, HWND parent);
+    // A modeless dialog takes its keyboard messages through IsDialogMessage (Tab, arrows,
+    // mnemonics), as a modal one gets them from the system's own loop.
+    BOOL PreTranslateMessage(MSG* msg) override;
     void EndDialog(int result) const { ::EndDialog(m_hWnd, result); }
 
     // Runs DoDataExchange: save (TRUE) takes the controls' values into the members and
@@ -70,4 +73,5 @@ private:
 
     HWND m_hWndOwner = nullptr;
     HWND m_hWndTop = nullptr;
+    BOOL m_modeless = FALSE;
 };

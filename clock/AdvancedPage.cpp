@@ -2,6 +2,7 @@
 
 #include "RTLLayout.h"
 #include "Settings.h"
+#include "SupportText.h"
 #include "resource.h"
 
 CAdvancedPage::CAdvancedPage() : CPropertyPage(IDD_ADVANCED_PAGE)
@@ -21,9 +22,7 @@ int CAdvancedPage::SpinMultiplier(int position, int delta)
 
 int CAdvancedPage::EditMultiplier(const wchar_t* text)
 {
-    unsigned value = 0;
-    for (const wchar_t* p = text; *p >= L'0' && *p <= L'9'; ++p) value = value * 10 + static_cast<unsigned>(*p - L'0');
-    return static_cast<int>(value);
+    return static_cast<int>(ReadTypedUnsigned(text));
 }
 
 void CAdvancedPage::DoDataExchange(CDataExchange* dx)

@@ -14,7 +14,8 @@ public:
     static int ClampMultiplier(int stored);
     // The spin arrows' new value: above 38 gives 39, 0 or below gives 0.
     static int SpinMultiplier(int position, int delta);
-    // An edit text read as an unsigned integer (digits up to the first other character).
+    // An edit text read as an unsigned integer (digits up to the first other character);
+    // a longer number gives the largest unsigned value, stored as it is.
     static int EditMultiplier(const wchar_t* text);
 
     void LoadSettings();

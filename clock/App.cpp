@@ -74,11 +74,6 @@ bool ReadLocaleNumber(LCTYPE type, int& value)
     return true;
 }
 
-double TimeOfDay(int hour, int minute)
-{
-    return (hour * 60 + minute) / 1440.0;
-}
-
 }  // namespace
 
 CString GetLogFilePath()
@@ -343,11 +338,7 @@ void CApp::LoadProcessWideValues()
     g_tipTarget = (tip == 1 || tip == 2) ? tip : 0;
     g_positionLocked = GetSettingInt(Setting::kLW);
 
-    DWORD pst = static_cast<DWORD>(GetSettingInt(Setting::kPST));
-    int startMinute = std::min<int>(pst & 0xFF, 59), startHour = std::min<int>((pst >> 8) & 0xFF, 23);
-    int endMinute = std::min<int>((pst >> 16) & 0xFF, 59), endHour = std::min<int>((pst >> 24) & 0xFF, 23);
-    g_chimePeriodStart = TimeOfDay(startHour, startMinute);
-    g_chimePeriodEnd = TimeOfDay(endHour, endMinute);
+    SetChimePeriod(static_cast<unsigned>(GetSettingInt(Setting::kPST)));
 }
 
 BOOL CApp::CreateClockWindow()

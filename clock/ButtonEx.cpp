@@ -40,7 +40,7 @@ void CButtonEx::DrawItem(DRAWITEMSTRUCT* item)
             InflateRect(&r, -1, -1);
         }
         if (focused && pressed) {
-            dc.Draw3dRect(&r, ::GetSysColor(COLOR_BTNSHADOW), ::GetSysColor(COLOR_BTNSHADOW));
+            dc.Draw3dRect(&r, ::GetSysColor(COLOR_BTNSHADOW), ::GetSysColor(COLOR_BTNHIGHLIGHT));
         } else {
             dc.Draw3dRect(&r, ::GetSysColor(COLOR_BTNHIGHLIGHT), ::GetSysColor(COLOR_3DDKSHADOW));
             InflateRect(&r, -1, -1);

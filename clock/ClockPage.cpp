@@ -12,6 +12,7 @@
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportSettings.h"
+#include "SupportText.h"
 #include "SupportTools/SupportCheckUpdates.h"
 #include "SupportUtilities.h"
 #include "SoundOptionsDlg.h"
@@ -27,16 +28,6 @@
 namespace {
 
 const int kRunValueChars = 261;
-
-unsigned ReadUnsigned(const wchar_t* text)
-{
-    unsigned long long value = 0;
-    for (const wchar_t* p = text; *p >= L'0' && *p <= L'9'; ++p) {
-        value = value * 10 + static_cast<unsigned>(*p - L'0');
-        if (value > 0xFFFFFFFFull) return 0xFFFFFFFFu;
-    }
-    return static_cast<unsigned>(value);
-}
 
 CString ItemText(HWND dialog, int id)
 {
@@ -108,12 +99,12 @@ int CClockPage::SpinThickness(int position, int delta)
 
 int CClockPage::TypedMargins(const wchar_t* text)
 {
-    return static_cast<int>(std::min(ReadUnsigned(text), 99u));
+    return static_cast<int>(std::min(ReadTypedUnsigned(text), 99u));
 }
 
 int CClockPage::TypedThickness(const wchar_t* text)
 {
-    return static_cast<int>(std::clamp(ReadUnsigned(text), 1u, 99u));
+    return static_cast<int>(std::clamp(ReadTypedUnsigned(text), 1u, 99u));
 }
 
 BYTE CClockPage::ChosenFontQuality(int storedCfq, BYTE dialogQuality)
@@ -725,10 +716,13 @@ void CClockPage::OnCancel()
 {
     ZN_LOG(LOG_INFO, L"CANCEL");
     CDigitClock* clock = Clock();
-    if (clock && m_modified) {
+    if (m_modified) {
+        // Process-wide values change at once on the page, with or without a clock window.
         g_firstDayOfWeek = m_savedFirstDay;
         g_firstWeekOfYear = m_savedFirstWeek;
         g_positionLocked = m_savedPositionLocked;
+    }
+    if (clock && m_modified) {
         // The stored look, read as the clock reads it at start-up.
         if (GetSettingInt(Setting::kCC))
             clock->SetCustomColours(static_cast<COLORREF>(GetSettingInt(Setting::kCB)) & 0xFFFFFF,

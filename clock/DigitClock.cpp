@@ -1,6 +1,7 @@
 #include "DigitClock.h"
 
 #include "Settings.h"
+#include "StopWatchTimerDlg.h"
 #include "WSoundThread.h"
 #include "SupportWindowsHelpers.h"
 #include "ColorHelpers.h"
@@ -465,6 +466,8 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
 
 void CDigitClock::OnDestroy()
 {
+    // The stopwatches have no owner to take them along: they go with the clock.
+    CStopWatchTimerDlg::CloseAll();
     Default(WM_DESTROY, 0, 0);
     if (m_timerId) {
         KillTimer(m_timerId);

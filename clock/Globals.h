@@ -16,6 +16,9 @@ extern int g_zoneTimeMode;
 extern int g_chimePeriodOn;
 extern double g_chimePeriodStart;
 extern double g_chimePeriodEnd;
+// Both ends from a packed "PST": bytes start minute, start hour, end minute, end hour, each
+// hour limited to 23 and each minute to 59 (so an unset end, 255 in both bytes, is 23:59).
+void SetChimePeriod(unsigned packed);
 // Chime days: bit d for weekday d, 0 Sunday .. 6 Saturday ("SD", read when the clock window is made).
 extern int g_chimeDays;
 // Which sibling program a click on the clock is handed to: 0, 1 or 2 ("TPS").

@@ -29,12 +29,6 @@ int Flag(int value)
     return value ? 1 : 0;
 }
 
-// A time of day as the date-time value of day 0 that the chime period uses.
-double TimeOfDay(const COleDateTime& t)
-{
-    return (t.GetHour() * 60 + t.GetMinute()) / 1440.0;
-}
-
 }  // namespace
 
 const CSoundOptionsDlg::FileRow CSoundOptionsDlg::kFileRows[4] = {
@@ -356,7 +350,8 @@ void CSoundOptionsDlg::OnOK()
     WriteSettingString(Setting::kH4, m_firstQuarterPath);
     WriteSettingString(Setting::kH5, m_thirdQuarterPath);
     WriteSettingInt(Setting::kPS, Flag(m_periodOn));
-    WriteSettingInt(Setting::kPST, static_cast<int>(PackPeriod(m_periodStart, m_periodEnd)));
+    const DWORD period = PackPeriod(m_periodStart, m_periodEnd);
+    WriteSettingInt(Setting::kPST, static_cast<int>(period));
 
     for (int i = 0; i < 7; ++i) {
         const int day = (g_firstDayOfWeek + i + 1) % 7;
@@ -379,9 +374,9 @@ void CSoundOptionsDlg::OnOK()
     }
 
     g_chimePeriodOn = Flag(m_periodOn);
-    // A picker that holds no time leaves the running period's end as it was.
-    if (m_periodStart.GetStatus() == COleDateTime::valid) g_chimePeriodStart = TimeOfDay(m_periodStart);
-    if (m_periodEnd.GetStatus() == COleDateTime::valid) g_chimePeriodEnd = TimeOfDay(m_periodEnd);
+    // The running clock takes the period as the next start reads it back, a picker that held
+    // no time included.
+    SetChimePeriod(period);
     EndDialog(IDOK);
 }
 

@@ -50,6 +50,14 @@ const std::vector<CStopWatchTimerDlg*>& CStopWatchTimerDlg::OpenStopWatches()
     return Registry();
 }
 
+void CStopWatchTimerDlg::CloseAll()
+{
+    // Each close takes its stopwatch out of the list.
+    const std::vector<CStopWatchTimerDlg*> open = Registry();
+    for (CStopWatchTimerDlg* dlg : open)
+        if (dlg->m_hWnd) dlg->OnClose();
+}
+
 CString CStopWatchTimerDlg::ElapsedText(DWORD ms)
 {
     ms = std::min(ms, kMaxShown);
@@ -365,6 +373,13 @@ BOOL CStopWatchTimerDlg::OnNotify(NMHDR* header, LRESULT* result)
     return TRUE;
 }
 
+BOOL CStopWatchTimerDlg::PreTranslateMessage(MSG* msg)
+{
+    if ((msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE))
+        return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
 LRESULT CStopWatchTimerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -403,13 +418,16 @@ CStopWatchTimerDlg* OpenStopWatch()
 {
     const int multiplier = CStopWatchTimerDlg::MultiplierFor(GetSettingInt(Setting::kSWM), GetScreenDpiY());
     CWinApp* app = AfxGetApp();
-    HWND owner = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
     auto* dlg = new (std::nothrow) CStopWatchTimerDlg(multiplier);
     if (!dlg) {
-        WarningBox(owner, IDS_NO_MEMORY);
+        WarningBox(app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr, IDS_NO_MEMORY);
         return nullptr;
     }
-    if (!dlg->Create(IDD_STOPWATCH, owner)) {
+    // No owner: an owned window follows its owner in the Z order, so raising the clock (or a
+    // full-screen window covering it) would take every stopwatch out of the topmost band,
+    // and activating the clock would bring up its last stopwatch instead. The clock closes
+    // its stopwatches itself when it ends.
+    if (!dlg->Create(IDD_STOPWATCH, ::GetDesktopWindow())) {
         ZN_LOG_ERROR(GetLastError(), L"CreateDialog", LOG_ERROR);
         // A window that was made and then failed has deleted its object already.
         const auto& open = CStopWatchTimerDlg::OpenStopWatches();

@@ -31,6 +31,8 @@ public:
     static int MultiplierFor(int stored, int dpiY);
     // The open stopwatches of this thread, oldest first.
     static const std::vector<CStopWatchTimerDlg*>& OpenStopWatches();
+    // Closes every open stopwatch of this thread (each stores its place).
+    static void CloseAll();
 
     void OnStartPause();
     void OnStop();
@@ -60,6 +62,9 @@ protected:
     // Enter and Escape do nothing: the panel has no OK or Cancel.
     void OnOK() override {}
     void OnCancel() override {}
+    // Tab moves between the buttons; Enter and Escape are kept from the dialog keys, which
+    // would make Enter a press of the default button.
+    BOOL PreTranslateMessage(MSG* msg) override;
     BOOL OnCommand(UINT id, UINT code, HWND control) override;
     BOOL OnNotify(NMHDR* header, LRESULT* result) override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -89,6 +94,6 @@ private:
     CString m_tipText;
 };
 
-// "New Stop&watch": a new stopwatch owned by the clock window (so the clock's close takes
-// it along), shown; null after a message box when it cannot be made.
+// "New Stop&watch": a new stopwatch, a top-level window of its own with no owner, shown;
+// null after a message box when it cannot be made.
 CStopWatchTimerDlg* OpenStopWatch();

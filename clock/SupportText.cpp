@@ -87,3 +87,13 @@ void StringToLower(CString& text)
 {
     if (!text.IsEmpty()) CharLowerW(text.GetBuffer());
 }
+
+unsigned ReadTypedUnsigned(const wchar_t* text)
+{
+    unsigned long long value = 0;
+    for (const wchar_t* p = text; *p >= L'0' && *p <= L'9'; ++p) {
+        value = value * 10 + static_cast<unsigned>(*p - L'0');
+        if (value > 0xFFFFFFFFull) return 0xFFFFFFFFu;
+    }
+    return static_cast<unsigned>(value);
+}

@@ -20,3 +20,7 @@ CStringA WideToUtf8(const wchar_t* text);
 
 // Lower-cases in place by the system's locale-aware tables.
 void StringToLower(CString& text);
+
+// A number typed into a numbers-only edit: its digits up to the first other character, read
+// as an unsigned value that stops at 4,294,967,295 instead of wrapping round.
+unsigned ReadTypedUnsigned(const wchar_t* text);

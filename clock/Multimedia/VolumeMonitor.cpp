@@ -15,6 +15,21 @@ const wchar_t* IdText(LPCWSTR id)
 const PROPERTYKEY kFriendlyName = {
     {0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}}, 14};
 
+// Core Audio may already be inside a callback when the application unregisters and
+// releases the monitor: every callback holds a reference while it runs, so the last
+// release cannot free the object under it.
+class CallbackReference
+{
+public:
+    explicit CallbackReference(CVolumeMonitor* monitor) : m_monitor(monitor) { m_monitor->AddRef(); }
+    ~CallbackReference() { m_monitor->Release(); }
+    CallbackReference(const CallbackReference&) = delete;
+    CallbackReference& operator=(const CallbackReference&) = delete;
+
+private:
+    CVolumeMonitor* m_monitor;
+};
+
 }  // namespace
 
 HRESULT CVolumeMonitor::Start(BOOL verbose)
@@ -92,6 +107,7 @@ ULONG CVolumeMonitor::Release()
 
 HRESULT CVolumeMonitor::OnDeviceStateChanged(LPCWSTR id, DWORD state)
 {
+    CallbackReference hold(this);
     ZN_LOG(LOG_WARNING, state << L" " << IdText(id));
     LogDevice(id, FALSE, PROPERTYKEY{});
     return S_OK;
@@ -99,6 +115,7 @@ HRESULT CVolumeMonitor::OnDeviceStateChanged(LPCWSTR id, DWORD state)
 
 HRESULT CVolumeMonitor::OnDeviceAdded(LPCWSTR id)
 {
+    CallbackReference hold(this);
     ZN_LOG(LOG_WARNING, IdText(id));
     LogDevice(id, FALSE, PROPERTYKEY{});
     return S_OK;
@@ -106,6 +123,7 @@ HRESULT CVolumeMonitor::OnDeviceAdded(LPCWSTR id)
 
 HRESULT CVolumeMonitor::OnDeviceRemoved(LPCWSTR id)
 {
+    CallbackReference hold(this);
     ZN_LOG(LOG_WARNING, IdText(id));
     LogDevice(id, FALSE, PROPERTYKEY{});
     return S_OK;
@@ -113,6 +131,7 @@ HRESULT CVolumeMonitor::OnDeviceRemoved(LPCWSTR id)
 
 HRESULT CVolumeMonitor::OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR id)
 {
+    CallbackReference hold(this);
     // The endpoint stays the one of the start: only the change itself is recorded.
     ZN_LOG(LOG_WARNING, static_cast<int>(flow) << L" " << static_cast<int>(role) << L" " << IdText(id));
     LogDevice(id, FALSE, PROPERTYKEY{});
@@ -121,6 +140,7 @@ HRESULT CVolumeMonitor::OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWS
 
 HRESULT CVolumeMonitor::OnPropertyValueChanged(LPCWSTR id, const PROPERTYKEY key)
 {
+    CallbackReference hold(this);
     ZN_LOG(LOG_WARNING, IdText(id));
     LogDevice(id, TRUE, key);
     return S_OK;
@@ -128,6 +148,7 @@ HRESULT CVolumeMonitor::OnPropertyValueChanged(LPCWSTR id, const PROPERTYKEY key
 
 HRESULT CVolumeMonitor::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data)
 {
+    CallbackReference hold(this);
     if (!data) return S_OK;
     ZN_LOG(LOG_WARNING, (data->bMuted ? 1 : 0) << L" " << data->fMasterVolume << L" " << data->nChannels << L" "
                                                << (data->nChannels ? data->afChannelVolumes[0] : 0.0f));
@@ -136,6 +157,8 @@ HRESULT CVolumeMonitor::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data)
 
 void CVolumeMonitor::LogDevice(LPCWSTR id, BOOL withKey, const PROPERTYKEY& key)
 {
+    // Without names the notification's own line says all there is.
+    if (!m_verbose) return;
     CSingleLock lock(&m_lock, TRUE);
     if (!m_enumerator || !id) return;
     CComPtr<IMMDevice> device;
@@ -143,12 +166,10 @@ void CVolumeMonitor::LogDevice(LPCWSTR id, BOOL withKey, const PROPERTYKEY& key)
     CComPtr<IPropertyStore> store;
     if (FAILED(device->OpenPropertyStore(STGM_READ, store.Out()))) return;
     CString name;
-    if (m_verbose) {
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        if (SUCCEEDED(store->GetValue(kFriendlyName, &value))) name = PropVariantToText(value);
-        PropVariantClear(&value);
-    }
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    if (SUCCEEDED(store->GetValue(kFriendlyName, &value))) name = PropVariantToText(value);
+    PropVariantClear(&value);
     CString keyText = withKey ? PropertyKeyText(key) : CString();
     ZN_LOG(LOG_WARNING, name.GetString() << L" " << keyText.GetString());
 }

@@ -46,7 +46,7 @@ protected:
 private:
     HRESULT AttachDefaultEndpoint();
     void DetachEndpoint();
-    // One warning line describing the device (its name when verbose; the key when given);
+    // When verbose, one warning line describing the device (its name; the key when given);
     // a device or property store that cannot be had is skipped silently.
     void LogDevice(LPCWSTR id, BOOL withKey, const PROPERTYKEY& key);
 

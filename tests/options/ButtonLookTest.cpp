@@ -99,6 +99,21 @@ TEST_P(ButtonLookTest, ImageButtonShowsTheImageOfItsIndex)
     host.DestroyWindow();
 }
 
+// Classic look, pressed with the focus: a sunken frame inside the black focus frame.
+TEST(ImageButtonClassicLook, PressedWithTheFocusIsSunken)
+{
+    CButtonEx button(TRUE);
+    CButtonHost host(button);
+    ASSERT_TRUE(host.Create(IDD_COLOR_POPUP, nullptr));
+    const RECT r = Print::Rect(button.m_hWnd);
+    DibSurface surface(r.right, r.bottom);
+    DRAWITEMSTRUCT item{ODT_BUTTON, 0, 0, ODA_DRAWENTIRE, ODS_SELECTED | ODS_FOCUS, button.m_hWnd, surface.m_dc, r, 0};
+    button.DrawItem(&item);
+    EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), surface.Pixel(1, r.bottom / 2));
+    EXPECT_EQ(GetSysColor(COLOR_BTNHIGHLIGHT), surface.Pixel(r.right - 2, r.bottom / 2));
+    host.DestroyWindow();
+}
+
 INSTANTIATE_TEST_SUITE_P(Looks, ButtonLookTest, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Classic" : "Themed"; });
 

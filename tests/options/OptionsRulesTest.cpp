@@ -19,10 +19,14 @@ TEST(AdvancedPageRules, StoredAndSpunMultipliersStayInsideZeroToThirtyNine)
         {0, -1, 0}, {1, -1, 0}, {2, -1, 1}, {37, 1, 38}, {38, 1, 39}, {39, 1, 39}, {50, -1, 39}, {0, 1, 1},
     };
     for (const auto& c : spins) EXPECT_EQ(c.result, CAdvancedPage::SpinMultiplier(c.pos, c.delta)) << c.pos << c.delta;
-    // Typed text stays as typed (no limit), read up to the first non-digit.
-    EXPECT_EQ(50, CAdvancedPage::EditMultiplier(L"50"));
-    EXPECT_EQ(0, CAdvancedPage::EditMultiplier(L""));
-    EXPECT_EQ(12, CAdvancedPage::EditMultiplier(L"12x"));
+    // Typed text stays as typed (no limit), read up to the first non-digit; a number beyond
+    // 32 bits saturates (stored as 0xFFFFFFFF) instead of wrapping round.
+    struct Typed { const wchar_t* text; unsigned stored; } typed[] = {
+        {L"50", 50}, {L"", 0}, {L"12x", 12}, {L"4294967295", 0xFFFFFFFFu}, {L"4294967296", 0xFFFFFFFFu},
+        {L"6442450944", 0xFFFFFFFFu}, {L"999999999999999", 0xFFFFFFFFu},
+    };
+    for (const auto& c : typed)
+        EXPECT_EQ(c.stored, static_cast<unsigned>(CAdvancedPage::EditMultiplier(c.text))) << c.text;
 }
 
 TEST(ClockPageRules, MarginsAndThicknessKeepTheirRanges)

@@ -395,6 +395,24 @@ TEST_F(OptionsSheetTest, CancelLeavesTheStoreByteForByteAndTheClockAsItWas)
     EXPECT_EQ(0, g_tipTarget);
 }
 
+TEST_F(OptionsSheetTest, CancelWithoutAClockWindowPutsTheWeekRulesAndTheLockBack)
+{
+    g_app.m_pMainWnd = nullptr;
+    const CString caption = COptionsSheet::Caption();
+    RunModal([&] { COptionsSheet(caption, nullptr, COptionsSheet::kClockPage).DoModal(); },
+             [&](DWORD thread) {
+                 HWND sheet = WaitForThreadDialog(thread, 5000, caption);
+                 ASSERT_TRUE(sheet) << "no sheet";
+                 SetCheck(CurrentPage(sheet), IDC_LOCK_POSITION, true);
+                 SelectCombo(CurrentPage(sheet), IDC_FIRST_DAY, 5);
+                 SelectCombo(CurrentPage(sheet), IDC_FIRST_WEEK, 2);
+                 Press(sheet, PSBTN_CANCEL);
+             });
+    EXPECT_EQ(0, g_positionLocked);
+    EXPECT_EQ(0, g_firstDayOfWeek);
+    EXPECT_EQ(0, g_firstWeekOfYear);
+}
+
 TEST_F(OptionsSheetTest, OkWithNothingChangedRewritesOnlyTheRunValue)
 {
     wchar_t exe[MAX_PATH];

@@ -11,6 +11,8 @@
 
 #include <gmock/gmock.h>
 
+#include <thread>
+
 namespace {
 
 // The device's friendly name.
@@ -54,7 +56,7 @@ TEST_F(AudioVolumeTest, SessionVolumeChangesOnlyTheProgramsOwnSession)
 {
     if (!HaveDevice()) {
         EXPECT_EQ(m_probe, nullptr) << "a failed object is not handed out";
-        return;
+        GTEST_SKIP() << "no audio device: no session volume to change";
     }
     for (float v : {0.0f, 0.25f, 1.0f}) {
         ASSERT_EQ(m_probe->SetMasterVolume(v), S_OK);
@@ -133,7 +135,7 @@ TEST_F(AudioVolumeTest, MonitorLogsEachNotificationAndNamesKnownDevices)
     EXPECT_THAT(lines[1], testing::HasSubstr("0 1 {0.0.0.00000000}.{gone}"));
     EXPECT_THAT(lines[2], testing::HasSubstr("1 0.5 1 0.25"));
 
-    if (!HaveDevice()) return;
+    if (!HaveDevice()) GTEST_SKIP() << "no audio device: known devices cannot be described";
     // A device that exists is described by its friendly name.
     CComPtr<IMMDeviceEnumerator> enumerator;
     ASSERT_EQ(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
@@ -145,10 +147,58 @@ TEST_F(AudioVolumeTest, MonitorLogsEachNotificationAndNamesKnownDevices)
     log.Take();
     monitor->OnDeviceAdded(id);
     monitor->OnPropertyValueChanged(id, kFriendlyName);
-    CoTaskMemFree(id);
     lines = log.Entries(" W ");
     ASSERT_EQ(lines.size(), 7u) << "each of the two adds its description";
     EXPECT_THAT(lines[6], testing::HasSubstr("{A45C254E-DF1C-4EFD-80-20-67-D1-46-A8-50-E0}, 14"));
+
+    // Without names (MMLN 0) the notifications' own lines are all there is.
+    auto* plain = new CVolumeMonitor;
+    EXPECT_EQ(plain->Start(FALSE), S_OK);
+    log.Take();
+    plain->OnDeviceAdded(id);
+    plain->OnPropertyValueChanged(id, kFriendlyName);
+    plain->Stop();
+    plain->Release();
+    CoTaskMemFree(id);
+    EXPECT_EQ(log.Entries(" W ").size(), 9u) << "no description line without names";
+}
+
+// A Core Audio callback caught half-way: the log's time stamp holds its thread.
+HANDLE g_entered, g_letGo;
+DWORD g_heldThread;
+void WINAPI HeldLocalTime(LPSYSTEMTIME now)
+{
+    if (GetCurrentThreadId() == g_heldThread) SignalObjectAndWait(g_entered, g_letGo, 10000, FALSE);
+    GetLocalTime(now);
+}
+
+TEST(VolumeMonitorLife, ACallbackUnderWayOutlivesTheLastRelease)
+{
+    struct NotedMonitor : CVolumeMonitor {
+        bool* deleted;
+        ~NotedMonitor() override { *deleted = true; }
+    };
+    LogCapture log;
+    GetAppLogMan()->SetTimeSource(HeldLocalTime);
+    g_entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_letGo = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool deleted = false;
+    auto* monitor = new NotedMonitor;
+    monitor->deleted = &deleted;
+    std::thread coreAudio([&] {
+        g_heldThread = GetCurrentThreadId();
+        monitor->OnDeviceAdded(L"{gone}");
+    });
+    EXPECT_EQ(WaitForSingleObject(g_entered, 10000), WAIT_OBJECT_0);
+    monitor->Stop();
+    monitor->Release();
+    EXPECT_FALSE(deleted) << "freed under a running callback";
+    SetEvent(g_letGo);
+    coreAudio.join();
+    EXPECT_TRUE(deleted) << "the callback's end releases it";
+    GetAppLogMan()->SetTimeSource(nullptr);
+    CloseHandle(g_entered);
+    CloseHandle(g_letGo);
 }
 
 TEST(VolumeMonitorText, PropertyValuesAndKeys)

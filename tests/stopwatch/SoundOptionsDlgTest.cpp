@@ -221,6 +221,25 @@ TEST_F(SoundOptionsTest, ShowsTheStoreAndOkWritesItAndTheProcessWideValues)
     }
 }
 
+TEST_F(SoundOptionsTest, AnEmptyPickerRunsAsTheNextStartReadsIt)
+{
+    CSoundOptionsDlg dialog(nullptr, m_session);
+    zntest::RunModal([&] { dialog.DoModal(); },
+                     [&](DWORD thread) {
+                         HWND d = zntest::WaitForThreadDialog(thread, 5000, L"Sound Options");
+                         ASSERT_TRUE(d) << "no dialog";
+                         // Wine wants a time even with GDT_NONE.
+                         SYSTEMTIME none{};
+                         SendMessageW(GetDlgItem(d, IDC_SO_FROM), DTM_SETSYSTEMTIME, GDT_NONE,
+                                      reinterpret_cast<LPARAM>(&none));
+                         SetPickerTime(d, IDC_SO_TO, 22, 15);
+                         zntest::Click(d, IDOK);
+                     });
+    EXPECT_EQ(static_cast<DWORD>(GetSettingInt(Setting::kPST)), 0x160FFFFFu);
+    EXPECT_DOUBLE_EQ(g_chimePeriodStart, (23 * 60 + 59) / 1440.0) << "255 in both bytes reads back as 23:59";
+    EXPECT_DOUBLE_EQ(g_chimePeriodEnd, (22 * 60 + 15) / 1440.0);
+}
+
 TEST_F(SoundOptionsTest, NoSoundHandsFlagsZeroButKeepsTheBoxes)
 {
     MakeClock();
@@ -248,7 +267,7 @@ TEST_F(SoundOptionsTest, NoSoundHandsFlagsZeroButKeepsTheBoxes)
 
 TEST_F(SoundOptionsTest, CancelPutsTheVolumeBack)
 {
-    if (!m_session) return;
+    if (!m_session) GTEST_SKIP() << "no audio device: no volume to put back";
     WriteSettingInt(Setting::kMASV, 0);
     ASSERT_EQ(m_session->SetMasterVolume(0.8f), S_OK);
     float during = -1;

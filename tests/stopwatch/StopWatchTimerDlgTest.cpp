@@ -116,6 +116,29 @@ TEST_F(StopWatchTest, PanelGeometryAtMultiplierOne)
     EXPECT_EQ(SendMessageW(dlg->m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(r.left + 2, r.top + 2)), HTCAPTION);
 }
 
+// A key pressed on the focused control, through the application's loop (CWinApp::Run).
+void PressKey(WPARAM key)
+{
+    PostMessageW(GetFocus(), WM_KEYDOWN, key, 1);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (!CWnd::WalkPreTranslateTree(&msg)) TranslateMessage(&msg), DispatchMessageW(&msg);
+}
+
+TEST_F(StopWatchTest, TabMovesBetweenTheButtonsWhileEnterAndEscapeDoNothing)
+{
+    CStopWatchTimerDlg* dlg = Open();
+    ASSERT_NE(dlg, nullptr);
+    SetFocus(dlg->m_resetButton.m_hWnd);
+    PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), dlg->m_startButton.m_hWnd) << "the hidden edit is no stop";
+    PressKey(VK_RETURN);
+    PressKey(VK_ESCAPE);
+    EXPECT_FALSE(dlg->IsRunning()) << "Enter is no press of the default button";
+    PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), dlg->m_stopButton.m_hWnd);
+}
+
 TEST_F(StopWatchTest, StartPauseResumeStopAndResetWithExactReadings)
 {
     CStopWatchTimerDlg* dlg = Open();
@@ -342,7 +365,7 @@ TEST_F(StopWatchTest, PlacementOffEveryScreenAndStartAtOnce)
     }
 }
 
-TEST_F(StopWatchTest, ClosingTheClockClosesItsStopwatchesAndSavesTheirPlace)
+TEST_F(StopWatchTest, StopwatchesHaveNoOwnerAndTheClockClosesThemAndTheirPlaceIsSaved)
 {
     // Not a first start: the clock would open the Options sheet by itself.
     WriteSettingInt(Setting::kFST, 0);
@@ -355,7 +378,8 @@ TEST_F(StopWatchTest, ClosingTheClockClosesItsStopwatchesAndSavesTheirPlace)
     SendMessageW(clockWnd, WM_COMMAND, ID_NEW_STOPWATCH, 0);
     ASSERT_EQ(CStopWatchTimerDlg::OpenStopWatches().size(), 1u);
     CStopWatchTimerDlg* dlg = CStopWatchTimerDlg::OpenStopWatches()[0];
-    EXPECT_EQ(GetWindow(dlg->m_hWnd, GW_OWNER), clockWnd);
+    EXPECT_EQ(GetWindow(dlg->m_hWnd, GW_OWNER), nullptr) << "raising the clock must not take it out of topmost";
+    EXPECT_EQ(GetAncestor(dlg->m_hWnd, GA_PARENT), GetDesktopWindow());
     dlg->m_tickCount = FakeTicks;
     g_now = 0;
     Press(dlg, IDC_SW_START);
