@@ -2,6 +2,7 @@
 // commands, the hand-off to a sibling program and the own tip, the full-screen watch, and
 // placement after display changes, drags and DPI changes.
 #include "App.h"
+#include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
 #include "DigitClock.h"
 #include "Settings.h"
@@ -231,6 +232,51 @@ TEST_F(ClockTickTest, TrayClicksRaiseTheClockButOnlyBeepWhileTheSheetIsOpen)
     SendMessageW(hwnd, WM_USER + 101, 12, WM_LBUTTONDOWN);
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "raised, then not topmost again";
     clock->m_stateFlags &= ~CDigitClock::STATE_OPTIONS_OPEN;
+}
+
+COLORREF PixelOf(HWND hwnd)
+{
+    HDC dc = GetDC(hwnd);
+    const COLORREF colour = GetPixel(dc, 3, 3);
+    ReleaseDC(hwnd, dc);
+    return colour;
+}
+
+// The crash dialog's message loop runs on the clock's thread: from the start of the crash
+// road the clock neither paints nor ticks, so a paint or tick that faulted cannot fault again.
+TEST_F(ClockTickTest, NeitherPaintNorTickOnceACrashIsReported)
+{
+    Create();
+    ASSERT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+    SetWindowTextW(hwnd, L"stale");
+    ASSERT_TRUE(InstallCrashHandler(false, 0));
+    GetErrorReportingHelper()->m_crashing = true;
+
+    const COLORREF marker = RGB(1, 254, 3);
+    HDC dc = GetDC(hwnd);
+    HBRUSH brush = CreateSolidBrush(marker);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    ReleaseDC(hwnd, dc);
+    const COLORREF before = PixelOf(hwnd);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
+    EXPECT_FALSE(GetUpdateRect(hwnd, nullptr, FALSE)) << "validated, so it is not sent again";
+    const COLORREF after = PixelOf(hwnd);
+
+    SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
+    wchar_t text[32] = {};
+    GetWindowTextW(hwnd, text, 32);
+    const bool timerWasRunning = KillTimer(hwnd, ZN_CLOCK_TIMER_ID) != FALSE;
+
+    GetErrorReportingHelper()->m_crashing = false;
+    RemoveCrashHandler();
+    EXPECT_EQ(before, marker);
+    EXPECT_EQ(after, marker) << "nothing painted";
+    EXPECT_STREQ(text, L"stale") << "no tick";
+    EXPECT_FALSE(timerWasRunning) << "the display timer is stopped";
 }
 
 HWND g_closeTarget = nullptr;
