@@ -39,6 +39,22 @@ TEST(RegistryExportTest, TextFormOfEachValueType)
     };
     for (const Case& c : cases) EXPECT_EQ(Line(c.type, c.data), c.expected) << c.why;
     EXPECT_EQ(Line(REG_SZ, std::string("d\0", 2), ""), "\"\"=\"d\"\r\n") << "the default value";
+
+    struct NameCase {
+        const char* name;
+        std::string expected;
+        const char* why;
+    } names[] = {
+        {"q\"uote", "\"q\\\"uote\"=dword:00000001\r\n", "a quote in the name is escaped"},
+        {"back\\slash", "\"back\\\\slash\"=dword:00000001\r\n", "so is a backslash"},
+        {"a]b", "\"a]b\"=dword:00000001\r\n", "a bracket is harmless in a value name"},
+        {"two\r\nlines", "", "a line break cannot be written"},
+        {"tab\there", "", "nor any other control character"},
+    };
+    for (const NameCase& c : names) EXPECT_EQ(Line(REG_DWORD, std::string("\x01\0\0\0", 4), c.name), c.expected) << c.why;
+    EXPECT_TRUE(RegExportNameFits("Common Settings", true));
+    EXPECT_FALSE(RegExportNameFits("Odd]Key", true)) << "would end the key line early";
+    EXPECT_FALSE(RegExportNameFits("new\nline", true));
     EXPECT_STREQ(RegExportRootName(HKEY_CURRENT_USER), "HKEY_CURRENT_USER");
     EXPECT_STREQ(RegExportRootName(reinterpret_cast<HKEY>(0x1234)), "UNKNOWN");
 }
@@ -94,6 +110,11 @@ TEST(RegistryExportTest, WineRegeditReadsTheExportBackValueForValue)
     SetText(stem + L"\\TimeZones", L"5", L"W. Europe Standard Time");
     SetText(stem + L"\\TimeZones", L"", L"default");
     Set(stem + L"\\TimeSync", L"Data7", REG_DWORD, &number, 4);
+    // Names that must not add lines or sections of their own.
+    SetText(stem + L"\\Common", L"q\"uote", L"1");
+    SetText(stem + L"\\Common", L"back\\slash", L"2");
+    SetText(stem + L"\\Common", L"x\"\r\n[HKEY_CURRENT_USER\\Injected]\r\n\"y", L"3");
+    SetText(stem + L"\\Odd]Key", L"v", L"4");
 
     const std::wstring file = zntest::UniqueTempPath(L"zn_export", L".reg");
     HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -103,6 +124,8 @@ TEST(RegistryExportTest, WineRegeditReadsTheExportBackValueForValue)
     std::string text = zntest::ReadBytes(file);
     EXPECT_EQ(text.rfind("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + narrowStem + "]\r\n", 0), 0u) << text;
     EXPECT_EQ(text.find("Data7"), std::string::npos);
+    EXPECT_EQ(text.find("Injected"), std::string::npos);
+    EXPECT_EQ(text.find("Odd]Key"), std::string::npos);
 
     // Into an empty key: every key line names the copy instead.
     const std::string keyLine = "[HKEY_CURRENT_USER\\" + narrowStem;
@@ -122,10 +145,13 @@ TEST(RegistryExportTest, WineRegeditReadsTheExportBackValueForValue)
     ReadTree(HKEY_CURRENT_USER, stem, L"", original);
     ReadTree(HKEY_CURRENT_USER, copy, L"", imported);
     original.erase(L"\\TimeSync|Data7");
-    EXPECT_EQ(original.size(), 7u);
+    original.erase(L"\\Common|x\"\r\n[HKEY_CURRENT_USER\\Injected]\r\n\"y");
+    original.erase(L"\\Odd]Key|v");
+    EXPECT_EQ(original.size(), 9u);
     EXPECT_EQ(imported, original);
     RegDeleteTreeW(HKEY_CURRENT_USER, stem.c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, copy.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Injected");
     DeleteFileW(file.c_str());
 }
 
