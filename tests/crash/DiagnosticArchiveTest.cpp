@@ -68,9 +68,47 @@ TEST(ZipHelperTest, DeletesWhatItAddedUnlessTheFileIsHeld)
     CloseHandle(held);
     EXPECT_FALSE(zntest::FileExists(folder.Path(L"gone.txt")));
     EXPECT_TRUE(zntest::FileExists(folder.Path(L"held.txt")));
+    EXPECT_THAT(log.Texts(" * "), testing::Contains(testing::HasSubstr("held.txt"))) << "the failed delete is logged";
     EXPECT_TRUE(UnzipTestPasses(zip));
     EXPECT_THAT(UnzipListing(zip), ElementsAre("gone.txt", "held.txt"));
     EXPECT_FALSE(writer.Open(L"Z:\\zn-no-such-folder\\x.zip")) << "an archive path that cannot be written";
+    DeleteFileW(zip.c_str());
+}
+
+// A source whose reading fails (this process's memory file: its first page is not mapped)
+// leaves an entry that fails unzip's check instead of one that passes for the whole file.
+TEST(ZipHelperTest, EntryThatCouldNotBeReadWholeFailsTheCheck)
+{
+    LogCapture log;
+    zntest::TempFolder folder;
+    zntest::WriteBytes(folder.Path(L"good.txt"), std::string(40000, 'g'));
+    const std::wstring zip = zntest::UniqueTempPath(L"zn_zip", L".zip");
+    CZipHelper writer;
+    ASSERT_TRUE(writer.Open(zip.c_str()));
+    EXPECT_TRUE(writer.AddFile(L"", folder.Path(L"good.txt").c_str(), TRUE, FALSE));
+    EXPECT_FALSE(writer.AddFile(L"", L"Z:\\proc\\self\\mem", FALSE, FALSE));
+    EXPECT_TRUE(writer.Close());
+    std::string output;
+    EXPECT_FALSE(UnzipTestPasses(zip, &output)) << output;
+    EXPECT_THAT(output, testing::ContainsRegex("good.txt +OK"));
+    EXPECT_THAT(output, testing::ContainsRegex("mem +bad CRC"));
+    DeleteFileW(zip.c_str());
+}
+
+// An archive that cannot be finished (its file is the full device: every write of the
+// close fails) deletes none of its sources: they are all that is left.
+TEST(ZipHelperTest, ArchiveThatCannotBeFinishedKeepsItsSources)
+{
+    LogCapture log;
+    zntest::TempFolder folder;
+    zntest::WriteBytes(folder.Path(L"settings.txt"), "s");
+    const std::wstring zip = folder.Path(L"full.zip");
+    ASSERT_TRUE(MakeUnixLink(zip, "/dev/full"));
+    CZipHelper writer;
+    ASSERT_TRUE(writer.Open(zip.c_str()));
+    EXPECT_TRUE(writer.AddFile(L"", folder.Path(L"settings.txt").c_str(), TRUE, TRUE));
+    EXPECT_FALSE(writer.Close());
+    EXPECT_TRUE(zntest::FileExists(folder.Path(L"settings.txt")));
     DeleteFileW(zip.c_str());
 }
 
@@ -133,6 +171,50 @@ TEST_F(PrepareLogsTest, NothingRequestedOrNoWorkFolderMakesNoArchive)
     blocked.SetRequest(LOGS_SYNC, 1, 0, nullptr);
     blocked.PrepareZipReal();
     EXPECT_TRUE(blocked.m_zipPath.IsEmpty());
+    EXPECT_THAT(m_log.Texts(" * "), testing::Contains("no work folder Zarnock Log Files"));
+}
+
+DWORD WINAPI PrepareOnWorker(void* request)
+{
+    static_cast<CPrepareLogsData*>(request)->PrepareZipReal();
+    return 0;
+}
+
+BOOL CALLBACK FindBoxOfThisProcess(HWND hwnd, LPARAM found)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+// An old archive still attached in a mail program cannot be cleaned up: that is logged, and
+// no box waits on the report's thread for a click.
+TEST_F(PrepareLogsTest, OldArchiveThatCannotBeDeletedShowsNoBox)
+{
+    CreateDirectoryW(m_temp.Path(L"Zarnock Dump Files").c_str(), nullptr);
+    const std::wstring old = m_temp.Path(L"Zarnock Dump Files\\znc-bugreport-2020-01-01-0000.zip");
+    zntest::WriteBytes(old, "old");
+    HANDLE held = CreateFileW(old.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    zntest::WriteBytes(m_temp.Path(L"zn_bug_dump-1.dmp"), "d");
+    CPrepareLogsData request;
+    request.SetRequest(LOGS_NONE, 1, 1, m_temp.Path(L"zn_bug_dump-1.dmp").c_str());
+    HANDLE worker = CreateThread(nullptr, 0, PrepareOnWorker, &request, 0, nullptr);
+    int boxes = 0;
+    for (DWORD start = GetTickCount(); WaitForSingleObject(worker, 50) == WAIT_TIMEOUT && GetTickCount() - start < 60000;) {
+        HWND box = nullptr;
+        EnumWindows(FindBoxOfThisProcess, reinterpret_cast<LPARAM>(&box));
+        if (!box) continue;
+        ++boxes;
+        PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    }
+    CloseHandle(worker);
+    CloseHandle(held);
+    EXPECT_EQ(boxes, 0);
+    EXPECT_FALSE(request.m_zipPath.IsEmpty()) << "the report went on";
 }
 
 VOID CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD);
