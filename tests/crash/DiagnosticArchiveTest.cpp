@@ -174,49 +174,6 @@ TEST_F(PrepareLogsTest, NothingRequestedOrNoWorkFolderMakesNoArchive)
     EXPECT_THAT(m_log.Texts(" * "), testing::Contains("no work folder Zarnock Log Files"));
 }
 
-DWORD WINAPI PrepareOnWorker(void* request)
-{
-    static_cast<CPrepareLogsData*>(request)->PrepareZipReal();
-    return 0;
-}
-
-BOOL CALLBACK FindBoxOfThisProcess(HWND hwnd, LPARAM found)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[16] = {};
-    GetClassNameW(hwnd, cls, 16);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
-    *reinterpret_cast<HWND*>(found) = hwnd;
-    return FALSE;
-}
-
-// An old archive still attached in a mail program cannot be cleaned up: that is logged, and
-// no box waits on the report's thread for a click.
-TEST_F(PrepareLogsTest, OldArchiveThatCannotBeDeletedShowsNoBox)
-{
-    CreateDirectoryW(m_temp.Path(L"Zarnock Dump Files").c_str(), nullptr);
-    const std::wstring old = m_temp.Path(L"Zarnock Dump Files\\znc-bugreport-2020-01-01-0000.zip");
-    zntest::WriteBytes(old, "old");
-    HANDLE held = CreateFileW(old.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    zntest::WriteBytes(m_temp.Path(L"zn_bug_dump-1.dmp"), "d");
-    CPrepareLogsData request;
-    request.SetRequest(LOGS_NONE, 1, 1, m_temp.Path(L"zn_bug_dump-1.dmp").c_str());
-    HANDLE worker = CreateThread(nullptr, 0, PrepareOnWorker, &request, 0, nullptr);
-    int boxes = 0;
-    for (DWORD start = GetTickCount(); WaitForSingleObject(worker, 50) == WAIT_TIMEOUT && GetTickCount() - start < 60000;) {
-        HWND box = nullptr;
-        EnumWindows(FindBoxOfThisProcess, reinterpret_cast<LPARAM>(&box));
-        if (!box) continue;
-        ++boxes;
-        PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
-    }
-    CloseHandle(worker);
-    CloseHandle(held);
-    EXPECT_EQ(boxes, 0);
-    EXPECT_FALSE(request.m_zipPath.IsEmpty()) << "the report went on";
-}
-
 VOID CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD);
 int g_ticks = 0;
 VOID CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++g_ticks; }

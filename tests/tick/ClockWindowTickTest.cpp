@@ -234,9 +234,17 @@ TEST_F(ClockTickTest, TrayClicksRaiseTheClockButOnlyBeepWhileTheSheetIsOpen)
     clock->m_stateFlags &= ~CDigitClock::STATE_OPTIONS_OPEN;
 }
 
-COLORREF PixelOf(HWND hwnd)
+// The colour of a client pixel after the client was filled with marker and asked to paint.
+COLORREF PixelAfterPaint(HWND hwnd, COLORREF marker)
 {
     HDC dc = GetDC(hwnd);
+    HBRUSH brush = CreateSolidBrush(marker);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
     const COLORREF colour = GetPixel(dc, 3, 3);
     ReleaseDC(hwnd, dc);
     return colour;
@@ -249,23 +257,13 @@ TEST_F(ClockTickTest, NeitherPaintNorTickOnceACrashIsReported)
     Create();
     ASSERT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
     SetWindowTextW(hwnd, L"stale");
+    const COLORREF marker = RGB(1, 254, 3);
+    ASSERT_NE(PixelAfterPaint(hwnd, marker), marker) << "the clock paints over the marker";
     ASSERT_TRUE(InstallCrashHandler(false, 0));
     GetErrorReportingHelper()->m_crashing = true;
 
-    const COLORREF marker = RGB(1, 254, 3);
-    HDC dc = GetDC(hwnd);
-    HBRUSH brush = CreateSolidBrush(marker);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    FillRect(dc, &client, brush);
-    DeleteObject(brush);
-    ReleaseDC(hwnd, dc);
-    const COLORREF before = PixelOf(hwnd);
-    InvalidateRect(hwnd, nullptr, FALSE);
-    UpdateWindow(hwnd);
-    EXPECT_FALSE(GetUpdateRect(hwnd, nullptr, FALSE)) << "validated, so it is not sent again";
-    const COLORREF after = PixelOf(hwnd);
-
+    const COLORREF painted = PixelAfterPaint(hwnd, marker);
+    const BOOL pending = GetUpdateRect(hwnd, nullptr, FALSE);
     SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
     wchar_t text[32] = {};
     GetWindowTextW(hwnd, text, 32);
@@ -273,8 +271,8 @@ TEST_F(ClockTickTest, NeitherPaintNorTickOnceACrashIsReported)
 
     GetErrorReportingHelper()->m_crashing = false;
     RemoveCrashHandler();
-    EXPECT_EQ(before, marker);
-    EXPECT_EQ(after, marker) << "nothing painted";
+    EXPECT_EQ(painted, marker) << "nothing painted";
+    EXPECT_FALSE(pending) << "validated, so it is not sent again";
     EXPECT_STREQ(text, L"stale") << "no tick";
     EXPECT_FALSE(timerWasRunning) << "the display timer is stopped";
 }
