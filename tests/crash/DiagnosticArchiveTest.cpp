@@ -80,36 +80,30 @@ TEST(ZipHelperTest, DeletesWhatItAddedUnlessTheFileIsHeld)
 TEST(ZipHelperTest, EntryThatCouldNotBeReadWholeFailsTheCheck)
 {
     LogCapture log;
-    zntest::TempFolder folder;
-    zntest::WriteBytes(folder.Path(L"good.txt"), std::string(40000, 'g'));
     const std::wstring zip = zntest::UniqueTempPath(L"zn_zip", L".zip");
     CZipHelper writer;
     ASSERT_TRUE(writer.Open(zip.c_str()));
-    EXPECT_TRUE(writer.AddFile(L"", folder.Path(L"good.txt").c_str(), TRUE, FALSE));
     EXPECT_FALSE(writer.AddFile(L"", L"Z:\\proc\\self\\mem", FALSE, FALSE));
     EXPECT_TRUE(writer.Close());
     std::string output;
-    EXPECT_FALSE(UnzipTestPasses(zip, &output)) << output;
-    EXPECT_THAT(output, testing::ContainsRegex("good.txt +OK"));
+    EXPECT_FALSE(UnzipTestPasses(zip, &output));
     EXPECT_THAT(output, testing::ContainsRegex("mem +bad CRC"));
     DeleteFileW(zip.c_str());
 }
 
-// An archive that cannot be finished (its file is the full device: every write of the
-// close fails) deletes none of its sources: they are all that is left.
+// An archive that cannot be finished (its file is the full device, so the close fails)
+// deletes none of its sources: they are all that is left.
 TEST(ZipHelperTest, ArchiveThatCannotBeFinishedKeepsItsSources)
 {
     LogCapture log;
     zntest::TempFolder folder;
     zntest::WriteBytes(folder.Path(L"settings.txt"), "s");
-    const std::wstring zip = folder.Path(L"full.zip");
-    ASSERT_TRUE(MakeUnixLink(zip, "/dev/full"));
+    ASSERT_TRUE(MakeUnixLink(folder.Path(L"full.zip"), "/dev/full"));
     CZipHelper writer;
-    ASSERT_TRUE(writer.Open(zip.c_str()));
+    ASSERT_TRUE(writer.Open(folder.Path(L"full.zip").c_str()));
     EXPECT_TRUE(writer.AddFile(L"", folder.Path(L"settings.txt").c_str(), TRUE, TRUE));
     EXPECT_FALSE(writer.Close());
     EXPECT_TRUE(zntest::FileExists(folder.Path(L"settings.txt")));
-    DeleteFileW(zip.c_str());
 }
 
 TEST(DiagnosticArchiveTest, NameFollowsTheLocalTimeAndTheRequest)
