@@ -5,6 +5,7 @@
 #include "WSoundThread.h"
 #include "SupportWindowsHelpers.h"
 #include "ColorHelpers.h"
+#include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
 #include "Log/LogMan.h"
 #include "StringTable.h"
@@ -492,6 +493,12 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         OnDestroy();
         return 0;
     case WM_PAINT:
+        // The crash dialog's message loop runs on this thread: a paint that faulted once
+        // would fault again there and end the process before the user is told.
+        if (IsCrashing()) {
+            ValidateRect(m_hWnd, nullptr);
+            return 0;
+        }
         OnPaint();
         return 0;
     case WM_ERASEBKGND:
@@ -499,6 +506,14 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_SETTEXT:
         return OnSetText(wp, lp);
     case WM_TIMER:
+        // As for the paint: the tick that faulted never runs again.
+        if (IsCrashing()) {
+            if (wp == ZN_CLOCK_TIMER_ID && m_timerId) {
+                KillTimer(m_timerId);
+                m_timerId = 0;
+            }
+            return 0;
+        }
         OnTimer(wp);
         return 0;
     case MM_MCINOTIFY:

@@ -146,7 +146,9 @@ int ShellDeletePath(const wchar_t* path, bool permanent)
     SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.data();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | (permanent ? 0 : FOF_ALLOWUNDO);
+    // The failure is logged here; an error box would stop a thread that may have nobody to
+    // click it (the crash report's).
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | (permanent ? 0 : FOF_ALLOWUNDO);
     int result = SHFileOperationW(&op);
     if (result != 0) ZN_LOG_ERROR(result, path ? path : L"", LOG_ERROR);
     return result;

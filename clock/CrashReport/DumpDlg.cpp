@@ -66,9 +66,12 @@ BOOL CDumpDlg::OnInitDialog()
 void CDumpDlg::OnOK()
 {
     ZN_LOG(LOG_WARNING, L"OK");
-    wchar_t text[4096] = {};
-    GetDlgItemTextW(m_hWnd, IDC_DUMP_DESCRIPTION, text, static_cast<int>(sizeof(text) / sizeof(text[0])));
-    m_description = text;
+    // All the user typed, however long.
+    HWND description = GetDlgItem(IDC_DUMP_DESCRIPTION);
+    const int length = ::GetWindowTextLengthW(description);
+    std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
+    ::GetWindowTextW(description, text.data(), length + 1);
+    m_description = text.data();
     CDialog::OnOK();
 }
 

@@ -45,29 +45,58 @@ void BoundLogLock()
 
 const wchar_t* StoredZipPath()
 {
-    return g_helper ? g_helper->m_zipPath : L"";
+    return g_helper ? g_helper->ZipPath() : L"";
 }
 
-// The stack overflow road on a fresh thread: all the overflowing thread cannot do with the
-// little stack it has left.
-struct OverflowParam
+// The one report of the run; it outlives the wait for its worker.
+CrashReportThreadParam g_reportParam{};
+
+// Runs the report on a fresh thread for the thread that crashed and waits a bounded time.
+bool RunReportWorker(EXCEPTION_POINTERS* pointers, DWORD crashingThread, bool fullReport)
 {
-    EXCEPTION_POINTERS* pointers;
+    g_reportParam = CrashReportThreadParam{pointers, crashingThread, fullReport};
+    CHandle worker(CreateThread(nullptr, 0, CrashReportThreadProc, &g_reportParam, 0, nullptr));
+    if (!worker) {
+        ZN_LOG_ERROR(GetLastError(), L"CreateThread", LOG_ERROR);
+        return false;
+    }
+    // A crash inside the heap or the loader leaves their locks held for good, and the worker
+    // needs both: past the wait the report goes on as one without an archive.
+    if (WaitForSingleObject(worker, g_helper ? g_helper->m_reportWaitMs : kCrashReportWaitMs) != WAIT_OBJECT_0) {
+        ZN_LOG_ERROR(WAIT_TIMEOUT, L"CrashReportThreadProc", LOG_ERROR);
+        return false;
+    }
+    DWORD exitCode = 0;
+    GetExitCodeThread(worker, &exitCode);
+    return true;
+}
+
+// What an overflowing thread hands to the standby thread.
+struct OverflowRequest
+{
+    EXCEPTION_POINTERS* pointers;  // null: the handler is being removed
     DWORD threadId;
     LONG entry;
 };
+OverflowRequest g_overflow{};
+volatile LONG g_overflowTaken = 0;
 
-DWORD WINAPI StackOverflowThreadProc(void* argument)
+// What an overflowing thread waits beyond the report: File Explorer's few seconds and the log.
+constexpr DWORD kOverflowRoadSlackMs = 30000;
+
+// Made ready at install time: the overflowing thread has too little stack left to start a
+// thread, so it only wakes this one, which does everything else.
+DWORD WINAPI OverflowStandbyProc(void* go)
 {
-    auto* overflow = static_cast<OverflowParam*>(argument);
+    WaitForSingleObject(static_cast<HANDLE>(go), INFINITE);
+    const OverflowRequest request = g_overflow;
+    if (!request.pointers) return 0;
     BoundLogLock();
-    ZN_LOG(LOG_ERROR, overflow->entry);
+    ZN_LOG(LOG_ERROR, request.entry);
     FlushLog();
-    if (overflow->entry <= 1) {
-        CrashReportThreadParam param{overflow->pointers, overflow->threadId, true};
-        WriteCrashReport(&param);
-    }
-    ShowCrashMessageBox(overflow->pointers, StoredZipPath());
+    bool reported = true;
+    if (request.entry <= 1) reported = RunReportWorker(request.pointers, request.threadId, true);
+    ShowCrashMessageBox(request.pointers, reported ? StoredZipPath() : L"");
     InterlockedDecrement(&g_crashEntryCount);
     ZN_LOG(LOG_ERROR, L"END");
     FlushLog();
@@ -86,6 +115,7 @@ bool CErrorReportingHelper::Install(bool installFilter, int dumpType)
 {
     m_dumpPath[0] = 0;
     m_zipPath[0] = 0;
+    m_zipPathReady = 0;
     if (!m_writeDump) {
         DllLoader dbghelp(L"DBGHelp.dll", nullptr, false);
         if (!dbghelp.m_module) return false;
@@ -93,14 +123,17 @@ bool CErrorReportingHelper::Install(bool installFilter, int dumpType)
             reinterpret_cast<void*>(GetProcAddress(dbghelp.m_module, "MiniDumpWriteDump")));
     }
 
-    if (GetTempPathW(MAX_PATH, m_dumpPath) == 0) {
-        ZN_LOG_ERROR(GetLastError(), L"GetTempPathW", LOG_ERROR);
-        lstrcpynW(m_dumpPath, L"c:\\temp\\", MAX_PATH);
-    }
     wchar_t name[MAX_PATH] = {};
     swprintf(name, MAX_PATH, L"zn_bug_dump-%X.dmp", static_cast<unsigned>(GetCurrentThreadId()));
-    const size_t used = wcslen(m_dumpPath);
-    if (used < MAX_PATH) wcsncat(m_dumpPath, name, MAX_PATH - used);
+    // A folder too long for the whole dump path counts as none: a cut name, or (where the
+    // call leaves the buffer empty) a path relative to the current folder, would put the
+    // dump where nobody looks for it.
+    const DWORD length = GetTempPathW(MAX_PATH, m_dumpPath);
+    if (length == 0 || length + wcslen(name) >= MAX_PATH) {
+        ZN_LOG_ERROR(length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE, L"GetTempPathW", LOG_ERROR);
+        lstrcpynW(m_dumpPath, L"c:\\temp\\", MAX_PATH);
+    }
+    wcscat(m_dumpPath, name);
     ZN_LOG(LOG_ERROR, m_dumpPath);
 
     if (g_inFilterSlot == TLS_OUT_OF_INDEXES) g_inFilterSlot = TlsAlloc();
@@ -108,6 +141,12 @@ bool CErrorReportingHelper::Install(bool installFilter, int dumpType)
         m_previousFilter = SetUnhandledExceptionFilter(TopLevelExceptionFilter);
         m_filterInstalled = true;
         m_overflowHandler = AddVectoredExceptionHandler(1, StackOverflowHandler);
+        if (!m_overflowStandby) {
+            m_overflowGo.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+            if (m_overflowGo)
+                m_overflowStandby.Reset(CreateThread(nullptr, 0, OverflowStandbyProc, m_overflowGo.Get(), 0, nullptr));
+            if (!m_overflowStandby) ZN_LOG_ERROR(GetLastError(), L"CreateThread", LOG_ERROR);
+        }
     }
     m_dumpType = dumpType;
     g_crashHandlerInstalled = true;
@@ -125,6 +164,27 @@ void CErrorReportingHelper::Restore()
     m_invalidParameterHandlerInstalled = false;
     m_filterInstalled = false;
     m_overflowHandler = nullptr;
+    // The standby thread ends unless an overflow already woke it.
+    if (m_overflowStandby && InterlockedExchange(&g_overflowTaken, 1) == 0) {
+        g_overflow = OverflowRequest{};
+        SetEvent(m_overflowGo);
+        WaitForSingleObject(m_overflowStandby, 5000);
+        g_overflowTaken = 0;
+    }
+    m_overflowStandby.Reset();
+    m_overflowGo.Reset();
+}
+
+const wchar_t* CErrorReportingHelper::ZipPath() const
+{
+    return InterlockedCompareExchange(const_cast<volatile LONG*>(&m_zipPathReady), 0, 0) ? m_zipPath : L"";
+}
+
+void CErrorReportingHelper::PublishZipPath(const wchar_t* path)
+{
+    lstrcpynW(m_zipPath, path ? path : L"", MAX_PATH + 1);
+    // A thread that crashes meanwhile reads the path only after this: whole or not at all.
+    InterlockedExchange(&m_zipPathReady, 1);
 }
 
 bool InstallCrashHandler(bool installFilter, int dumpType)
@@ -167,11 +227,11 @@ LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS* pointers)
         if (g_helper) g_helper->m_crashing = true;
         ZN_LOG(LOG_ERROR, entry);
         FlushLog();
-        RunCrashReportOnWorkerThread(pointers, true);
+        const wchar_t* zipPath = RunCrashReportOnWorkerThread(pointers, true) ? StoredZipPath() : L"";
         if (pointers->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW)
-            ShowCrashMessageBox(pointers, StoredZipPath());
+            ShowCrashMessageBox(pointers, zipPath);
         else
-            ShowCrashReportDialog(pointers, GetStr(SID_PRODUCT), StoredZipPath());
+            ShowCrashReportDialog(pointers, GetStr(SID_PRODUCT), zipPath);
     } else {
         ZN_LOG(LOG_ERROR, entry);
         ShowCrashMessageBox(pointers, StoredZipPath());
@@ -185,11 +245,18 @@ LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS* pointers)
 LONG WINAPI StackOverflowHandler(EXCEPTION_POINTERS* pointers)
 {
     if (pointers->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW) return EXCEPTION_CONTINUE_SEARCH;
-    // About 2 KB of stack are left here: count, flag, and hand everything else to a thread.
-    OverflowParam param{pointers, GetCurrentThreadId(), InterlockedIncrement(&g_crashEntryCount)};
-    if (param.entry <= 1 && g_helper) g_helper->m_crashing = true;
-    HANDLE worker = CreateThread(nullptr, 0, StackOverflowThreadProc, &param, 0, nullptr);
-    if (worker) WaitForSingleObject(worker, INFINITE);
+    // About 2 KB of stack are left here, less than starting a thread may need: count, flag,
+    // wake the standby thread and wait. None of these calls needs more than a few hundred bytes.
+    const LONG entry = InterlockedIncrement(&g_crashEntryCount);
+    CErrorReportingHelper* helper = g_helper;
+    if (!helper || !helper->m_overflowStandby) EndProcess();
+    if (entry <= 1) helper->m_crashing = true;
+    if (InterlockedExchange(&g_overflowTaken, 1) == 0) {
+        g_overflow = OverflowRequest{pointers, GetCurrentThreadId(), entry};
+        SetEvent(helper->m_overflowGo);
+    }
+    // A second overflow waits for the first one's road, which ends the process.
+    WaitForSingleObject(helper->m_overflowStandby, helper->m_reportWaitMs + kOverflowRoadSlackMs);
     EndProcess();
 }
 
@@ -204,22 +271,15 @@ void __cdecl InvalidParameterHandler(const wchar_t* expression, const wchar_t* f
     log->Flush();
 }
 
-void RunCrashReportOnWorkerThread(EXCEPTION_POINTERS* pointers, bool fullReport)
+bool RunCrashReportOnWorkerThread(EXCEPTION_POINTERS* pointers, bool fullReport)
 {
-    CrashReportThreadParam param{pointers, GetCurrentThreadId(), fullReport};
-    CHandle worker(CreateThread(nullptr, 0, CrashReportThreadProc, &param, 0, nullptr));
-    if (!worker) {
-        ZN_LOG_ERROR(GetLastError(), L"CreateThread", LOG_ERROR);
-        return;
-    }
-    WaitForSingleObject(worker, INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeThread(worker, &exitCode);
+    return RunReportWorker(pointers, GetCurrentThreadId(), fullReport);
 }
 
 DWORD WINAPI CrashReportThreadProc(void* argument)
 {
     auto* param = static_cast<CrashReportThreadParam*>(argument);
+    BoundLogLock();
     const bool done = param->fullReport ? WriteCrashReport(param) : WriteCrashDump(param);
     return done ? 1 : 0;
 }
@@ -274,6 +334,6 @@ bool WriteCrashReport(CrashReportThreadParam* param)
     CPrepareLogsData request;
     request.SetRequest(LOGS_NONE, 1, 1, g_helper->m_dumpPath);
     request.PrepareZipReal();
-    lstrcpynW(g_helper->m_zipPath, request.m_zipPath, MAX_PATH + 1);
+    g_helper->PublishZipPath(request.m_zipPath);
     return true;
 }

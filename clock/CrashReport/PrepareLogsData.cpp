@@ -248,10 +248,14 @@ void CPrepareLogsData::PrepareZipReal()
             FlushLog();
 
             zipPath = WriteArchive(zipPath, workFolder, work);
-            // Copies the archive did not take are of no use to anyone.
-            for (const tagLogRecordInfo& entry : work)
-                if (StartsWithNoCase(entry.path, workFolder) && FileExists(entry.path)) DeleteFileW(entry.path);
-            if (zipPath.IsEmpty()) RemoveDirectoryW(workFolder);
+            // With an archive, copies it did not take are of no use to anyone; without one,
+            // the copies are all that is left to send by hand.
+            if (!zipPath.IsEmpty()) {
+                for (const tagLogRecordInfo& entry : work)
+                    if (StartsWithNoCase(entry.path, workFolder) && FileExists(entry.path)) DeleteFileW(entry.path);
+            } else {
+                RemoveDirectoryW(workFolder);  // only when nothing was gathered into it
+            }
             FlushLog();
         }
     }

@@ -2,6 +2,7 @@
 #include "CHandle.h"
 
 #include "Log/LogMan.h"
+#include "SupportText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -42,6 +43,17 @@ void AppendEscaped(std::string& line, const BYTE* data, DWORD size)
     }
 }
 
+// A name between double quotes: backslash and double quote escaped as in string data.
+void AppendQuotedName(std::string& line, const char* name)
+{
+    line += '"';
+    for (const char* p = name; *p; ++p) {
+        if (*p == '\\' || *p == '"') line += '\\';
+        line += *p;
+    }
+    line += '"';
+}
+
 bool IsLeftOut(const char* name)
 {
     return lstrcmpA(name, "Data7") == 0 || lstrcmpA(name, "Data6") == 0;
@@ -66,11 +78,21 @@ const char* RegExportRootName(HKEY root)
     return "UNKNOWN";
 }
 
+bool RegExportNameFits(const char* name, bool keyName)
+{
+    for (const char* p = name ? name : ""; *p; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || c == 0x7F || (keyName && c == ']')) return false;
+    }
+    return true;
+}
+
 std::string RegExportValueLine(const char* name, DWORD type, const BYTE* data, DWORD size)
 {
-    std::string line = "\"";
-    line += name ? name : "";
-    line += '"';
+    if (!name) name = "";
+    if (!RegExportNameFits(name, false)) return std::string();
+    std::string line;
+    AppendQuotedName(line, name);
     char prefix[24];
     if (!data) size = 0;
     switch (type) {
@@ -110,12 +132,22 @@ void RegExportWrite(HANDLE file, const void* bytes, DWORD count)
 bool ExportRegistryValue(HANDLE file, const char* name, DWORD type, const BYTE* data, DWORD size)
 {
     if (IsLeftOut(name ? name : "")) return true;
-    WriteText(file, RegExportValueLine(name, type, data, size));
+    const std::string line = RegExportValueLine(name, type, data, size);
+    if (line.empty()) {
+        ZN_LOG(LOG_WARNING, L"REGEDIT4 cannot hold the value name \"" << AnsiToWide(name).GetString() << L"\"");
+        return true;
+    }
+    WriteText(file, line);
     return true;
 }
 
 bool ExportRegistrySubKey(const char* parentPath, HKEY parentKey, const char* name, HANDLE file)
 {
+    if (!RegExportNameFits(name, true)) {
+        ZN_LOG(LOG_WARNING, L"REGEDIT4 cannot hold the key name \"" << AnsiToWide(parentPath).GetString() << L"\\"
+                                                                    << AnsiToWide(name).GetString() << L"\"");
+        return true;
+    }
     CRegKeyHandle key;
     if (RegOpenKeyExA(parentKey, name, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return false;
     DWORD subKeys = 0, values = 0, longestSubKey = 0, longestName = 0, longestData = 0;

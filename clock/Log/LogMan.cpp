@@ -66,22 +66,28 @@ bool RotationStepOk(BOOL done)
 
 } // namespace
 
-// The lock of one entry or flush: the plain lock, or after a crash a bounded try for it.
+// The lock of one entry or flush: the plain lock, or on a crash report's own thread a
+// bounded try for it.
 class CLogMan::CEntryLock
 {
 public:
+    static constexpr uintptr_t kLockGivenUp = 1;
+
     explicit CEntryLock(CLogMan& log) : m_log(log)
     {
-        const DWORD waitMs = log.m_crashLockWaitMs.load();
-        if (waitMs == INFINITE) {
+        const uintptr_t crashWait = log.m_crashWaitSlot == TLS_OUT_OF_INDEXES
+                                        ? 0
+                                        : reinterpret_cast<uintptr_t>(TlsGetValue(log.m_crashWaitSlot));
+        if (crashWait == 0) {
             log.m_lock.Lock();
             m_locked = true;
             return;
         }
-        if (log.m_lockGivenUp.load()) return;
+        if (crashWait == kLockGivenUp) return;
+        const DWORD waitMs = static_cast<DWORD>(crashWait - 2);
         const DWORD start = GetTickCount();
         while (!(m_locked = log.m_lock.TryLock()) && GetTickCount() - start < waitMs) Sleep(10);
-        if (!m_locked) log.m_lockGivenUp = true;
+        if (!m_locked) TlsSetValue(log.m_crashWaitSlot, reinterpret_cast<void*>(kLockGivenUp));
     }
     ~CEntryLock()
     {
@@ -90,16 +96,19 @@ public:
     CEntryLock(const CEntryLock&) = delete;
     CEntryLock& operator=(const CEntryLock&) = delete;
 
+    bool Locked() const { return m_locked; }
+
 private:
     CLogMan& m_log;
     bool m_locked = false;
 };
 
-CLogMan::CLogMan() = default;
+CLogMan::CLogMan() : m_crashWaitSlot(TlsAlloc()) {}
 
 CLogMan::~CLogMan()
 {
     Flush();
+    if (m_crashWaitSlot != TLS_OUT_OF_INDEXES) TlsFree(m_crashWaitSlot);
 }
 
 void CLogMan::Flush()
@@ -128,7 +137,9 @@ void CLogMan::Close()
 
 void CLogMan::SetCrashLockWait(DWORD waitMs)
 {
-    m_crashLockWaitMs = waitMs;
+    if (m_crashWaitSlot == TLS_OUT_OF_INDEXES) return;
+    const uintptr_t value = waitMs == INFINITE ? 0 : static_cast<uintptr_t>(waitMs) + 2;
+    TlsSetValue(m_crashWaitSlot, reinterpret_cast<void*>(value));
 }
 
 bool CLogMan::WriteIntoFile(void (*write)(HANDLE file, void* argument), void* argument)
@@ -214,12 +225,18 @@ void CLogMan::WriteEntry(const wchar_t* text, int level, const char* sourceFile,
         return;
     }
 
-    auto letter = m_threadLetters.find(GetCurrentThreadId());
+    // Without the lock the letters may be changing under the lookup: such an entry goes
+    // without its thread's letter.
+    wchar_t letter = L'*';
+    if (lock.Locked()) {
+        auto found = m_threadLetters.find(GetCurrentThreadId());
+        if (found != m_threadLetters.end()) letter = found->second;
+    }
     SYSTEMTIME now{};
     m_localTime(&now);
     const wchar_t* mark = LevelMark(level);
     CString entry;
-    entry.Format(L"[%c] %d-%02d-%02d %02d:%02d:%02d%s", letter != m_threadLetters.end() ? letter->second : L'*',
+    entry.Format(L"[%c] %d-%02d-%02d %02d:%02d:%02d%s", letter,
                  now.wYear - 2000, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, mark);
     int prefixLength = entry.GetLength();
 

@@ -44,9 +44,10 @@ public:
 
     void SetTimeSource(LocalTimeSource source) { m_localTime = source ? source : ::GetLocalTime; }
 
-    // Once a crash is being reported, the thread that crashed may hold the lock for good:
-    // entries and flushes then wait at most waitMs for it and write without it when the
-    // wait runs out (and after that never wait again).
+    // For the calling thread only, one of the crash report's own: the thread that crashed
+    // may hold the lock for good, so this thread's entries and flushes wait at most waitMs
+    // for it and write without it when the wait runs out (and after that never wait again).
+    // Every other thread keeps writing under the lock.
     void SetCrashLockWait(DWORD waitMs);
     // Flushes, then runs write on the open file handle under the log's lock; false when
     // the log is not open.
@@ -76,8 +77,8 @@ private:
     std::map<DWORD, wchar_t> m_threadLetters;
     std::vector<PendingEntry> m_pending;
     LocalTimeSource m_localTime = ::GetLocalTime;
-    std::atomic<DWORD> m_crashLockWaitMs{INFINITE};
-    std::atomic<bool> m_lockGivenUp{false};
+    // Per thread: 0 (the plain lock), kLockGivenUp, or the bounded wait in ms + 2.
+    DWORD m_crashWaitSlot = TLS_OUT_OF_INDEXES;
 };
 
 // The application's log; null outside the application object's lifetime.

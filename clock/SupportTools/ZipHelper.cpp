@@ -7,6 +7,7 @@
 #include "SupportText.h"
 
 #include <minizip/zip.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <vector>
@@ -15,6 +16,7 @@ namespace {
 
 constexpr DWORD kChunkBytes = 16384;
 constexpr int kLevel = 9;
+constexpr int kMemLevel = 8;  // zlib's default, as minizip uses it
 
 // minizip opens its file by an 8-bit name; it is handed UTF-8 here and opened by its wide
 // name, so a temporary folder whose path the ANSI code page cannot spell still works.
@@ -77,7 +79,57 @@ BOOL CZipHelper::Close()
     int result = zipClose(m_archive, nullptr);
     m_archive = nullptr;
     if (result != ZIP_OK) ZN_LOG_ERROR(static_cast<DWORD>(result), m_archivePath, LOG_ERROR);
-    return result == ZIP_OK;
+    std::vector<CString> sources;
+    sources.swap(m_deleteAfterClose);
+    // An archive that could not be finished holds nothing: its sources are all there is.
+    if (result != ZIP_OK) return FALSE;
+    for (const CString& source : sources) {
+        if (DeleteFileW(source)) continue;
+        LONG error = static_cast<LONG>(GetLastError());
+        ZN_LOG(LOG_ERROR, CFileException::OsErrorToException(error) << L" " << error << L" " << source.GetString());
+    }
+    return TRUE;
+}
+
+bool CZipHelper::WriteEntryData(HANDLE source, const wchar_t* sourcePath, unsigned long& crc, unsigned long& size)
+{
+    // The entry is written raw and deflated here, so that its CRC is the one this code
+    // computed: minizip would give a file cut short by a read error a CRC that fits.
+    z_stream stream{};
+    if (deflateInit2(&stream, kLevel, Z_DEFLATED, -MAX_WBITS, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK) {
+        ZN_LOG_ERROR(static_cast<DWORD>(Z_MEM_ERROR), sourcePath, LOG_ERROR);
+        return false;
+    }
+    std::vector<BYTE> chunk(kChunkBytes), packed(kChunkBytes);
+    bool readWhole = true;
+    for (int flush = Z_NO_FLUSH; flush != Z_FINISH;) {
+        DWORD got = 0;
+        if (!ReadFile(source, chunk.data(), kChunkBytes, &got, nullptr)) {
+            readWhole = false;
+            ZN_LOG_ERROR(static_cast<DWORD>(-1), sourcePath, LOG_ERROR);
+            got = 0;
+        }
+        // What was read is still packed, so the entry stays a sound deflate stream.
+        if (got == 0) flush = Z_FINISH;
+        crc = crc32(crc, chunk.data(), got);
+        size += got;
+        stream.next_in = chunk.data();
+        stream.avail_in = got;
+        int deflated;
+        do {
+            stream.next_out = packed.data();
+            stream.avail_out = kChunkBytes;
+            deflated = deflate(&stream, flush);
+            const unsigned produced = kChunkBytes - stream.avail_out;
+            if (produced && zipWriteInFileInZip(m_archive, packed.data(), produced) != ZIP_OK) {
+                ZN_LOG_ERROR(static_cast<DWORD>(ZIP_ERRNO), sourcePath, LOG_ERROR);
+                deflateEnd(&stream);
+                return false;
+            }
+        } while (stream.avail_out == 0 || (flush == Z_FINISH && deflated != Z_STREAM_END && deflated != Z_STREAM_ERROR));
+    }
+    deflateEnd(&stream);
+    return readWhole;
 }
 
 BOOL CZipHelper::AddFile(const wchar_t* folderName, const wchar_t* sourcePath, BOOL filter, BOOL deleteSource)
@@ -108,33 +160,19 @@ BOOL CZipHelper::AddFile(const wchar_t* folderName, const wchar_t* sourcePath, B
 
     zip_fileinfo info{};
     info.dosDate = DosTimeOf(status.m_mtime);
-    int result = zipOpenNewFileInZip(m_archive, WideToAnsi(entryName), &info, nullptr, 0, nullptr, 0, nullptr,
-                                     Z_DEFLATED, kLevel);
+    int result = zipOpenNewFileInZip2(m_archive, WideToAnsi(entryName), &info, nullptr, 0, nullptr, 0, nullptr,
+                                      Z_DEFLATED, kLevel, 1);
     if (result != ZIP_OK) {
         ZN_LOG_ERROR(static_cast<DWORD>(result), entryName, LOG_ERROR);
         return FALSE;
     }
-
-    std::vector<BYTE> chunk(kChunkBytes);
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(source, chunk.data(), kChunkBytes, &got, nullptr)) result = -1;
-        else if (got == 0) break;
-        else result = zipWriteInFileInZip(m_archive, chunk.data(), got);
-        if (result != ZIP_OK) {
-            // The entry keeps what was read so far; the log names the file as not complete.
-            ZN_LOG_ERROR(static_cast<DWORD>(result), sourcePath, LOG_ERROR);
-            zipCloseFileInZip(m_archive);
-            return FALSE;
-        }
-    }
+    unsigned long crc = crc32(0, nullptr, 0), size = 0;
+    const bool whole = WriteEntryData(source, sourcePath, crc, size);
     source.Close();
-    if (zipCloseFileInZip(m_archive) != ZIP_OK) return FALSE;
+    // An entry that is not the whole file must not pass for it: its CRC cannot match.
+    if (zipCloseFileInZipRaw(m_archive, size, whole ? crc : ~crc) != ZIP_OK || !whole) return FALSE;
 
-    if (deleteSource && !DeleteFileW(sourcePath)) {
-        LONG error = static_cast<LONG>(GetLastError());
-        ZN_LOG(LOG_ERROR, CFileException::OsErrorToException(error) << L" " << error << L" " << sourcePath);
-    }
+    if (deleteSource) m_deleteAfterClose.push_back(sourcePath);
     return TRUE;
 }
 

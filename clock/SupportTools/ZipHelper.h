@@ -5,6 +5,8 @@
 
 #include "ClassLib.h"
 
+#include <vector>
+
 class CZipHelper
 {
 public:
@@ -15,10 +17,12 @@ public:
 
     // Creates a new archive; FALSE (logged) when one is already open or it cannot be made.
     BOOL Open(const wchar_t* archivePath);
-    // TRUE when the archive was written out completely (or none was open).
+    // TRUE when the archive was written out completely (or none was open). Only then are
+    // the files added with deleteSource deleted.
     BOOL Close();
     // One file as folderName\<its name>; with filter only ".txt" and ".dmp" files. With
-    // deleteSource the file goes once it is in the archive. TRUE when it was added.
+    // deleteSource the file goes once the archive is closed. TRUE when it was added; a file
+    // that could not be read whole leaves an entry that fails its CRC check.
     BOOL AddFile(const wchar_t* folderName, const wchar_t* sourcePath, BOOL filter, BOOL deleteSource);
     // A file, or a folder tree below folderName; the number of files added.
     int AddFolder(const wchar_t* folderName, const wchar_t* sourcePath, BOOL filter, BOOL deleteSource);
@@ -27,4 +31,10 @@ public:
 
     void* m_archive = nullptr;  // minizip's zipFile
     CString m_archivePath;
+
+private:
+    // Deflates the open source into the open entry; false when a read or write failed.
+    bool WriteEntryData(HANDLE source, const wchar_t* sourcePath, unsigned long& crc, unsigned long& size);
+
+    std::vector<CString> m_deleteAfterClose;
 };

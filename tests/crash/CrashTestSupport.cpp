@@ -101,6 +101,13 @@ std::vector<std::string> UnzipListing(const std::wstring& zip)
     return names;
 }
 
+bool MakeUnixLink(const std::wstring& link, const std::string& target)
+{
+    std::string output;
+    const std::string unixLink = UnixPath(link);
+    return !unixLink.empty() && RunUnixCommand("ln -s '" + target + "' '" + unixLink + "'", output) && output.empty();
+}
+
 std::vector<std::wstring> FilesIn(const std::wstring& folder)
 {
     std::vector<std::wstring> names;

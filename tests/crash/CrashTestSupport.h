@@ -14,6 +14,9 @@ namespace crashtest {
 bool UnzipTestPasses(const std::wstring& zip, std::string* output = nullptr);
 std::vector<std::string> UnzipListing(const std::wstring& zip);
 
+// A Unix symbolic link at link (a Windows path) to target (a Unix path).
+bool MakeUnixLink(const std::wstring& link, const std::string& target);
+
 // The file names of a folder (no sub-folders), sorted.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
 

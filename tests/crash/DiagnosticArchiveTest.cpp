@@ -68,10 +68,42 @@ TEST(ZipHelperTest, DeletesWhatItAddedUnlessTheFileIsHeld)
     CloseHandle(held);
     EXPECT_FALSE(zntest::FileExists(folder.Path(L"gone.txt")));
     EXPECT_TRUE(zntest::FileExists(folder.Path(L"held.txt")));
+    EXPECT_THAT(log.Texts(" * "), testing::Contains(testing::HasSubstr("held.txt"))) << "the failed delete is logged";
     EXPECT_TRUE(UnzipTestPasses(zip));
     EXPECT_THAT(UnzipListing(zip), ElementsAre("gone.txt", "held.txt"));
     EXPECT_FALSE(writer.Open(L"Z:\\zn-no-such-folder\\x.zip")) << "an archive path that cannot be written";
     DeleteFileW(zip.c_str());
+}
+
+// A source whose reading fails (this process's memory file: its first page is not mapped)
+// leaves an entry that fails unzip's check instead of one that passes for the whole file.
+TEST(ZipHelperTest, EntryThatCouldNotBeReadWholeFailsTheCheck)
+{
+    LogCapture log;
+    const std::wstring zip = zntest::UniqueTempPath(L"zn_zip", L".zip");
+    CZipHelper writer;
+    ASSERT_TRUE(writer.Open(zip.c_str()));
+    EXPECT_FALSE(writer.AddFile(L"", L"Z:\\proc\\self\\mem", FALSE, FALSE));
+    EXPECT_TRUE(writer.Close());
+    std::string output;
+    EXPECT_FALSE(UnzipTestPasses(zip, &output));
+    EXPECT_THAT(output, testing::ContainsRegex("mem +bad CRC"));
+    DeleteFileW(zip.c_str());
+}
+
+// An archive that cannot be finished (its file is the full device, so the close fails)
+// deletes none of its sources: they are all that is left.
+TEST(ZipHelperTest, ArchiveThatCannotBeFinishedKeepsItsSources)
+{
+    LogCapture log;
+    zntest::TempFolder folder;
+    zntest::WriteBytes(folder.Path(L"settings.txt"), "s");
+    ASSERT_TRUE(MakeUnixLink(folder.Path(L"full.zip"), "/dev/full"));
+    CZipHelper writer;
+    ASSERT_TRUE(writer.Open(folder.Path(L"full.zip").c_str()));
+    EXPECT_TRUE(writer.AddFile(L"", folder.Path(L"settings.txt").c_str(), TRUE, TRUE));
+    EXPECT_FALSE(writer.Close());
+    EXPECT_TRUE(zntest::FileExists(folder.Path(L"settings.txt")));
 }
 
 TEST(DiagnosticArchiveTest, NameFollowsTheLocalTimeAndTheRequest)
@@ -133,6 +165,7 @@ TEST_F(PrepareLogsTest, NothingRequestedOrNoWorkFolderMakesNoArchive)
     blocked.SetRequest(LOGS_SYNC, 1, 0, nullptr);
     blocked.PrepareZipReal();
     EXPECT_TRUE(blocked.m_zipPath.IsEmpty());
+    EXPECT_THAT(m_log.Texts(" * "), testing::Contains("no work folder Zarnock Log Files"));
 }
 
 VOID CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD);

@@ -39,6 +39,11 @@ TEST(RegistryExportTest, TextFormOfEachValueType)
     };
     for (const Case& c : cases) EXPECT_EQ(Line(c.type, c.data), c.expected) << c.why;
     EXPECT_EQ(Line(REG_SZ, std::string("d\0", 2), ""), "\"\"=\"d\"\r\n") << "the default value";
+
+    const std::string one("\x01\0\0\0", 4);
+    EXPECT_EQ(Line(REG_DWORD, one, "q\"u\\b"), "\"q\\\"u\\\\b\"=dword:00000001\r\n") << "names escaped as data";
+    EXPECT_EQ(Line(REG_DWORD, one, "two\r\nlines"), "") << "a control character cannot be written";
+    EXPECT_FALSE(RegExportNameFits("Odd]Key", true)) << "would end the key line early";
     EXPECT_STREQ(RegExportRootName(HKEY_CURRENT_USER), "HKEY_CURRENT_USER");
     EXPECT_STREQ(RegExportRootName(reinterpret_cast<HKEY>(0x1234)), "UNKNOWN");
 }
@@ -94,6 +99,10 @@ TEST(RegistryExportTest, WineRegeditReadsTheExportBackValueForValue)
     SetText(stem + L"\\TimeZones", L"5", L"W. Europe Standard Time");
     SetText(stem + L"\\TimeZones", L"", L"default");
     Set(stem + L"\\TimeSync", L"Data7", REG_DWORD, &number, 4);
+    // Names that must not add lines or sections of their own.
+    SetText(stem + L"\\Common", L"q\"u\\b", L"1");
+    SetText(stem + L"\\Common", L"x\"\r\n[HKEY_CURRENT_USER\\Injected]\r\n\"y", L"3");
+    SetText(stem + L"\\Odd]Key", L"v", L"4");
 
     const std::wstring file = zntest::UniqueTempPath(L"zn_export", L".reg");
     HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -103,6 +112,8 @@ TEST(RegistryExportTest, WineRegeditReadsTheExportBackValueForValue)
     std::string text = zntest::ReadBytes(file);
     EXPECT_EQ(text.rfind("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + narrowStem + "]\r\n", 0), 0u) << text;
     EXPECT_EQ(text.find("Data7"), std::string::npos);
+    EXPECT_EQ(text.find("Injected"), std::string::npos);
+    EXPECT_EQ(text.find("Odd]Key"), std::string::npos);
 
     // Into an empty key: every key line names the copy instead.
     const std::string keyLine = "[HKEY_CURRENT_USER\\" + narrowStem;
@@ -122,10 +133,13 @@ TEST(RegistryExportTest, WineRegeditReadsTheExportBackValueForValue)
     ReadTree(HKEY_CURRENT_USER, stem, L"", original);
     ReadTree(HKEY_CURRENT_USER, copy, L"", imported);
     original.erase(L"\\TimeSync|Data7");
-    EXPECT_EQ(original.size(), 7u);
+    original.erase(L"\\Common|x\"\r\n[HKEY_CURRENT_USER\\Injected]\r\n\"y");
+    original.erase(L"\\Odd]Key|v");
+    EXPECT_EQ(original.size(), 8u);
     EXPECT_EQ(imported, original);
     RegDeleteTreeW(HKEY_CURRENT_USER, stem.c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, copy.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Injected");
     DeleteFileW(file.c_str());
 }
 

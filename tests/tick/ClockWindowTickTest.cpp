@@ -2,6 +2,7 @@
 // commands, the hand-off to a sibling program and the own tip, the full-screen watch, and
 // placement after display changes, drags and DPI changes.
 #include "App.h"
+#include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
 #include "DigitClock.h"
 #include "Settings.h"
@@ -231,6 +232,49 @@ TEST_F(ClockTickTest, TrayClicksRaiseTheClockButOnlyBeepWhileTheSheetIsOpen)
     SendMessageW(hwnd, WM_USER + 101, 12, WM_LBUTTONDOWN);
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "raised, then not topmost again";
     clock->m_stateFlags &= ~CDigitClock::STATE_OPTIONS_OPEN;
+}
+
+// The colour of a client pixel after the client was filled with marker and asked to paint.
+COLORREF PixelAfterPaint(HWND hwnd, COLORREF marker)
+{
+    HDC dc = GetDC(hwnd);
+    HBRUSH brush = CreateSolidBrush(marker);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
+    const COLORREF colour = GetPixel(dc, 3, 3);
+    ReleaseDC(hwnd, dc);
+    return colour;
+}
+
+// The crash dialog's message loop runs on the clock's thread: from the start of the crash
+// road the clock neither paints nor ticks, so a paint or tick that faulted cannot fault again.
+TEST_F(ClockTickTest, NeitherPaintNorTickOnceACrashIsReported)
+{
+    Create();
+    ASSERT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
+    SetWindowTextW(hwnd, L"stale");
+    const COLORREF marker = RGB(1, 254, 3);
+    ASSERT_NE(PixelAfterPaint(hwnd, marker), marker) << "the clock paints over the marker";
+    ASSERT_TRUE(InstallCrashHandler(false, 0));
+    GetErrorReportingHelper()->m_crashing = true;
+
+    const COLORREF painted = PixelAfterPaint(hwnd, marker);
+    const BOOL pending = GetUpdateRect(hwnd, nullptr, FALSE);
+    SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
+    wchar_t text[32] = {};
+    GetWindowTextW(hwnd, text, 32);
+    const bool timerWasRunning = KillTimer(hwnd, ZN_CLOCK_TIMER_ID) != FALSE;
+
+    GetErrorReportingHelper()->m_crashing = false;
+    RemoveCrashHandler();
+    EXPECT_EQ(painted, marker) << "nothing painted";
+    EXPECT_FALSE(pending) << "validated, so it is not sent again";
+    EXPECT_STREQ(text, L"stale") << "no tick";
+    EXPECT_FALSE(timerWasRunning) << "the display timer is stopped";
 }
 
 HWND g_closeTarget = nullptr;

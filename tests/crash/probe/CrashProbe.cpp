@@ -2,7 +2,10 @@
 //   crash_probe <road> [dump type]
 // ui: a null write in a window procedure of the user-interface thread; worker: a null write
 // on a worker; overflow: endless recursion on a worker; two: two workers at once; during: a
-// second worker crashes once the first one's report is under way. With a third argument
+// second worker crashes once the first one's report is under way; loaderlock: a null write
+// on a worker that holds the loader's lock, as a fault in a library's thread start-up code
+// does, so the report worker can never start (the probe waits 5 s for it instead of two
+// minutes). With a third argument
 // naming an event, the probe shows its window "crash probe" and waits for the event before
 // it crashes (the benchmark's start signal).
 // The log is probe_log.txt in the temporary folder; the settings store is "CrashProbe".
@@ -41,6 +44,18 @@ DWORD WINAPI CrashAfterGo(void*)
     return 0;
 }
 
+DWORD WINAPI CrashHoldingTheLoaderLock(void*)
+{
+    WaitForSingleObject(g_go, INFINITE);
+    using LockFn = LONG(NTAPI*)(ULONG, ULONG*, ULONG_PTR*);
+    auto lock = reinterpret_cast<LockFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock")));
+    ULONG_PTR cookie = 0;
+    if (lock) lock(0, nullptr, &cookie);
+    NullWrite();
+    return 0;
+}
+
 DWORD WINAPI CrashWhenReportRuns(void*)
 {
     while (!IsCrashing()) Sleep(1);
@@ -65,7 +80,7 @@ LRESULT CALLBACK ProbeWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
-        printf("usage: crash_probe ui|worker|overflow|two|during [dump type] [event]\n");
+        printf("usage: crash_probe ui|worker|overflow|two|during|loaderlock [dump type] [event]\n");
         return 2;
     }
     const std::wstring road = argv[1];
@@ -103,6 +118,9 @@ int wmain(int argc, wchar_t** argv)
     } else if (road == L"two") {
         CreateThread(nullptr, 0, CrashAfterGo, nullptr, 0, nullptr);
         CreateThread(nullptr, 0, CrashAfterGo, nullptr, 0, nullptr);
+    } else if (road == L"loaderlock") {
+        GetErrorReportingHelper()->m_reportWaitMs = 5000;
+        CreateThread(nullptr, 0, CrashHoldingTheLoaderLock, nullptr, 0, nullptr);
     } else if (road == L"during") {
         CreateThread(nullptr, 0, CrashWhenReportRuns, nullptr, 0, nullptr);
         CreateThread(nullptr, 0, CrashAfterGo, nullptr, 0, nullptr);
