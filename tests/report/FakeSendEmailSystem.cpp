@@ -14,9 +14,10 @@ HRESULT FakeElevation(BOOL* elevated)
     *elevated = g_sendCalls.elevated;
     return S_OK;
 }
-int FakeOpenLink(const wchar_t* link, BOOL, HWND)
+int FakeOpenLink(const wchar_t* link, BOOL, HWND parent)
 {
     g_sendCalls.links.push_back(link);
+    g_sendCalls.linkParents.push_back(parent);
     return 1;
 }
 int FakeOpenFolder(const wchar_t* folder)

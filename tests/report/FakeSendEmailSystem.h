@@ -10,6 +10,7 @@ struct SendEmailCalls {
     CString client;  // empty: no mail client registered
     BOOL elevated = FALSE;
     std::vector<CString> links, folders, boxes;
+    std::vector<HWND> linkParents;  // the owner each link's error box would have
     std::vector<DWORD> sleeps;
 };
 extern SendEmailCalls g_sendCalls;

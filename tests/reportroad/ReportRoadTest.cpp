@@ -2,18 +2,27 @@
 // program itself: the diagnostic archive under the progress dialog, then the mail worker
 // to the tests' Simple MAPI recorder, a mailto link or the web form. The archive the mail
 // program received is kept for "unzip -t" (the report_archive_unzip test).
+#include "DialogDriver.h"
+#include "GdiplusSession.h"
 #include "LogCapture.h"
 #include "TestFiles.h"
 
 #include "App.h"
 #include "CrashReport/ThreadSendEmail.h"
+#include "DigitClock.h"
 #include "FakeSendEmailSystem.h"
+#include "OptionsSheet.h"
+#include "Settings.h"
 #include "recorder/RecorderRegistration.h"
 #include "resource.h"
 
 #include <gmock/gmock.h>
 
+#include <atomic>
+#include <regex>
+
 CApp g_app;
+testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiplusSession);
 
 namespace {
 
@@ -114,7 +123,10 @@ TEST_F(ReportRoadTest, FeedbackWithoutAMailProgramOpensTheWebForm)
     recorder.Remove();
     Command(ID_SEND_FEEDBACK);
     ASSERT_EQ(g_sendCalls.links.size(), 1u);
-    EXPECT_EQ(g_sendCalls.links[0], CThreadSendEmail::BuildWebFormLink());
+    const std::string link = Ansi(g_sendCalls.links[0]);
+    EXPECT_TRUE(std::regex_match(link, std::regex("https://www\\.mervale-software\\.example/t/znc-support\\?&version="
+                                                  "5%2E1%2E2%2E0&ins=[0-9A-Za-z%]+&m=0&os=\\d+%2E\\d+%2E\\d+&pa=x64")))
+        << link;
     EXPECT_TRUE(g_sendCalls.folders.empty());
     EXPECT_TRUE(g_sendCalls.boxes.empty());
 }
@@ -136,6 +148,79 @@ TEST_F(ReportRoadTest, ReportWithoutArchiveTellsTheUser)
     EXPECT_THAT(Ansi(g_sendCalls.boxes[0]), testing::StartsWith("The diagnostic files could not be prepared"));
     ASSERT_EQ(g_sendCalls.links.size(), 1u);
     EXPECT_EQ(Ansi(g_sendCalls.links[0]), "mailto:support@mervale-software.example?Subject=Bug Report for Zarnock 5.1.2");
+}
+
+// The report commands with the clock as the program's main window, as the program runs them.
+class ReportFromClockTest : public ReportRoadTest
+{
+protected:
+    void SetUp() override
+    {
+        ReportRoadTest::SetUp();
+        g_app.SetRegistryKey(L"Mervale Software");
+        g_app.m_pszProfileName = L"ZarnockReportRoadTests";
+        WriteSettingInt(Setting::kFST, 0);
+        WriteSettingString(Setting::kFT, L"HH:mm:ss");
+        clock = new CDigitClock;
+        clock->SetFormat(GetSettingString(Setting::kFT), FALSE);
+        ASSERT_TRUE(clock->CreateEx(WS_EX_TOOLWINDOW, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP, 100, 100,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr));
+        g_app.m_pMainWnd = clock;
+    }
+    void TearDown() override
+    {
+        g_app.m_pMainWnd = nullptr;
+        if (clock && IsWindow(clock->m_hWnd)) DestroyWindow(clock->m_hWnd);
+        ReportRoadTest::TearDown();
+        const CString store = CString(L"Software\\Mervale Software\\") + g_app.m_pszProfileName;
+        RegDeleteTreeW(HKEY_CURRENT_USER, store);
+        RegDeleteKeyW(HKEY_CURRENT_USER, store);
+        g_app.m_pszRegistryKey.Empty();
+        g_app.m_pszProfileName = L"Zarnock";
+    }
+
+    CDigitClock* clock = nullptr;
+};
+
+// The application thread waits for the worker without dispatching messages: a box owned by
+// one of its windows could never come up, and the worker (and the exit after it) would hang.
+TEST_F(ReportFromClockTest, TheWorkersBoxesNeedNoWindowOfTheWaitingThread)
+{
+    g_sendCalls.client = L"Wine Mail";
+    Command(ID_TECH_SUPPORT);
+    ASSERT_EQ(g_sendCalls.links.size(), 1u);
+    EXPECT_EQ(g_sendCalls.linkParents[0], nullptr) << "the link's error box is owned by the clock";
+}
+
+std::atomic<int> g_hints{0};
+CString g_hint;
+int RecordHint(HWND, const wchar_t* text, const wchar_t*, UINT)
+{
+    g_hint = text;
+    ++g_hints;
+    return IDOK;
+}
+
+// "Prepare Logs..." on the Options sheet's Clock page: the worker's hint arrives while the
+// sheet's own message loop runs, and is shown there.
+TEST_F(ReportFromClockTest, PrepareLogsFromTheSheetShowsTheHint)
+{
+    InstallFakeSendEmailSystem(RecordHint);
+    g_sendCalls.client = L"Wine Mail";
+    g_hints = 0;
+    zntest::RunModal([&] { clock->SendMessage(WM_COMMAND, ID_OPTIONS); },
+                     [&](DWORD thread) {
+                         HWND sheet = zntest::WaitForThreadDialog(thread, 10000, COptionsSheet::Caption());
+                         ASSERT_TRUE(sheet);
+                         HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+                         zntest::Click(page, IDC_PREPARE_LOGS);
+                         zntest::WaitFor([] { return g_hints > 0; }, 30000);
+                         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                     },
+                     60000);
+    ASSERT_EQ(g_hints, 1);
+    EXPECT_THAT(Ansi(g_hint), testing::StartsWith("Use File Explorer that opens to attach the prepared file znc-logs-all-"));
+    ASSERT_EQ(g_sendCalls.links.size(), 1u);
 }
 
 }  // namespace
