@@ -11,14 +11,20 @@
 
 static volatile LONG g_lastCode;
 
+/* The codes of GCC's own C++ exceptions ("GCC" in the low bytes): its unwinder cannot be
+ * unwound by anyone else once it has started a throw. */
+#define GCC_EXCEPTION_MASK 0x00FFFFFFu
+#define GCC_EXCEPTION_CODE 0x00474343u
+
 /* Runs during the search for a handler, before the stack is unwound and before the
  * unhandled-exception filter; the crash road's vectored handler sees only stack overflows,
- * which are left to it. */
+ * which are left to it, as are GCC's own C++ exceptions. */
 __attribute__((used)) static LONG GuardFilter(EXCEPTION_POINTERS* pointers, void* frame)
 {
     (void)frame;
     const DWORD code = pointers->ExceptionRecord->ExceptionCode;
-    if (code == EXCEPTION_STACK_OVERFLOW) return EXCEPTION_CONTINUE_SEARCH;
+    if (code == EXCEPTION_STACK_OVERFLOW || (code & GCC_EXCEPTION_MASK) == GCC_EXCEPTION_CODE)
+        return EXCEPTION_CONTINUE_SEARCH;
     InterlockedExchange(&g_lastCode, (LONG)code);
     return EXCEPTION_EXECUTE_HANDLER;
 }

@@ -12,7 +12,8 @@ extern "C" {
 typedef ULONG (*GuardedFunction)(void* context);
 
 // call(context)'s result; onException when an exception left it, its code then in
-// *exceptionCode (0 otherwise). A stack overflow is not caught: it takes the crash road.
+// *exceptionCode (0 otherwise). A stack overflow is not caught (it takes the crash road),
+// nor a C++ exception thrown by GCC's runtime (it goes on as if no guard were there).
 ULONG CallGuarded(GuardedFunction call, void* context, ULONG onException, DWORD* exceptionCode);
 
 #ifdef __cplusplus
