@@ -1,6 +1,7 @@
 #include "FakeSendEmailSystem.h"
 
 SendEmailCalls g_sendCalls;
+std::atomic<int> g_boxesShown{0};
 
 namespace {
 
@@ -28,6 +29,7 @@ int FakeOpenFolder(const wchar_t* folder)
 int FakeBox(HWND, const wchar_t* text, const wchar_t*, UINT)
 {
     g_sendCalls.boxes.push_back(text);
+    ++g_boxesShown;
     return IDOK;
 }
 void FakeSleep(DWORD ms)
@@ -40,6 +42,7 @@ void FakeSleep(DWORD ms)
 SendEmailSystem InstallFakeSendEmailSystem(int (*showBox)(HWND, const wchar_t*, const wchar_t*, UINT))
 {
     g_sendCalls = SendEmailCalls{};
+    g_boxesShown = 0;
     SendEmailSystem& system = GetSendEmailSystem();
     const SendEmailSystem saved = system;
     system = {FakeClient, FakeElevation, FakeOpenLink, FakeOpenFolder, showBox ? showBox : FakeBox, FakeSleep};

@@ -20,7 +20,6 @@
 
 #include <gmock/gmock.h>
 
-#include <atomic>
 #include <regex>
 
 CApp g_app;
@@ -151,78 +150,39 @@ TEST_F(ReportRoadTest, ReportWithoutArchiveTellsTheUser)
     EXPECT_EQ(Ansi(g_sendCalls.links[0]), "mailto:support@mervale-software.example?Subject=Bug Report for Zarnock 5.1.2");
 }
 
-// The report commands with the clock as the program's main window, as the program runs them.
-class ReportFromClockTest : public ReportRoadTest
+// "Prepare Logs..." on the Options sheet's Clock page, with the clock as the main window: the
+// worker's boxes need no window of the application thread (which waits for it without
+// dispatching messages), and its hint arrives while the sheet's own message loop runs.
+TEST_F(ReportRoadTest, PrepareLogsFromTheSheetShowsTheHint)
 {
-protected:
-    void SetUp() override
-    {
-        ReportRoadTest::SetUp();
-        g_app.SetRegistryKey(L"Mervale Software");
-        g_app.m_pszProfileName = L"ZarnockReportRoadTests";
-        WriteSettingInt(Setting::kFST, 0);
-        WriteSettingString(Setting::kFT, L"HH:mm:ss");
-        clock = new CDigitClock;
-        clock->SetFormat(GetSettingString(Setting::kFT), FALSE);
-        ASSERT_TRUE(clock->CreateEx(WS_EX_TOOLWINDOW, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP, 100, 100,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr));
-        g_app.m_pMainWnd = clock;
-    }
-    void TearDown() override
-    {
-        g_app.m_pMainWnd = nullptr;
-        if (clock && IsWindow(clock->m_hWnd)) DestroyWindow(clock->m_hWnd);
-        ReportRoadTest::TearDown();
-        const CString store = CString(L"Software\\Mervale Software\\") + g_app.m_pszProfileName;
-        RegDeleteTreeW(HKEY_CURRENT_USER, store);
-        RegDeleteKeyW(HKEY_CURRENT_USER, store);
-        g_app.m_pszRegistryKey.Empty();
-        g_app.m_pszProfileName = L"Zarnock";
-    }
-
-    CDigitClock* clock = nullptr;
-};
-
-// The application thread waits for the worker without dispatching messages: a box owned by
-// one of its windows could never come up, and the worker (and the exit after it) would hang.
-TEST_F(ReportFromClockTest, TheWorkersBoxesNeedNoWindowOfTheWaitingThread)
-{
+    g_app.SetRegistryKey(L"Mervale Software");
+    g_app.m_pszProfileName = L"ZarnockReportRoadTests";
+    WriteSettingInt(Setting::kFST, 0);
+    auto* clock = new CDigitClock;
+    clock->SetFormat(L"HH:mm:ss", FALSE);
+    ASSERT_TRUE(clock->CreateEx(WS_EX_TOOLWINDOW, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP, 100, 100,
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr));
+    g_app.m_pMainWnd = clock;
     g_sendCalls.client = L"Wine Mail";
-    Command(ID_TECH_SUPPORT);
-    ASSERT_EQ(g_sendCalls.links.size(), 1u);
-    EXPECT_EQ(g_sendCalls.linkParents[0], nullptr) << "the link's error box is owned by the clock";
-    EXPECT_TRUE(zntest::PumpUntil([] { return !g_sendCalls.boxes.empty(); }, 10000)) << "the hint";
-}
-
-std::atomic<int> g_hints{0};
-CString g_hint;
-int RecordHint(HWND, const wchar_t* text, const wchar_t*, UINT)
-{
-    g_hint = text;
-    ++g_hints;
-    return IDOK;
-}
-
-// "Prepare Logs..." on the Options sheet's Clock page: the worker's hint arrives while the
-// sheet's own message loop runs, and is shown there.
-TEST_F(ReportFromClockTest, PrepareLogsFromTheSheetShowsTheHint)
-{
-    InstallFakeSendEmailSystem(RecordHint);
-    g_sendCalls.client = L"Wine Mail";
-    g_hints = 0;
     zntest::RunModal([&] { clock->SendMessage(WM_COMMAND, ID_OPTIONS); },
                      [&](DWORD thread) {
                          HWND sheet = zntest::WaitForThreadDialog(thread, 10000, COptionsSheet::Caption());
                          ASSERT_TRUE(sheet);
                          HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
                          zntest::Click(page, IDC_PREPARE_LOGS);
-                         zntest::WaitFor([] { return g_hints > 0; }, 30000);
+                         zntest::WaitFor([] { return g_boxesShown > 0; }, 30000);
                          PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
                      },
                      60000);
-    ASSERT_EQ(g_hints, 1);
-    EXPECT_THAT(Ansi(g_hint), testing::StartsWith("Use File Explorer that opens to attach the prepared file znc-logs-all-"));
-    ASSERT_EQ(g_sendCalls.links.size(), 1u);
+    g_app.m_pMainWnd = nullptr;
+    DestroyWindow(clock->m_hWnd);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockReportRoadTests");
+    g_app.m_pszRegistryKey.Empty();
+    ASSERT_EQ(g_sendCalls.boxes.size(), 1u);
+    EXPECT_THAT(Ansi(g_sendCalls.boxes[0]), testing::StartsWith("Use File Explorer that opens to attach the prepared "
+                                                               "file znc-logs-all-"));
+    ASSERT_EQ(g_sendCalls.linkParents.size(), 1u);
+    EXPECT_EQ(g_sendCalls.linkParents[0], nullptr) << "the link's error box would be owned by the sheet";
 }
 
 }  // namespace
