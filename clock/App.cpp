@@ -74,6 +74,17 @@ bool ReadLocaleNumber(LCTYPE type, int& value)
     return true;
 }
 
+const wchar_t kMailNoticeClass[] = L"ZarnockMailNotice";
+
+// The mail worker's final message, dispatched by whatever message loop the user-interface
+// thread runs when it arrives (the Options sheet's, a box's, or the program's own).
+LRESULT CALLBACK MailNoticeProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp)
+{
+    if (message != kMailWorkerNotify) return DefWindowProcW(hwnd, message, wp, lp);
+    if (auto* app = reinterpret_cast<CApp*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) app->OnMailWorkerNotify(wp, lp);
+    return 0;
+}
+
 }  // namespace
 
 CString GetLogFilePath()
@@ -439,14 +450,38 @@ void CApp::OnMailWorkerNotify(WPARAM wp, LPARAM lp)
 {
     ZN_LOG(LOG_ERROR, HexText(wp, TRUE).GetString() << L" " << HexText(static_cast<ULONG_PTR>(lp), TRUE).GetString());
     if (wp != kMailWorkerShowMessage) return;
-    ShowMessageBoxEx(GetLastActivePopupWnd(), m_mailWorker.FinalMessage(), GetStr(SID_PRODUCT),
-                     MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION);
+    GetSendEmailSystem().showBox(GetLastActivePopupWnd(), m_mailWorker.FinalMessage(), GetStr(SID_PRODUCT),
+                                 MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION);
+}
+
+HWND CApp::MailNoticeWindow()
+{
+    if (m_mailNotice && IsWindow(m_mailNotice)) return m_mailNotice;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = MailNoticeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kMailNoticeClass;
+    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        ZN_LOG_ERROR(GetLastError(), L"RegisterClass", LOG_ERROR);
+        return nullptr;
+    }
+    // Message-only: never shown, never enumerated, and dispatched by any loop of this thread.
+    m_mailNotice = CreateWindowExW(0, kMailNoticeClass, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   wc.hInstance, nullptr);
+    if (!m_mailNotice) {
+        ZN_LOG_ERROR(GetLastError(), L"CreateWindowEx", LOG_ERROR);
+        return nullptr;
+    }
+    SetWindowLongPtrW(m_mailNotice, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    return m_mailNotice;
 }
 
 int CApp::ExitInstance()
 {
     // A mail program that never returns from its dialog must not hold the exit for ever.
     m_mailWorker.Stop(30000);
+    if (m_mailNotice) DestroyWindow(m_mailNotice);
+    m_mailNotice = nullptr;
     ReleaseAudioObjects();
     ZN_LOG(LOG_INFO, L"END");
     if (m_gdiplusToken) {
@@ -504,6 +539,7 @@ void CApp::PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int
                                      GetStr(SID_PRODUCT), MB_ICONWARNING);
     }
     m_mailWorker.Prepare(nullptr, GetCurrentThreadId(), kind, &attachments, subject, body);
+    m_mailWorker.SetNoticeWindow(MailNoticeWindow());
     ZN_LOG(LOG_INFO, 10);
     if (m_mailWorker.Start()) {
         // The e-mail may still be on its way when the wait ends.

@@ -28,6 +28,8 @@ public:
 
     // The mail worker's request to show its final message (wParam 9) to the user.
     void OnMailWorkerNotify(WPARAM wp, LPARAM lp);
+    // The message-only window of this thread that receives that request; made on first use.
+    HWND MailNoticeWindow();
 
     // Builds the diagnostic archive under the progress dialog (parent disabled meanwhile),
     // with show opens File Explorer on it, and hands it to the mail worker, waiting up to
@@ -64,6 +66,7 @@ private:
     int IsElevated();
 
     int m_elevated = -1;   // not asked yet
+    HWND m_mailNotice = nullptr;
 
     // Step of the second start: raise the running copy, or hand it the exit; FALSE always.
     BOOL HandOverToRunningCopy(bool uninstall);

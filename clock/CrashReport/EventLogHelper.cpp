@@ -17,6 +17,8 @@ const int kEventIds[] = {1074, 6009, 12, 13};
 const DWORD kQueryFlags = 513;
 // A batch is never larger than this, whatever the caller asks.
 const DWORD kMaxBatch = 1024;
+// Start-up reads the log: a hung Event Log service may hold it this long per batch, no longer.
+const DWORD kBatchTimeoutMs = 5000;
 
 template <typename Fn>
 void Bind(HMODULE module, const char* name, Fn& fn)
@@ -209,7 +211,7 @@ void CEventLogHelper::ReadBatch(DWORD batchCount)
     if (wanted == 0) return;
     std::vector<EVT_HANDLE> raw(wanted, nullptr);
     DWORD returned = 0;
-    if (!api.Next(m_query.Get(), wanted, raw.data(), INFINITE, 0, &returned)) {
+    if (!api.Next(m_query.Get(), wanted, raw.data(), kBatchTimeoutMs, 0, &returned)) {
         DWORD error = GetLastError();
         // No such event in the log is normal; anything else is a failure.
         ZN_LOG_ERROR(error, L"", error == ERROR_NO_MORE_ITEMS ? LOG_WARNING : LOG_ERROR);

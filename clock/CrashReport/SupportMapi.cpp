@@ -1,6 +1,7 @@
 #include "CrashReport/SupportMapi.h"
 
 #include "CHandle.h"
+#include "CrashReport/GuardedCall.h"
 #include "Log/LogMan.h"
 #include "Settings.h"
 #include "SupportFiles.h"
@@ -58,6 +59,37 @@ Fn LoadMapiEntry(CModuleHandle& library, const char* name)
     Fn fn = library ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
     if (!fn) ZN_LOG_ERROR(kNotSupported, CString(L"MAPI32.DLL ") + AnsiToWide(name), LOG_ERROR);
     return fn;
+}
+
+constexpr ULONG kFailure = 2;  // MAPI_E_FAILURE
+
+// One MAPISendMail call, as the guard runs it.
+template <typename Send, typename Message>
+struct SendRequest {
+    Send send;
+    HWND owner;
+    Message* message;
+
+    static ULONG Call(void* self)
+    {
+        auto* r = static_cast<SendRequest*>(self);
+        return r->send(0, reinterpret_cast<ULONG_PTR>(r->owner), r->message, kSendFlags, 0);
+    }
+};
+
+// The mail program's library runs inside the guard: an exception there is its failure, not
+// the clock's crash, and the caller falls back to the mailto link.
+template <typename Send, typename Message>
+ULONG GuardedSend(Send send, HWND owner, Message* message)
+{
+    SendRequest<Send, Message> request{send, owner, message};
+    DWORD code = 0;
+    const ULONG result = CallGuarded(&SendRequest<Send, Message>::Call, &request, kFailure, &code);
+    if (code) {
+        ZN_LOG(LOG_ERROR, HexText(code, TRUE).GetString());
+        ZN_LOG_ERROR(E_UNEXPECTED, L"MAPISendMail", LOG_ERROR);
+    }
+    return result;
 }
 
 ULONG LogResult(ULONG result)
@@ -128,7 +160,7 @@ ULONG SendMailT(HWND owner, const Char* address, const Char* name, const Char* s
         message.lpFiles = files.data();
     }
     CMapiCall call(owner);
-    return LogResult(send(0, reinterpret_cast<ULONG_PTR>(owner), &message, kSendFlags, 0));
+    return LogResult(GuardedSend(send, owner, &message));
 }
 }  // namespace
 

@@ -14,6 +14,8 @@
 #include "SupportWindowsHelpers.h"
 #include "SupportWindowsVersion.h"
 
+#include <cstring>
+
 namespace {
 constexpr int kThreadTag = 69;
 constexpr UINT kFinalBoxType = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;
@@ -27,6 +29,30 @@ HRESULT OwnElevation(BOOL* elevated)
 void SleepMs(DWORD ms)
 {
     Sleep(ms);
+}
+
+// A box or the shell's error box may be owned only by a window of the thread that shows it:
+// the user-interface thread waits for this worker without dispatching messages, so a box
+// owned by one of its windows could never come up, and the worker would hang on it.
+HWND OwnPopup()
+{
+    HWND popup = GetLastActivePopupWnd();
+    return popup && GetWindowThreadProcessId(popup, nullptr) == GetCurrentThreadId() ? popup : nullptr;
+}
+
+// A value of a query string: everything but letters, digits and "-_.~" as %XX of its UTF-8.
+CString QueryValue(const wchar_t* text)
+{
+    CString out;
+    const CStringA bytes = WideToUtf8(text);
+    for (const char* p = bytes.GetString(); *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || strchr("-_.~", c))
+            out += static_cast<wchar_t>(c);
+        else
+            out.AppendFormat(L"%%%02X", c);
+    }
+    return out;
 }
 
 CString PercentEncode(const wchar_t* text)
@@ -142,7 +168,7 @@ CString CThreadSendEmail::BuildWebFormLink()
     const int platform = (sizeof(void*) == 8 || IsWow64()) ? 64 : 86;
     CString path;
     path.Format(L"/t/%s-support?&version=%s&ins=%s&m=%d&os=%u.%u.%u&pa=x%d", L"znc", versionText.GetString(),
-                GetInstallDate().GetString(), 0, major, minor, build, platform);
+                QueryValue(GetInstallDate()).GetString(), 0, major, minor, build, platform);
     path.Replace(L".", L"%2E");
     return CString(GetStr(SID_WEB_URL)) + path;
 }
@@ -246,7 +272,7 @@ HRESULT CThreadSendEmail::Run()
         ZN_LOG(LOG_WARNING, L"no mail client");
         link = BuildWebFormLink();
     }
-    sys.openLink(link, TRUE, GetLastActivePopupWnd());
+    sys.openLink(link, TRUE, OwnPopup());
     m_subject.Empty();
     m_body.Empty();
     SetDone();
@@ -257,7 +283,12 @@ HRESULT CThreadSendEmail::Run()
                               L"send it to %s\n\nPath to the file: %s",
                               names.GetString(), recipient.GetString(), folder.GetString());
         if (m_kind == EMAIL_CRASH) {
-            sys.showBox(GetLastActivePopupWnd(), m_finalMessage, GetStr(SID_PRODUCT), kFinalBoxType);
+            sys.showBox(OwnPopup(), m_finalMessage, GetStr(SID_PRODUCT), kFinalBoxType);
+        } else if (m_noticeWindow) {
+            // A thread message would be lost in a modal loop (the Options sheet's, when the
+            // report started from its Clock page): a window's message reaches any loop.
+            if (!PostMessageW(m_noticeWindow, kMailWorkerNotify, kMailWorkerShowMessage, 0))
+                ZN_LOG_ERROR(GetLastError(), L"PostMessageW", LOG_ERROR);
         } else if (!PostThreadMessageW(m_ownerThreadId, kMailWorkerNotify, kMailWorkerShowMessage, 0)) {
             ZN_LOG_ERROR(GetLastError(), L"PostThreadMessageW", LOG_ERROR);
         }

@@ -17,7 +17,9 @@ enum EmailKind : int {
     EMAIL_CRASH = 3,
 };
 
-// The thread message that asks the owner thread to show the final message.
+// The message that asks the owner thread to show the final message: posted to the notice
+// window when the owner gave one (any message loop of that thread dispatches it there),
+// else to the owner thread itself.
 constexpr UINT kMailWorkerNotify = WM_APP;
 constexpr WPARAM kMailWorkerShowMessage = 9;
 
@@ -46,6 +48,8 @@ public:
     bool Prepare(HWND owner, DWORD ownerThreadId, int kind, const std::vector<CString>* attachments,
                  const wchar_t* subject, const wchar_t* body);
     HRESULT Run() override;
+    // The window that receives the final message instead of the owner thread's queue.
+    void SetNoticeWindow(HWND window) { m_noticeWindow = window; }
     // Waits until the worker has handed the mail over (or ended), at most ms.
     void WaitForCompletion(DWORD ms);
 
@@ -65,6 +69,7 @@ private:
     CHandle m_done;
     HWND m_owner = nullptr;
     DWORD m_ownerThreadId = 0;
+    HWND m_noticeWindow = nullptr;
     int m_kind = EMAIL_SUPPORT;
     std::vector<CString> m_attachments;
     CString m_subject;

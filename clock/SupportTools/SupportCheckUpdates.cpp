@@ -13,11 +13,14 @@
 #include <curl/curl.h>
 
 #include <cwctype>
+#include <memory>
 
 namespace {
 const wchar_t kUnable[] = L"Unable to check for updates.";
 const char kUserAgent[] = "User-Agent: www.mervale-software.example Update Checker";
 constexpr size_t kAnswerChars = 31;
+// After the quit message: how long the cut-short request is waited for.
+constexpr DWORD kAbortWaitMs = 5000;
 
 CString SiteAddress()
 {
@@ -53,9 +56,17 @@ std::string Trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-DWORD WINAPI QueryThread(void* request)
+// What the check's worker shares with the thread that started it. Each holds a reference, so
+// a worker given up at exit still has its request.
+struct CheckJob {
+    UpdateCheckRequest request;
+    std::atomic<bool> abort{false};
+};
+
+DWORD WINAPI QueryThread(void* param)
 {
-    QueryLatestVersion(*static_cast<UpdateCheckRequest*>(request));
+    std::unique_ptr<std::shared_ptr<CheckJob>> job(static_cast<std::shared_ptr<CheckJob>*>(param));
+    QueryLatestVersion((*job)->request, &(*job)->abort);
     return 0;
 }
 }  // namespace
@@ -84,7 +95,7 @@ bool ParseVersionText(const wchar_t* text, DWORD& packed, int& count)
     }
 }
 
-DWORD QueryLatestVersion(UpdateCheckRequest& request)
+DWORD QueryLatestVersion(UpdateCheckRequest& request, const std::atomic<bool>* abort)
 {
     CString path;
     path.Format(L"/t/versionhead?product=%s&version=%s&src=%s&type=%c", request.productCode.c_str(),
@@ -94,6 +105,7 @@ DWORD QueryLatestVersion(UpdateCheckRequest& request)
     CServiceBaseHTTP http;
     http.m_connectTimeoutMs = GetUpdateCheckSite().connectTimeoutMs;
     http.m_totalTimeoutMs = GetUpdateCheckSite().totalTimeoutMs;
+    http.m_abort = abort;
     std::string body;
     request.result = http.Get(url, {kUserAgent}, body);
 
@@ -146,27 +158,39 @@ void ShowUpdateResult(HWND owner, const UpdateCheckRequest& request)
     open(site + page, owner);
 }
 
-void CheckForUpdates(HWND owner)
+bool CheckForUpdates(HWND owner)
 {
     CWaitCursor wait;
-    UpdateCheckRequest request;
+    auto job = std::make_shared<CheckJob>();
+    UpdateCheckRequest& request = job->request;
     int beta = 0;
     request.ownVersion = GetFileVersionNumber(nullptr, &beta);
     request.beta = beta ? 1 : 0;
 
     const bool disable = owner && IsWindowEnabled(owner);
     if (disable) EnableWindow(owner, FALSE);
-    CHandle thread(CreateThread(nullptr, 0, QueryThread, &request, 0, nullptr));
+    bool ended = true, quit = false;
+    auto* reference = new std::shared_ptr<CheckJob>(job);
+    CHandle thread(CreateThread(nullptr, 0, QueryThread, reference, 0, nullptr));
     if (!thread) {
         ZN_LOG_ERROR(GetLastError(), L"CreateThread", LOG_ERROR);
+        delete reference;
         QueryLatestVersion(request);
     } else {
         HANDLE h = thread.Get();
-        // The request lives on this stack: whatever arrives, the worker is waited for.
-        if (WaitWithMessageLoop(1, &h, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) WaitForSingleObject(h, INFINITE);
+        const DWORD w = WaitWithMessageLoop(1, &h, INFINITE, QS_ALLINPUT);
+        if (w != WAIT_OBJECT_0) {
+            // The program is ending (or the wait failed): the answer is of no use any more,
+            // and the exit must not wait for the site's time limits.
+            quit = w == kWaitQuitReceived;
+            job->abort = true;
+            ended = WaitForSingleObject(h, kAbortWaitMs) == WAIT_OBJECT_0;
+            if (!ended) ZN_LOG_ERROR(WAIT_TIMEOUT, L"update check", LOG_WARNING);
+        }
     }
     if (disable) EnableWindow(owner, TRUE);
-    ShowUpdateResult(owner, request);
+    if (!quit && ended) ShowUpdateResult(owner, request);
+    return ended;
 }
 
 void RunCheckForUpdates(HWND owner)
@@ -178,6 +202,6 @@ void RunCheckForUpdates(HWND owner)
         ShowBox(owner, kUnable, MB_ICONWARNING);
         return;
     }
-    CheckForUpdates(owner);
-    curl_global_cleanup();
+    // A request still running after the quit message keeps libcurl: the process ends soon.
+    if (CheckForUpdates(owner)) curl_global_cleanup();
 }

@@ -5,6 +5,7 @@
 
 #include "ClassLib.h"
 
+#include <atomic>
 #include <string>
 
 struct UpdateCheckRequest
@@ -30,14 +31,18 @@ struct UpdateCheckSite
 };
 UpdateCheckSite& GetUpdateCheckSite();
 
-// The caller has initialised libcurl (curl_global_init) and cleans it up after the call.
+// The caller has initialised libcurl (curl_global_init) and cleans it up after the call,
+// unless this returns false.
 // The request runs on a worker thread while this thread keeps dispatching messages, so the
-// clock keeps ticking; the owner is disabled meanwhile.
-void CheckForUpdates(HWND owner);
+// clock keeps ticking; the owner is disabled meanwhile. When the quit message arrives
+// meanwhile, the request is cut short, waited for a few seconds at most, and no box is shown;
+// false when it had not ended by then (it still uses libcurl, and finishes on its own).
+bool CheckForUpdates(HWND owner);
 // The Clock page's "Check For Updates": libcurl initialised for the process around the
 // check; when it cannot be, the user is told the check is not possible.
 void RunCheckForUpdates(HWND owner);
-DWORD QueryLatestVersion(UpdateCheckRequest& request);
+// abort: when given and set, the request in progress ends within about a second.
+DWORD QueryLatestVersion(UpdateCheckRequest& request, const std::atomic<bool>* abort = nullptr);
 void ShowUpdateResult(HWND owner, const UpdateCheckRequest& request);
 
 // Reads "a.b.c.d" (decimal parts only, nothing before or after); count gets the number of

@@ -33,6 +33,7 @@ struct FakeWevtapi
 {
     std::map<int, std::vector<FakeEvent>> events;  // newest first, per id
     std::vector<std::string> calls;
+    std::vector<DWORD> timeouts;  // of each EvtNext
     std::map<std::string, DWORD> failures;  // call name -> error
     // Rewrites a rendered values buffer (for damaged data).
     std::function<void(std::vector<BYTE>&, DWORD&)> damage;
@@ -74,10 +75,11 @@ EVT_HANDLE WINAPI FakeQuery(EVT_HANDLE, LPCWSTR path, LPCWSTR query, DWORD flags
     return g_fake->Make('q', id, 0);
 }
 
-BOOL WINAPI FakeNext(EVT_HANDLE query, DWORD size, EVT_HANDLE* events, DWORD, DWORD, DWORD* returned)
+BOOL WINAPI FakeNext(EVT_HANDLE query, DWORD size, EVT_HANDLE* events, DWORD timeout, DWORD, DWORD* returned)
 {
     const int id = g_fake->At(query).id;  // Make below moves the handle list
     g_fake->calls.push_back("Next " + std::to_string(id) + " " + std::to_string(size));
+    g_fake->timeouts.push_back(timeout);
     if (g_fake->Fails("Next")) return FALSE;
     const auto& list = g_fake->events[id];
     if (list.empty()) {
@@ -291,6 +293,18 @@ TEST_F(EventLogTest, NothingIsRenderedAfterAFailedQuery)
     Run();
     for (const auto& c : fake.calls) EXPECT_EQ(0u, c.find("Query")) << c;
     EXPECT_EQ(4u, log.Texts(" * ").size()) << "the four ids, and no empty error entries";
+}
+
+// A hung Event Log service answers no batch: start-up waits a few seconds at most for each,
+// logs the time-out as an error and goes on with the next id.
+TEST_F(EventLogTest, HungServiceHoldsEachBatchAFewSecondsAtMost)
+{
+    fake.failures = {{"Next", ERROR_TIMEOUT}};
+    Run();
+    ASSERT_EQ(4u, fake.timeouts.size());
+    for (DWORD timeout : fake.timeouts) EXPECT_LE(timeout, 10000u) << "INFINITE is 0xFFFFFFFF";
+    EXPECT_EQ(std::vector<std::string>(4, "0x000005b4"), log.Texts(" * "));
+    EXPECT_EQ(0, fake.open);
 }
 
 TEST_F(EventLogTest, VersionGateAsksNothingBeforeVista)

@@ -1,6 +1,7 @@
 #include "FakeSendEmailSystem.h"
 
 SendEmailCalls g_sendCalls;
+std::atomic<int> g_boxesShown{0};
 
 namespace {
 
@@ -14,9 +15,10 @@ HRESULT FakeElevation(BOOL* elevated)
     *elevated = g_sendCalls.elevated;
     return S_OK;
 }
-int FakeOpenLink(const wchar_t* link, BOOL, HWND)
+int FakeOpenLink(const wchar_t* link, BOOL, HWND parent)
 {
     g_sendCalls.links.push_back(link);
+    g_sendCalls.linkParents.push_back(parent);
     return 1;
 }
 int FakeOpenFolder(const wchar_t* folder)
@@ -27,6 +29,7 @@ int FakeOpenFolder(const wchar_t* folder)
 int FakeBox(HWND, const wchar_t* text, const wchar_t*, UINT)
 {
     g_sendCalls.boxes.push_back(text);
+    ++g_boxesShown;
     return IDOK;
 }
 void FakeSleep(DWORD ms)
@@ -39,6 +42,7 @@ void FakeSleep(DWORD ms)
 SendEmailSystem InstallFakeSendEmailSystem(int (*showBox)(HWND, const wchar_t*, const wchar_t*, UINT))
 {
     g_sendCalls = SendEmailCalls{};
+    g_boxesShown = 0;
     SendEmailSystem& system = GetSendEmailSystem();
     const SendEmailSystem saved = system;
     system = {FakeClient, FakeElevation, FakeOpenLink, FakeOpenFolder, showBox ? showBox : FakeBox, FakeSleep};

@@ -7,14 +7,18 @@
 #include "ProfileTestApp.h"
 #include "TestFiles.h"
 
+#include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/SupportMapi.h"
 #include "CrashReport/ThreadSendEmail.h"
 #include "Settings.h"
+#include "SupportRegistry.h"
+#include "SupportSettings.h"
 #include "recorder/RecorderRegistration.h"
 
 #include <gmock/gmock.h>
 
 #include <optional>
+#include <regex>
 
 namespace {
 
@@ -51,15 +55,28 @@ TEST(SendEmailTextTest, MailtoLinkEncodesWhatAMailProgramWouldMisread)
     for (const auto& c : cases) EXPECT_EQ(Ansi(CThreadSendEmail::BuildMailtoLink(L"a@b", c.subject, c.text)), c.link);
 }
 
+// The install stamp is a value of the query like the others: whatever the installer wrote,
+// it cannot end the value or the query early.
 TEST(SendEmailTextTest, WebFormAddressNamesThisProgramAndSystem)
 {
-    const std::string link = Ansi(CThreadSendEmail::BuildWebFormLink());
-    EXPECT_EQ(link.rfind("https://www.mervale-software.example/t/znc-support?&version=5%2E1%2E2%2E0&ins=", 0), 0u)
-        << link;
-    EXPECT_THAT(link, testing::HasSubstr("&m=0&os="));
-    // A 64-bit program says x64 wherever it runs.
-    EXPECT_THAT(link, testing::EndsWith("&pa=x64"));
-    EXPECT_EQ(link.find('.', link.find("/t/")), std::string::npos) << "every dot of the path is %2E";
+    const CString company = ReportApp().m_pszRegistryKey;
+    ReportApp().SetRegistryKey(L"Mervale Software Report Tests");
+    const struct {
+        const wchar_t* stamp;
+        const char* ins;
+    } cases[] = {{L"a&b #c", "a%26b%20%23c"}, {L"v1.2%", "v1%2E2%25"}, {L"\u00fc=", "%C3%BC%3D"}};
+    for (const auto& c : cases) {
+        RegistryWriteString(HKEY_LOCAL_MACHINE, GetInstallKeyPath(), L"Stamp", c.stamp, nullptr);
+        const std::string link = Ansi(CThreadSendEmail::BuildWebFormLink());
+        // A 64-bit program says x64 wherever it runs; every dot of the path is %2E.
+        EXPECT_TRUE(std::regex_match(link, std::regex(std::string("https://www\\.mervale-software\\.example/t/znc-support"
+                                                                  "\\?&version=5%2E1%2E2%2E0&ins=") +
+                                                      c.ins + "&m=0&os=\\d+%2E\\d+%2E\\d+&pa=x64")))
+            << link;
+    }
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mervale Software Report Tests");
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mervale Software Report Tests");
+    ReportApp().SetRegistryKey(company);
 }
 
 class SendEmailTest : public testing::Test
@@ -166,6 +183,21 @@ TEST_F(SendEmailTest, MapiFailureFallsBackToTheMailtoLink_AbortDoesNot)
     ASSERT_EQ(g_sendCalls.links.size(), 1u);
     EXPECT_EQ(Ansi(g_sendCalls.links[0]).rfind("mailto:support@mervale-software.example?Subject=Support Request", 0), 0u);
 
+    // A mail program that faults inside its library has failed like one that answers 2; the
+    // crash road's handlers, in place as in the program, never see the fault.
+    SetEnvironmentVariableW(L"ZARNOCK_MAPI_RESULT", nullptr);
+    SetEnvironmentVariableW(L"ZARNOCK_MAPI_FAULT", L"1");
+    ASSERT_TRUE(InstallCrashHandler(true, kCrashDumpType));
+    RunDirect(0, {archive.c_str()});
+    EXPECT_EQ(SendMailW(nullptr, L"a@b", L"", L"", L"", {}), 2u);
+    RemoveCrashHandler();
+    EXPECT_EQ(g_crashEntryCount, 0);
+    SetEnvironmentVariableW(L"ZARNOCK_MAPI_FAULT", nullptr);
+    ASSERT_EQ(g_sendCalls.links.size(), 2u) << "the mailto link after the fault";
+    EXPECT_EQ(Ansi(g_sendCalls.links[1]), Ansi(g_sendCalls.links[0]));
+    const std::vector<std::string> errors = log.Texts(" * ");
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), "0xc0000005"), 2) << testing::PrintToString(errors);
+
     // An elevated program, or MAPI switched off, never tries MAPI.
     for (int step = 0; step < 2; ++step) {
         DeleteFileW(recorder->RecordPath().c_str());
@@ -174,7 +206,7 @@ TEST_F(SendEmailTest, MapiFailureFallsBackToTheMailtoLink_AbortDoesNot)
         RunDirect(0, {archive.c_str()});
         EXPECT_EQ(Mail(), "") << step;
     }
-    EXPECT_EQ(g_sendCalls.links.size(), 3u);
+    EXPECT_EQ(g_sendCalls.links.size(), 4u);
 }
 
 TEST_F(SendEmailTest, MailtoRoadOpensTheLinkAndTheArchiveFolder)

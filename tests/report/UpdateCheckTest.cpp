@@ -207,4 +207,26 @@ TEST_F(UpdateCheckTest, CheckForUpdatesKeepsThisThreadDispatching)
     EXPECT_GE(g_ticks, 10) << "timers ran while the site stalled";
 }
 
+void CALLBACK QuitOnce(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    PostQuitMessage(0);
+}
+
+// The quit message during the check (the program is ending): the request is cut short and
+// nobody is told its result.
+TEST_F(UpdateCheckTest, QuitDuringTheCheckShowsNothingAndEndsTheRequest)
+{
+    GetUpdateCheckSite().address = (SiteAddress(false) + L"/silent").c_str();
+    GetUpdateCheckSite().totalTimeoutMs = 60000;
+    SetTimer(nullptr, 0, 300, QuitOnce);
+    const DWORD start = GetTickCount();
+    EXPECT_TRUE(CheckForUpdates(nullptr)) << "the request ended";
+    const DWORD elapsed = GetTickCount() - start;
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit goes on to the thread's loop";
+    EXPECT_TRUE(Recorded().boxes.empty());
+    EXPECT_LT(elapsed, 20000u) << "the site answers nothing for 30 s";
+}
+
 }  // namespace

@@ -3,17 +3,27 @@
 // to the tests' Simple MAPI recorder, a mailto link or the web form. The archive the mail
 // program received is kept for "unzip -t" (the report_archive_unzip test).
 #include "LogCapture.h"
+#include "MessagePump.h"
 #include "TestFiles.h"
 
 #include "App.h"
 #include "CrashReport/ThreadSendEmail.h"
+#include "DigitClock.h"
 #include "FakeSendEmailSystem.h"
+#include "OptionsSheet.h"
+#include "Settings.h"
 #include "recorder/RecorderRegistration.h"
 #include "resource.h"
 
+#include "DialogDriver.h"
+#include "GdiplusSession.h"
+
 #include <gmock/gmock.h>
 
+#include <regex>
+
 CApp g_app;
+testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiplusSession);
 
 namespace {
 
@@ -100,11 +110,10 @@ TEST_F(ReportRoadTest, TechnicalSupportThroughTheMailtoLink)
     EXPECT_THAT(Ansi(g_sendCalls.links[0]), testing::StartsWith("mailto:support@mervale-software.example?Subject="
                                                              "Support Request for Zarnock 5.1.2&body=Please *attach* "
                                                              "the prepared file znc-"));
-    MSG msg;
-    EXPECT_TRUE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_APP, WM_APP, PM_REMOVE));
-    EXPECT_EQ(msg.wParam, 9u);
-    EXPECT_THAT(Ansi(g_app.m_mailWorker.FinalMessage()),
-                testing::StartsWith("Use File Explorer that opens to attach the prepared file znc-"));
+    // The worker's hint reaches this thread's message loop, which shows it.
+    ASSERT_TRUE(zntest::PumpUntil([] { return !g_sendCalls.boxes.empty(); }, 10000));
+    EXPECT_THAT(Ansi(g_sendCalls.boxes[0]), testing::StartsWith("Use File Explorer that opens to attach the prepared file znc-"));
+    EXPECT_EQ(g_sendCalls.boxes[0], g_app.m_mailWorker.FinalMessage());
     EXPECT_TRUE(recorder.Mail().empty());
 }
 
@@ -114,7 +123,10 @@ TEST_F(ReportRoadTest, FeedbackWithoutAMailProgramOpensTheWebForm)
     recorder.Remove();
     Command(ID_SEND_FEEDBACK);
     ASSERT_EQ(g_sendCalls.links.size(), 1u);
-    EXPECT_EQ(g_sendCalls.links[0], CThreadSendEmail::BuildWebFormLink());
+    const std::string link = Ansi(g_sendCalls.links[0]);
+    EXPECT_TRUE(std::regex_match(link, std::regex("https://www\\.mervale-software\\.example/t/znc-support\\?&version="
+                                                  "5%2E1%2E2%2E0&ins=[0-9A-Za-z%]+&m=0&os=\\d+%2E\\d+%2E\\d+&pa=x64")))
+        << link;
     EXPECT_TRUE(g_sendCalls.folders.empty());
     EXPECT_TRUE(g_sendCalls.boxes.empty());
 }
@@ -136,6 +148,41 @@ TEST_F(ReportRoadTest, ReportWithoutArchiveTellsTheUser)
     EXPECT_THAT(Ansi(g_sendCalls.boxes[0]), testing::StartsWith("The diagnostic files could not be prepared"));
     ASSERT_EQ(g_sendCalls.links.size(), 1u);
     EXPECT_EQ(Ansi(g_sendCalls.links[0]), "mailto:support@mervale-software.example?Subject=Bug Report for Zarnock 5.1.2");
+}
+
+// "Prepare Logs..." on the Options sheet's Clock page, with the clock as the main window: the
+// worker's boxes need no window of the application thread (which waits for it without
+// dispatching messages), and its hint arrives while the sheet's own message loop runs.
+TEST_F(ReportRoadTest, PrepareLogsFromTheSheetShowsTheHint)
+{
+    g_app.SetRegistryKey(L"Mervale Software");
+    g_app.m_pszProfileName = L"ZarnockReportRoadTests";
+    WriteSettingInt(Setting::kFST, 0);
+    auto* clock = new CDigitClock;
+    clock->SetFormat(L"HH:mm:ss", FALSE);
+    ASSERT_TRUE(clock->CreateEx(WS_EX_TOOLWINDOW, GetStr(SID_CLOCK_WNDCLASS), nullptr, WS_POPUP, 100, 100,
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr));
+    g_app.m_pMainWnd = clock;
+    g_sendCalls.client = L"Wine Mail";
+    zntest::RunModal([&] { clock->SendMessage(WM_COMMAND, ID_OPTIONS); },
+                     [&](DWORD thread) {
+                         HWND sheet = zntest::WaitForThreadDialog(thread, 10000, COptionsSheet::Caption());
+                         ASSERT_TRUE(sheet);
+                         HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+                         zntest::Click(page, IDC_PREPARE_LOGS);
+                         zntest::WaitFor([] { return g_boxesShown > 0; }, 30000);
+                         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                     },
+                     60000);
+    g_app.m_pMainWnd = nullptr;
+    DestroyWindow(clock->m_hWnd);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mervale Software\\ZarnockReportRoadTests");
+    g_app.m_pszRegistryKey.Empty();
+    ASSERT_EQ(g_sendCalls.boxes.size(), 1u);
+    EXPECT_THAT(Ansi(g_sendCalls.boxes[0]), testing::StartsWith("Use File Explorer that opens to attach the prepared "
+                                                               "file znc-logs-all-"));
+    ASSERT_EQ(g_sendCalls.linkParents.size(), 1u);
+    EXPECT_EQ(g_sendCalls.linkParents[0], nullptr) << "the link's error box would be owned by the sheet";
 }
 
 }  // namespace

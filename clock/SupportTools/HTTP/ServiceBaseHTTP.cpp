@@ -12,6 +12,11 @@ size_t AppendBody(char* data, size_t size, size_t count, void* target)
     body->append(data, length);
     return length;
 }
+// libcurl asks at least once a second, whether data flows or not.
+int AbortRequested(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
 }  // namespace
 
 CServiceBaseHTTP::CServiceBaseHTTP() : m_curl(curl_easy_init()) {}
@@ -50,6 +55,11 @@ DWORD CServiceBaseHTTP::Get(const std::string& url, const std::vector<std::strin
     // A server that never answers must not hold the caller for ever.
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, m_totalTimeoutMs);
+    if (m_abort) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, AbortRequested);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, static_cast<void*>(const_cast<std::atomic<bool>*>(m_abort)));
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
 
     const CURLcode code = curl_easy_perform(curl);
     long status = 0;

@@ -5,6 +5,7 @@
 
 #include "SupportTools/HTTP/SupportCurl.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ public:
     // Time limits of one request: connecting, and the whole transfer.
     long m_connectTimeoutMs = 15000;
     long m_totalTimeoutMs = 30000;
+    // When set, a request in progress ends (libcurl's "aborted by callback") within about a
+    // second of the flag becoming true.
+    const std::atomic<bool>* m_abort = nullptr;
 
 private:
     CCurlEasyHandle m_curl;

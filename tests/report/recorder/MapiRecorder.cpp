@@ -2,7 +2,8 @@
 // receives what the clock hands to MAPI32.DLL and writes it to the file named by
 // ZARNOCK_MAPI_RECORD (one "key=value" line each, line ends in values written as "\n").
 // ZARNOCK_MAPI_RESULT, when set, is the result it answers with; ZARNOCK_MAPI_WAIT keeps it
-// busy that many milliseconds first, as a mail program's dialog would.
+// busy that many milliseconds first, as a mail program's dialog would; ZARNOCK_MAPI_FAULT makes
+// it write through a null pointer instead of answering, as a broken mail program would.
 #include <windows.h>
 #include <mapi.h>
 
@@ -40,6 +41,10 @@ std::string Escaped(std::string text)
 
 ULONG Answer()
 {
+    if (GetEnvironmentVariableA("ZARNOCK_MAPI_FAULT", nullptr, 0)) {
+        volatile int* volatile nowhere = nullptr;
+        *nowhere = 1;
+    }
     // ZARNOCK_MAPI_WAIT: milliseconds the "dialog" stays open.
     char wait[16] = {};
     if (GetEnvironmentVariableA("ZARNOCK_MAPI_WAIT", wait, sizeof(wait))) Sleep(strtoul(wait, nullptr, 10));

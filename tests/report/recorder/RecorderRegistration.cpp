@@ -15,6 +15,7 @@ RecorderRegistration::RecorderRegistration()
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_RECORD", m_record.c_str());
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_RESULT", nullptr);
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_WAIT", nullptr);
+    SetEnvironmentVariableW(L"ZARNOCK_MAPI_FAULT", nullptr);
     const char* bin = getenv("ZARNOCK_TEST_BIN");
     if (!bin) return;
     std::wstring dll = std::wstring(bin, bin + strlen(bin)) + L"\\zn_mapi_recorder.dll";
