@@ -368,6 +368,8 @@ LRESULT CDigitClock::OnSetText(WPARAM wp, LPARAM lp)
     const wchar_t* text = reinterpret_cast<const wchar_t*>(lp);
     SIZE size = MeasureClockText((GetExStyle() & WS_EX_LAYERED) != 0, text ? text : L"");
     LRESULT r = Default(WM_SETTEXT, wp, lp);
+    m_windowTextKnown = r != FALSE;
+    if (m_windowTextKnown) m_windowText.assign(text ? text : L"");
     RECT window;
     GetWindowRect(&window);
     int oldWidth = window.right - window.left;
