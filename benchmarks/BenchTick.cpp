@@ -11,11 +11,13 @@
 #include "StringTable.h"
 #include "SupportWindowsHelpers.h"
 #include "TickReference.h"
+#include "ZNMemDC.h"
 
 #include <gdiplus.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -220,6 +222,7 @@ void MeasureCalls(HWND front)
     HWND target = front ? front : hwnd;
     HMONITOR monitor = MonitorFromWindow(target, MONITOR_DEFAULTTONEAREST);
     volatile UINT_PTR sink = 0;
+    TimeCall("GetDesktopWindow", [&] { sink = sink + reinterpret_cast<UINT_PTR>(GetDesktopWindow()); });
     TimeCall("GetForegroundWindow", [&] { sink = sink + reinterpret_cast<UINT_PTR>(GetForegroundWindow()); });
     TimeCall("GetShellWindow", [&] { sink = sink + reinterpret_cast<UINT_PTR>(GetShellWindow()); });
     TimeCall("MonitorFromWindow (the clock)",
@@ -246,22 +249,69 @@ void MeasureCalls(HWND front)
     TimeCall("the full-screen watch", [&] { sink = sink + clock->WatchFullScreen(); });
     TimeCall("a whole tick whose text does not change",
              [&] { sink = sink + SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0); });
+    // Text changes, each time another text of the same width.
+    int turn = 0;
+    auto nextText = [&] { return ++turn % 2 ? L"12:00:00.00" : L"12:00:00.01"; };
+    TimeCall("SetWindowTextW (the clock)", [&] { sink = sink + SetWindowTextW(hwnd, nextText()); });
+    TimeCall("InvalidateRect + UpdateWindow (the clock)", [&] {
+        InvalidateRect(hwnd, nullptr, TRUE);
+        sink = sink + UpdateWindow(hwnd);
+    });
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    TimeCall("the clock's drawing alone (PaintOpaque)", [&] { clock->PaintOpaque(memory); });
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    {
+        CClientDC target(clock);
+        TimeCall("the clock's paint buffer alone (CZNMemDC)", [&] { CZNMemDC buffer(&target, clock, TRUE); });
+    }
+    TimeCall("a text change and its paint (the clock)", [&] {
+        clock->SetText(nextText());
+        sink = sink + UpdateWindow(hwnd);
+    });
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    SIZE size{r.right - r.left, r.bottom - r.top};
     DestroyWindow(hwnd);
+    CTickReference reference;
+    if (!reference.Create(100, 100, size)) return;
+    HWND rhwnd = reference.Handle();
+    KillTimer(rhwnd, 1);
+    TimeCall("SetWindowTextW (the reference)", [&] { sink = sink + SetWindowTextW(rhwnd, nextText()); });
+    TimeCall("InvalidateRect + UpdateWindow (the reference)", [&] {
+        InvalidateRect(rhwnd, nullptr, FALSE);
+        sink = sink + UpdateWindow(rhwnd);
+    });
+    TimeCall("a tick and its paint (the reference)", [&] {
+        SendMessageW(rhwnd, WM_TIMER, 1, 0);
+        sink = sink + UpdateWindow(rhwnd);
+    });
 }
 
 }  // namespace
 
-int wmain()
+// With "--calls" only the cost of each call is measured.
+int wmain(int argc, wchar_t** argv)
 {
+    const bool callsOnly = argc > 1 && wcscmp(argv[1], L"--calls") == 0;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
     {
         ForegroundProgram front;
         std::printf("in front: %s\n", front.window ? "trivial_window.exe" : "no window (it did not take the foreground)");
-        Measure(L"HH:mm:ss", 30000);  // thread times move in 10 ms steps
-        Measure(L"HH:mm:ss.SSS", 5000);
-        CompareWithReference(4, 5000);
+        if (!callsOnly) {
+            Measure(L"HH:mm:ss", 30000);  // thread times move in 10 ms steps
+            Measure(L"HH:mm:ss.SSS", 5000);
+            CompareWithReference(4, 5000);
+        }
         MeasureCalls(front.window);
     }
     g_app.ClearStore();

@@ -18,6 +18,7 @@ public:
     // running. GDI+ must have been started.
     bool Create(int x, int y, SIZE size);
     void Destroy();
+    HWND Handle() const { return m_hwnd; }
 
     long ticks = 0, paints = 0;
 

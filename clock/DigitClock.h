@@ -249,6 +249,8 @@ private:
     // handler keeps this copy. Until a text was set, the window is asked.
     std::wstring m_windowText;
     bool m_windowTextKnown = false;
+    // The window text, from the copy when there is one, else read into read.
+    const wchar_t* WindowText(CString& read);
     // Whether a window of this size may cover a monitor.
     bool HasMonitorSize(const RECT& window);
     // Whether the clock is topmost with no window above it.
