@@ -545,6 +545,8 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         // The zone may have changed with either: the zone tokens follow it at the next tick.
         LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
         m_formatEnvironment->ResetZone();
+        // So may the monitors' sizes that a program sees (its DPI scaling).
+        if (msg == WM_SETTINGCHANGE) m_monitorSizes.clear();
         return r;
     }
     case WM_SYSCOLORCHANGE: {
@@ -566,6 +568,7 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_ENTERSIZEMOVE:
     case WM_EXITSIZEMOVE:
     case WM_DPICHANGED: {
+        if (msg == WM_DISPLAYCHANGE || msg == WM_DPICHANGED) m_monitorSizes.clear();
         LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
         // May close the window (a DPI change with "PDPI"): nothing follows it.
         AfterMessage(msg, wp, lp);

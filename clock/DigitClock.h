@@ -143,6 +143,9 @@ public:
     BOOL WatchFullScreen();
     CChimeSchedule m_chimeSchedule;
     BOOL m_fullScreen = FALSE;
+    // The sizes of all monitors, kept until the display, the DPI or a system setting changes;
+    // empty when they are to be asked again.
+    std::vector<SIZE> m_monitorSizes;
 
     // Placement, display, power and session.
     void AdjustWindowPos(BOOL transparent, BOOL forced);
@@ -242,6 +245,16 @@ private:
     // Ordinal comparison of the window text with a new text, without a copy per tick.
     bool IsWindowText(const CString& text);
     std::wstring m_windowTextScratch;
+    // What the window text is: every text reaches the window through WM_SETTEXT, whose
+    // handler keeps this copy. Until a text was set, the window is asked.
+    std::wstring m_windowText;
+    bool m_windowTextKnown = false;
+    // The window text, from the copy when there is one, else read into read.
+    const wchar_t* WindowText(CString& read);
+    // Whether a window of this size may cover a monitor.
+    bool HasMonitorSize(const RECT& window);
+    // Whether the clock is topmost with no window above it.
+    bool IsTopOfZOrder() const;
     std::unique_ptr<CClockRenderCache, CClockRenderCacheDeleter> m_renderCache;
 };
 

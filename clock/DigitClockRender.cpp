@@ -362,12 +362,21 @@ SIZE CDigitClock::MeasureClockText(BOOL layered, const wchar_t* text)
     return size;
 }
 
+const wchar_t* CDigitClock::WindowText(CString& read)
+{
+    if (m_windowTextKnown) return m_windowText.c_str();
+    read = GetWindowText();
+    return read.GetString();
+}
+
 LRESULT CDigitClock::OnSetText(WPARAM wp, LPARAM lp)
 {
     m_stateFlags |= STATE_TEXT_RESIZE;
     const wchar_t* text = reinterpret_cast<const wchar_t*>(lp);
     SIZE size = MeasureClockText((GetExStyle() & WS_EX_LAYERED) != 0, text ? text : L"");
     LRESULT r = Default(WM_SETTEXT, wp, lp);
+    m_windowTextKnown = r != FALSE;
+    if (m_windowTextKnown) m_windowText.assign(text ? text : L"");
     RECT window;
     GetWindowRect(&window);
     int oldWidth = window.right - window.left;
@@ -405,7 +414,8 @@ void CDigitClock::PaintOpaque(HDC dc)
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
     InflateRect(&r, -m_margin, -m_margin);
 
-    CString text = GetWindowText();
+    CString read;
+    const wchar_t* text = WindowText(read);
     bool rtl = RightToLeftReading();
     if (m_gdiplusOpaque) {
         // The memory context is new with every paint, and so is the graphics over it.
@@ -508,7 +518,8 @@ void CDigitClock::PushLayered()
     GetWindowRect(&window);
     SIZE size{window.right - window.left, window.bottom - window.top};
     if (size.cx <= 0 || size.cy <= 0 || !m_pfnUpdateLayeredWindow) return;
-    DrawLayered(size, GetWindowText());
+    CString read;
+    DrawLayered(size, WindowText(read));
     if (!m_paintBuffer.m_hDC) return;
     POINT dest{window.left, window.top};
     POINT source{0, 0};

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -21,6 +22,17 @@ int MinuteOfDay(double timeOfDay)
     double frac = timeOfDay - std::floor(timeOfDay);
     int minute = static_cast<int>(std::lround(frac * 1440.0));
     return minute >= 1440 ? 0 : minute;
+}
+
+// Adds the monitor's size; a monitor that does not answer stops the enumeration.
+BOOL CALLBACK AddMonitorSize(HMONITOR monitor, HDC, RECT*, LPARAM sizes)
+{
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    if (!GetMonitorInfoW(monitor, &mi)) return FALSE;
+    reinterpret_cast<std::vector<SIZE>*>(sizes)->push_back(
+        SIZE{mi.rcMonitor.right - mi.rcMonitor.left, mi.rcMonitor.bottom - mi.rcMonitor.top});
+    return TRUE;
 }
 
 }  // namespace
@@ -38,19 +50,35 @@ ChimeSettings CDigitClock::GetChimeSettings() const
     return s;
 }
 
+bool CDigitClock::HasMonitorSize(const RECT& window)
+{
+    if (m_monitorSizes.empty() &&
+        !EnumDisplayMonitors(nullptr, nullptr, AddMonitorSize, reinterpret_cast<LPARAM>(&m_monitorSizes)))
+        m_monitorSizes.clear();
+    // Sizes not known: the whole test decides, and they are asked again next time.
+    if (m_monitorSizes.empty()) return true;
+    for (const SIZE& size : m_monitorSizes)
+        if (window.right - window.left == size.cx && window.bottom - window.top == size.cy) return true;
+    return false;
+}
+
 BOOL CDigitClock::WatchFullScreen()
 {
     HWND foreground = GetForegroundWindow();
     bool full = false;
     HMONITOR clockMonitor = nullptr, foregroundMonitor = nullptr;
-    if (foreground && foreground != GetDesktopWindow() && foreground != GetShellWindow() && foreground != m_hWnd) {
+    RECT window;
+    // The foreground window and its rectangle may change at any time without a word to the
+    // clock, and are asked every tick. A window of no monitor's size cannot cover its own,
+    // and that is the window in front on nearly every tick: the shell and monitor queries,
+    // which cost several times more, are left for the rest.
+    if (foreground && foreground != GetDesktopWindow() && foreground != m_hWnd &&
+        ::GetWindowRect(foreground, &window) && HasMonitorSize(window) && foreground != GetShellWindow()) {
         clockMonitor = MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST);
         foregroundMonitor = MonitorFromWindow(foreground, MONITOR_DEFAULTTONEAREST);
         MONITORINFO mi{};
         mi.cbSize = sizeof(mi);
-        RECT window;
-        if (clockMonitor && foregroundMonitor && GetMonitorInfoW(foregroundMonitor, &mi) &&
-            ::GetWindowRect(foreground, &window))
+        if (clockMonitor && foregroundMonitor && GetMonitorInfoW(foregroundMonitor, &mi))
             full = CoversMonitor(window, mi.rcMonitor);
     }
     if (full == (m_fullScreen != FALSE)) return FALSE;
@@ -64,6 +92,11 @@ BOOL CDigitClock::WatchFullScreen()
     return TRUE;
 }
 
+bool CDigitClock::IsTopOfZOrder() const
+{
+    return (GetExStyle() & WS_EX_TOPMOST) && !::GetWindow(m_hWnd, GW_HWNDPREV);
+}
+
 void CDigitClock::OnTimer(UINT_PTR id)
 {
     if (id != ZN_CLOCK_TIMER_ID) return;
@@ -73,7 +106,10 @@ void CDigitClock::OnTimer(UINT_PTR id)
     CString text;
     FormatTime(now.local, text);
 
-    if (m_alwaysOnTop && m_reassertTopmost && !m_fullScreen)
+    // Another window may have come above the clock since the last tick; when none has,
+    // moving it to the top would change nothing, and a z-order move is by far the dearest
+    // call of a tick under Wine.
+    if (m_alwaysOnTop && m_reassertTopmost && !m_fullScreen && !IsTopOfZOrder())
         SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
     // Only a changed text is drawn again: a 1 ms timer formats every time but redraws as
     // often as the text changes.
@@ -84,6 +120,9 @@ void CDigitClock::OnTimer(UINT_PTR id)
 
 bool CDigitClock::IsWindowText(const CString& text)
 {
+    if (m_windowTextKnown)
+        return m_windowText.size() == static_cast<size_t>(text.GetLength()) &&
+               wmemcmp(m_windowText.data(), text.GetString(), m_windowText.size()) == 0;
     // Read into a buffer kept from tick to tick: the tick allocates only its output text.
     const int length = ::GetWindowTextLengthW(m_hWnd);
     if (length != text.GetLength()) return false;

@@ -521,6 +521,84 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
     DestroyWindow(full);
 }
 
+TEST_F(ClockTickTest, FullScreenWatchAsksForTheMonitorsAgainWhenTheDisplayChanges)
+{
+    Create();
+    KillTimer(hwnd, ZN_CLOCK_TIMER_ID);
+    RECT monitor = PrimaryMonitor();
+    HWND full = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"full", WS_POPUP, monitor.left, monitor.top,
+                                monitor.right - monitor.left, monitor.bottom - monitor.top, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(full);
+    SetLayeredWindowAttributes(full, 0, 0, LWA_ALPHA);
+    ShowWindow(full, SW_SHOW);
+    SetForegroundWindow(full);
+    zntest::PumpPending();
+    if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
+    for (UINT msg : {WM_DISPLAYCHANGE, WM_SETTINGCHANGE}) {
+        clock->m_fullScreen = FALSE;
+        // The sizes of the monitors as they were before the change.
+        clock->m_monitorSizes.assign(1, SIZE{640, 480});
+        EXPECT_FALSE(clock->WatchFullScreen()) << msg;
+        SendMessageW(hwnd, msg, msg == WM_DISPLAYCHANGE ? 32 : 0,
+                     msg == WM_DISPLAYCHANGE ? MAKELPARAM(monitor.right, monitor.bottom) : 0);
+        EXPECT_TRUE(clock->WatchFullScreen()) << msg;
+        EXPECT_TRUE(clock->m_fullScreen) << msg;
+    }
+    DestroyWindow(full);
+}
+
+TEST_F(ClockTickTest, TickPutsTheClockBackOnTopWhenItIsNoLongerThere)
+{
+    Create();
+    KillTimer(hwnd, ZN_CLOCK_TIMER_ID);
+    clock->m_watchFullScreen = 0;  // the full-screen state below is the test's own
+    struct Case {
+        const char* what;
+        int reassert;
+        BOOL fullScreen;
+        bool otherAbove;  // else the clock is made not topmost
+        bool onTop;
+    } cases[] = {
+        {"another topmost window above", 1, FALSE, true, true},
+        {"no longer topmost", 1, FALSE, false, true},
+        {"\"ATF\" off", 0, FALSE, true, false},
+        {"full-screen state", 1, TRUE, true, false},
+    };
+    for (const Case& c : cases) {
+        SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+        HWND other = nullptr;
+        if (c.otherAbove) {
+            other = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                    nullptr, GetModuleHandleW(nullptr), nullptr);
+            ASSERT_TRUE(other);
+            SetWindowPos(other, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+            ASSERT_TRUE(GetWindow(hwnd, GW_HWNDPREV)) << c.what;
+        } else {
+            SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+        }
+        clock->m_reassertTopmost = c.reassert;
+        clock->m_fullScreen = c.fullScreen;
+        SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
+        const bool onTop = (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) && !GetWindow(hwnd, GW_HWNDPREV);
+        EXPECT_EQ(onTop, c.onTop) << c.what;
+        if (other) DestroyWindow(other);
+    }
+    clock->m_fullScreen = FALSE;
+}
+
+TEST_F(ClockTickTest, TickShowsItsTextAgainAfterATextFromElsewhere)
+{
+    clock->SetFormat(L"'fixed'", FALSE);
+    Create();
+    KillTimer(hwnd, ZN_CLOCK_TIMER_ID);
+    SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
+    ASSERT_EQ(clock->GetWindowText(), CString(L"fixed"));
+    SendMessageW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"from elsewhere"));
+    SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
+    EXPECT_EQ(clock->GetWindowText(), CString(L"fixed"));
+}
+
 
 // The SNTP client's failure box runs a message loop of its own under the clock window. An
 // Exit that arrives meanwhile (a second start with "-uninstall" sends one) must wait until
