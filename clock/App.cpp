@@ -48,8 +48,7 @@ const UINT kRaiseFlags = kZOrderOnly | SWP_ASYNCWINDOWPOS;
 void DeleteRunValueBeforeVista()
 {
     if (IsWindowsAtLeast(kLevelVista)) return;
-    CString runKey = CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run";
-    RegistryDeleteValue(HKEY_CURRENT_USER, runKey, GetStr(SID_PRODUCT));
+    DeleteRunValue(GetStr(SID_PRODUCT));
 }
 
 CString RectText(const RECT& r)
@@ -222,9 +221,7 @@ BOOL CApp::InitInstance()
 
 void CApp::InitRunValueAndRights()
 {
-    CString runKey = CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run";
-    ZN_LOG(LOG_INFO, L"Run (" << RegistryReadString(HKEY_CURRENT_USER, runKey, GetStr(SID_PRODUCT), L"", FALSE).GetString()
-                              << L")");
+    ZN_LOG(LOG_INFO, L"Run (" << ReadRunValue(GetStr(SID_PRODUCT)).GetString() << L")");
     InitRTLLayout();
     if (IsRTLLayout()) ZN_LOG(LOG_INFO, L"RTL");
     // Read here too: the environment step reads nothing while the log is closed.

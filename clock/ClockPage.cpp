@@ -11,6 +11,7 @@
 #include "RTLLayout.h"
 #include "Settings.h"
 #include "StringTable.h"
+#include "SupportRegistry.h"
 #include "SupportSettings.h"
 #include "SupportText.h"
 #include "SupportTools/SupportCheckUpdates.h"
@@ -27,8 +28,6 @@
 
 namespace {
 
-const int kRunValueChars = 261;
-
 CString ItemText(HWND dialog, int id)
 {
     CString text;
@@ -39,11 +38,6 @@ CString ItemText(HWND dialog, int id)
         text.ReleaseBuffer();
     }
     return text;
-}
-
-CString RunKeyPath()
-{
-    return CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run";
 }
 
 bool FileExists(const wchar_t* path)
@@ -164,24 +158,8 @@ void CClockPage::LoadStartupFlag()
 {
     m_loadOnStartup = 0;
     if (!FileExists(m_programPath)) return;
-    CRegKeyHandle key;
-    LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, RunKeyPath(), 0, KEY_READ, key.Out());
-    if (status != ERROR_SUCCESS) {
-        ZN_LOG_ERROR(status, L"RegOpenKeyEx Run", LOG_ERROR);
-        return;
-    }
-    wchar_t data[kRunValueChars] = L"";
-    DWORD type = 0, bytes = sizeof(data) - sizeof(wchar_t);
-    status = RegQueryValueExW(key, m_runValueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
-    if (status == ERROR_FILE_NOT_FOUND) return;
-    if (status != ERROR_SUCCESS) {
-        ZN_LOG_ERROR(status, L"RegQueryValueEx Run", LOG_ERROR);
-        return;
-    }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return;
-    data[std::min<DWORD>(bytes / sizeof(wchar_t), kRunValueChars - 1)] = 0;
     const CString expected = CString(L"\"") + m_programPath + L"\"";
-    m_loadOnStartup = expected.CompareNoCase(data) == 0 ? 1 : 0;
+    m_loadOnStartup = expected.CompareNoCase(ReadRunValue(m_runValueName)) == 0 ? 1 : 0;
 }
 
 void CClockPage::DoDataExchange(CDataExchange* dx)
@@ -635,19 +613,12 @@ BOOL CClockPage::OnKillActive()
 
 void CClockPage::SaveStartupFlag()
 {
-    CRegKeyHandle key;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, RunKeyPath(), 0, nullptr, 0,
-                                     KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, key.Out(), nullptr);
-    if (status != ERROR_SUCCESS) {
-        ZN_LOG_ERROR(status, L"RegCreateKeyEx Run", LOG_ERROR);
-        return;
-    }
     if (m_loadOnStartup && FileExists(m_programPath)) {
-        const CString data = CString(L"\"") + m_programPath + L"\"";
-        status = RegSetValueExW(key, m_runValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.GetString()),
-                                static_cast<DWORD>((data.GetLength() + 1) * sizeof(wchar_t)));
-        if (status != ERROR_SUCCESS) {
-            ZN_LOG_ERROR(status, L"RegSetValueEx Run", LOG_ERROR);
+        bool keyOpened = false;
+        const LSTATUS status = WriteRunValue(m_runValueName, CString(L"\"") + m_programPath + L"\"", &keyOpened);
+        // Only a value that cannot be set is the user's business; a Run key that cannot be
+        // opened is logged and leaves the option as it was.
+        if (status != ERROR_SUCCESS && keyOpened) {
             m_loadOnStartup = 0;
             CString text;
             text.Format(LoadResString(IDS_RUN_SAVE_FAILED), static_cast<unsigned>(status));
@@ -655,8 +626,7 @@ void CClockPage::SaveStartupFlag()
         }
         return;
     }
-    status = RegDeleteValueW(key, m_runValueName);
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) ZN_LOG_ERROR(status, L"RegDeleteValue Run", LOG_ERROR);
+    DeleteRunValue(m_runValueName);
 }
 
 void CClockPage::ApplyTrayIcon(CDigitClock* clock, int alwaysOnTop)

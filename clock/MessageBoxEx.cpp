@@ -1,5 +1,6 @@
 #include "MessageBoxEx.h"
 
+#include "Log/LogMan.h"
 #include "StringTable.h"
 
 #include <cwchar>
@@ -145,5 +146,7 @@ void DeleteProfileEntry(const wchar_t* section, const wchar_t* entry)
 {
     // A null entry would make the profile function delete the whole section.
     if (!entry) return;
-    if (CWinApp* app = AfxGetApp()) app->WriteProfileString(section, entry, nullptr);
+    CWinApp* app = AfxGetApp();
+    if (app && !app->WriteProfileString(section, entry, nullptr))
+        ZN_LOG(LOG_ERROR, L"Setting not written: " << (section ? section : L"") << L"\\" << entry);
 }

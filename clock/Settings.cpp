@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "Log/LogMan.h"
 #include "SupportSettings.h"
 
 #include <cstring>
@@ -134,20 +135,29 @@ bool IsSettingAbsent(const SettingDef& s)
     return static_cast<int>(app->GetProfileInt(s.Section(), s.Name(), kProfileAbsentInt)) == kProfileAbsentInt;
 }
 
+static void LogIfNotWritten(BOOL written, const wchar_t* section, const wchar_t* name)
+{
+    // The store tells only that a write failed, not why: the setting's name is the clue.
+    if (!written) ZN_LOG(LOG_ERROR, L"Setting not written: " << section << L"\\" << name);
+}
+
 void WriteSettingInt(const SettingDef& s, int value)
 {
-    if (CWinApp* app = AfxGetApp()) app->WriteProfileInt(s.Section(), s.Name(), value);
+    if (CWinApp* app = AfxGetApp()) LogIfNotWritten(app->WriteProfileInt(s.Section(), s.Name(), value), s.Section(), s.Name());
 }
 
 void WriteSettingString(const SettingDef& s, const wchar_t* value)
 {
-    if (CWinApp* app = AfxGetApp()) app->WriteProfileString(s.Section(), s.Name(), value);
+    if (CWinApp* app = AfxGetApp())
+        LogIfNotWritten(app->WriteProfileString(s.Section(), s.Name(), value), s.Section(), s.Name());
 }
 
 void WriteSettingRect(const SettingDef& s, const RECT& rect)
 {
     if (CWinApp* app = AfxGetApp())
-        app->WriteProfileBinary(s.Section(), s.Name(), reinterpret_cast<const BYTE*>(&rect), sizeof(rect));
+        LogIfNotWritten(
+            app->WriteProfileBinary(s.Section(), s.Name(), reinterpret_cast<const BYTE*>(&rect), sizeof(rect)),
+            s.Section(), s.Name());
 }
 
 void WriteSettingFont(const SettingDef& s, const LOGFONTW& font)
@@ -167,7 +177,8 @@ void WriteSettingStringIfAbsent(const SettingDef& s, const wchar_t* value)
 
 void DeleteSetting(const SettingDef& s)
 {
-    if (CWinApp* app = AfxGetApp()) app->WriteProfileString(s.Section(), s.Name(), nullptr);
+    if (CWinApp* app = AfxGetApp())
+        LogIfNotWritten(app->WriteProfileString(s.Section(), s.Name(), nullptr), s.Section(), s.Name());
 }
 
 void RestoreDisplaySettings()
@@ -180,7 +191,8 @@ void RestoreDisplaySettings()
     WriteSettingInt(Setting::kCF, Setting::kCF.intDefault);
     // One byte is no font record, so the font reader falls back to its full defaults.
     const BYTE noFont = 0;
-    app->WriteProfileBinary(Setting::kFN.Section(), Setting::kFN.Name(), &noFont, 1);
+    LogIfNotWritten(app->WriteProfileBinary(Setting::kFN.Section(), Setting::kFN.Name(), &noFont, 1),
+                    Setting::kFN.Section(), Setting::kFN.Name());
     WriteSettingInt(Setting::kTR, Setting::kTR.intDefault);
     WriteSettingInt(Setting::kAT, Setting::kAT.intDefault);
 }
@@ -202,5 +214,7 @@ CString GetZoneSetting(int number)
 
 void WriteZoneSetting(int number, const wchar_t* zoneKeyName)
 {
-    if (CWinApp* app = AfxGetApp()) app->WriteProfileString(GetStr(SID_SECTION_TIMEZONES), ZoneValueName(number), zoneKeyName);
+    if (CWinApp* app = AfxGetApp())
+        LogIfNotWritten(app->WriteProfileString(GetStr(SID_SECTION_TIMEZONES), ZoneValueName(number), zoneKeyName),
+                        GetStr(SID_SECTION_TIMEZONES), ZoneValueName(number));
 }

@@ -1,6 +1,7 @@
 #include "SupportRegistry.h"
 
 #include "Log/LogMan.h"
+#include "StringTable.h"
 #include "SupportWindowsHelpers.h"
 #include "CHandle.h"
 
@@ -32,6 +33,11 @@ LSTATUS OpenForReading(HKEY root, const wchar_t* subKey, BOOL view64, CRegKeyHan
 const wchar_t* OrNull(const wchar_t* s)
 {
     return s ? s : L"<null>";
+}
+
+CString RunKeyPath()
+{
+    return CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run";
 }
 
 } // namespace
@@ -95,11 +101,12 @@ CString RegistryReadString(HKEY root, const wchar_t* subKey, const wchar_t* name
 }
 
 LSTATUS RegistryWriteString(HKEY root, const wchar_t* subKey, const wchar_t* name, const wchar_t* text,
-                            LPSECURITY_ATTRIBUTES security)
+                            LPSECURITY_ATTRIBUTES security, bool* keyOpened)
 {
     CRegKeyHandle key;
     LSTATUS created = RegCreateKeyExW(root, subKey, 0, nullptr, 0, KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
                                       security, key.Out(), nullptr);
+    if (keyOpened) *keyOpened = created == ERROR_SUCCESS;
     LSTATUS written = ERROR_SUCCESS;
     if (created != ERROR_SUCCESS) {
         LOG_REG_ERROR(created);
@@ -130,4 +137,19 @@ bool RegistryDeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* name)
     if (st != ERROR_SUCCESS && st != ERROR_FILE_NOT_FOUND) LOG_REG_ERROR(st);
     CloseLogged(key);
     return st == ERROR_SUCCESS;
+}
+
+CString ReadRunValue(const wchar_t* name)
+{
+    return RegistryReadString(HKEY_CURRENT_USER, RunKeyPath(), name, L"", FALSE);
+}
+
+LSTATUS WriteRunValue(const wchar_t* name, const wchar_t* command, bool* keyOpened)
+{
+    return RegistryWriteString(HKEY_CURRENT_USER, RunKeyPath(), name, command, nullptr, keyOpened);
+}
+
+bool DeleteRunValue(const wchar_t* name)
+{
+    return RegistryDeleteValue(HKEY_CURRENT_USER, RunKeyPath(), name);
 }

@@ -16,7 +16,13 @@ REGSAM RegistryReadAccess(HKEY root, BOOL view64, BOOL wow64);
 DWORD RegistryReadDword(HKEY root, const wchar_t* subKey, const wchar_t* name, DWORD defaultValue, BOOL view64);
 CString RegistryReadString(HKEY root, const wchar_t* subKey, const wchar_t* name, const wchar_t* defaultValue,
                            BOOL view64);
-// 0 on success, else the system error code.
+// 0 on success, else the system error code. keyOpened (when given) tells a failed set from a
+// key that could not be created or opened.
 LSTATUS RegistryWriteString(HKEY root, const wchar_t* subKey, const wchar_t* name, const wchar_t* text,
-                            LPSECURITY_ATTRIBUTES security);
+                            LPSECURITY_ATTRIBUTES security, bool* keyOpened = nullptr);
 bool RegistryDeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* name);
+
+// The current user's Run value named name, which starts the program with Windows.
+CString ReadRunValue(const wchar_t* name);
+LSTATUS WriteRunValue(const wchar_t* name, const wchar_t* command, bool* keyOpened = nullptr);
+bool DeleteRunValue(const wchar_t* name);

@@ -1,5 +1,6 @@
 #include "SupportSettings.h"
 
+#include "Log/LogMan.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportFiles.h"
@@ -78,7 +79,8 @@ void WriteProfileFont(const LOGFONTW& font, const wchar_t* section, const wchar_
     if (!app) return;
     LOGFONTW stored = font;
     stored.lfHeight = -MulDiv(font.lfHeight, 72, GetScreenDpiY());
-    app->WriteProfileBinary(section, entry, reinterpret_cast<const BYTE*>(&stored), sizeof(stored));
+    if (!app->WriteProfileBinary(section, entry, reinterpret_cast<const BYTE*>(&stored), sizeof(stored)))
+        ZN_LOG(LOG_ERROR, L"Setting not written: " << section << L"\\" << entry);
 }
 
 CString GetInstallKeyPath()
@@ -163,9 +165,7 @@ bool ApplyFirstRunDefaults()
     WriteSettingStringIfAbsent(Setting::kH2, sounds + L"Chimes.wav");
 
     const CString exe = GetMainExePath();
-    if (!exe.IsEmpty())
-        RegistryWriteString(HKEY_CURRENT_USER, CString(GetStr(SID_REG_CURRENT_VERSION)) + L"Run", GetStr(SID_PRODUCT),
-                            L"\"" + exe + L"\"", nullptr);
+    if (!exe.IsEmpty()) WriteRunValue(GetStr(SID_PRODUCT), L"\"" + exe + L"\"");
     WriteSettingString(Setting::kStamp, stamp);
     return true;
 }

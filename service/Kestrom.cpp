@@ -404,18 +404,10 @@ bool CTimeSetPipe::ServeClient(HANDLE stopEvent)
     SYSTEMTIME request = {};
     DWORD read = 0;
     DWORD error = 0;
-    switch (Transfer(false, &request, kTimeSetRequestSize, &read, &error, stopEvent, deadline)) {
-    case IoResult::Stopped:
-        return true;
-    case IoResult::TimedOut:
-        KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
-        return false;
-    case IoResult::Failed:
-        KS_LOG_CLIENT_FAILED(error);
-        return false;
-    case IoResult::Done:
-        break;
-    }
+    bool stop = false;
+    IoResult result = Transfer(false, &request, kTimeSetRequestSize, &read, &error, stopEvent, deadline);
+    if (EndsExchange(result, error, false, &stop))
+        return stop;
 
     DWORD reply;
     if (error == ERROR_MORE_DATA) {
@@ -429,18 +421,9 @@ bool CTimeSetPipe::ServeClient(HANDLE stopEvent)
     }
 
     DWORD written = 0;
-    switch (Transfer(true, &reply, kTimeSetReplySize, &written, &error, stopEvent, deadline)) {
-    case IoResult::Stopped:
-        return true;
-    case IoResult::TimedOut:
-        KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
-        return false;
-    case IoResult::Failed:
-        KS_LOG_CLIENT_FAILED(error);
-        return false;
-    case IoResult::Done:
-        break;
-    }
+    result = Transfer(true, &reply, kTimeSetReplySize, &written, &error, stopEvent, deadline);
+    if (EndsExchange(result, error, false, &stop))
+        return stop;
     if (written < kTimeSetReplySize) {
         KS_LOG_CLIENT_FAILED(written);
         return false;
@@ -496,22 +479,32 @@ bool CTimeSetPipe::WaitForClientToLeave(HANDLE stopEvent, ULONGLONG deadline)
     for (;;) {
         DWORD read = 0;
         DWORD error = 0;
-        switch (Transfer(false, scratch, sizeof scratch, &read, &error, stopEvent, deadline)) {
-        case IoResult::Stopped:
-            return true;
-        case IoResult::TimedOut:
+        bool stop = false;
+        IoResult result = Transfer(false, scratch, sizeof scratch, &read, &error, stopEvent, deadline);
+        if (EndsExchange(result, error, true, &stop))
+            return stop;
+        if (GetTickCount64() >= deadline) {
             KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
             return false;
-        case IoResult::Failed:
-            if (error != ERROR_BROKEN_PIPE && error != ERROR_PIPE_NOT_CONNECTED)
-                KS_LOG_CLIENT_FAILED(error);
-            return false;
-        case IoResult::Done:
-            if (GetTickCount64() >= deadline) {
-                KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
-                return false;
-            }
-            break;
         }
     }
+}
+
+bool CTimeSetPipe::EndsExchange(IoResult result, DWORD error, bool leaving, bool* stop)
+{
+    *stop = result == IoResult::Stopped;
+    switch (result) {
+    case IoResult::Done:
+        return false;
+    case IoResult::Stopped:
+        break;
+    case IoResult::TimedOut:
+        KS_LOG_CLIENT_FAILED(WAIT_TIMEOUT);
+        break;
+    case IoResult::Failed:
+        if (!leaving || (error != ERROR_BROKEN_PIPE && error != ERROR_PIPE_NOT_CONNECTED))
+            KS_LOG_CLIENT_FAILED(error);
+        break;
+    }
+    return true;
 }

@@ -73,6 +73,10 @@ private:
     // One overlapped read or write, waited for together with the stop event until deadline.
     IoResult Transfer(bool write, void* buffer, DWORD size, DWORD* transferred, DWORD* error, HANDLE stopEvent,
         ULONGLONG deadline);
+    // Whether a transfer's result ends the exchange; *stop then tells a stop request from a
+    // lost client. A timeout or failure is logged, but not a client that has gone when its
+    // leaving is what the exchange waits for.
+    static bool EndsExchange(IoResult result, DWORD error, bool leaving, bool* stop);
     // Waits until the client has closed its end, so disconnecting cannot discard a reply it
     // has not read yet.
     bool WaitForClientToLeave(HANDLE stopEvent, ULONGLONG deadline);

@@ -21,11 +21,6 @@ const wchar_t kCrashText[] =
 const COLORREF kWaitTextColour = RGB(255, 0, 0);
 constexpr DWORD kExplorerWaitMs = 3000;
 
-void FlushLog()
-{
-    if (CLogMan* log = GetAppLogMan()) log->Flush();
-}
-
 // File Explorer on the folder that holds the archive.
 void ShowArchiveFolder(const wchar_t* zipPath)
 {

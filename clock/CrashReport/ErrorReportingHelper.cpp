@@ -33,11 +33,6 @@ constexpr DWORD kLogLockWaitMs = 1000;
     ExitProcess(static_cast<UINT>(-1));
 }
 
-void FlushLog()
-{
-    if (CLogMan* log = GetAppLogMan()) log->Flush();
-}
-
 void BoundLogLock()
 {
     if (CLogMan* log = GetAppLogMan()) log->SetCrashLockWait(kLogLockWaitMs);

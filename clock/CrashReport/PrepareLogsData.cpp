@@ -15,11 +15,6 @@
 
 namespace {
 
-void FlushLog()
-{
-    if (CLogMan* log = GetAppLogMan()) log->Flush();
-}
-
 bool StartsWithNoCase(const CString& text, const CString& prefix)
 {
     return !prefix.IsEmpty() && text.GetLength() >= prefix.GetLength() &&

@@ -446,6 +446,11 @@ void SetAppLogMan(CLogMan* log)
     g_appLog.store(log);
 }
 
+void FlushLog()
+{
+    if (CLogMan* log = GetAppLogMan()) log->Flush();
+}
+
 CString HexText(ULONG_PTR value, BOOL wide)
 {
     // The C runtime prints a zero without its "0x"; the log keeps the width for it too.

@@ -86,6 +86,8 @@ CLogMan* GetAppLogMan();
 // The application object registers its log member here (and null when it goes); tests
 // register a log of their own.
 void SetAppLogMan(CLogMan* log);
+// Flushes the application's log, when there is one.
+void FlushLog();
 
 CString HexText(ULONG_PTR value, BOOL wide);
 CString HexText64(ULONGLONG value);
