@@ -480,6 +480,22 @@ TEST_F(ClockTickTest, DpiChangeClosesOnlyWithPdpiAndNotDuringADrag)
     EXPECT_FALSE(IsWindow(hwnd)) << "\"PDPI\" closes the clock";
 }
 
+// A window over the whole primary monitor, in the foreground when the window system allows.
+// Fully transparent: it hides nothing on the screen.
+HWND ShowFullScreenWindow()
+{
+    RECT monitor = PrimaryMonitor();
+    HWND full = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"full", WS_POPUP, monitor.left, monitor.top,
+                                monitor.right - monitor.left, monitor.bottom - monitor.top, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    if (!full) return nullptr;
+    SetLayeredWindowAttributes(full, 0, 0, LWA_ALPHA);
+    ShowWindow(full, SW_SHOW);
+    SetForegroundWindow(full);
+    zntest::PumpPending();
+    return full;
+}
+
 TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
 {
     Create();
@@ -487,16 +503,8 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
     // window's messages are pumped, it would take the step before the test does. The test
     // sends the ticks itself.
     KillTimer(hwnd, ZN_CLOCK_TIMER_ID);
-    RECT monitor = PrimaryMonitor();
-    // Fully transparent: it hides nothing on the screen.
-    HWND full = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"full", WS_POPUP, monitor.left, monitor.top,
-                                monitor.right - monitor.left, monitor.bottom - monitor.top, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+    HWND full = ShowFullScreenWindow();
     ASSERT_TRUE(full);
-    SetLayeredWindowAttributes(full, 0, 0, LWA_ALPHA);
-    ShowWindow(full, SW_SHOW);
-    SetForegroundWindow(full);
-    zntest::PumpPending();
     if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
     EXPECT_TRUE(clock->WatchFullScreen());
     EXPECT_TRUE(clock->m_fullScreen);
@@ -526,14 +534,8 @@ TEST_F(ClockTickTest, FullScreenWatchAsksForTheMonitorsAgainWhenTheDisplayChange
     Create();
     KillTimer(hwnd, ZN_CLOCK_TIMER_ID);
     RECT monitor = PrimaryMonitor();
-    HWND full = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"full", WS_POPUP, monitor.left, monitor.top,
-                                monitor.right - monitor.left, monitor.bottom - monitor.top, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+    HWND full = ShowFullScreenWindow();
     ASSERT_TRUE(full);
-    SetLayeredWindowAttributes(full, 0, 0, LWA_ALPHA);
-    ShowWindow(full, SW_SHOW);
-    SetForegroundWindow(full);
-    zntest::PumpPending();
     if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
     for (UINT msg : {WM_DISPLAYCHANGE, WM_SETTINGCHANGE}) {
         clock->m_fullScreen = FALSE;
