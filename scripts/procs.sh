@@ -87,13 +87,14 @@ zk_proc_end() {
     zk_proc_signal_all "$id"
 }
 
-# Programs that Wine starts once for a whole prefix, whichever program needed them first.
+# Programs that Wine starts once for a whole prefix, whichever program needed them first
+# (the wineserver too, when a program found none running).
 zk_proc_wine_service() {
     local first
     IFS= read -r -d '' first 2>/dev/null <"/proc/$1/cmdline"
     first=${first//\//\\}
     case "${first##*\\}" in
-    services.exe | winedevice.exe | plugplay.exe | rpcss.exe | svchost.exe | explorer.exe | conhost.exe | wineboot.exe)
+    wineserver | wineserver64 | services.exe | winedevice.exe | plugplay.exe | rpcss.exe | svchost.exe | explorer.exe | conhost.exe | wineboot.exe)
         return 0 ;;
     esac
     return 1
