@@ -105,7 +105,14 @@ bool MakeUnixLink(const std::wstring& link, const std::string& target)
 {
     std::string output;
     const std::string unixLink = UnixPath(link);
-    return !unixLink.empty() && RunUnixCommand("ln -s '" + target + "' '" + unixLink + "'", output) && output.empty();
+    return !unixLink.empty() && RunUnixCommand("ln -sfn '" + target + "' '" + unixLink + "'", output) && output.empty();
+}
+
+void RemoveUnixLink(const std::wstring& link)
+{
+    std::string output;
+    const std::string unixLink = UnixPath(link);
+    if (!unixLink.empty()) RunUnixCommand("rm -f '" + unixLink + "'", output);
 }
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder)

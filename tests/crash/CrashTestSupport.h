@@ -16,6 +16,9 @@ std::vector<std::string> UnzipListing(const std::wstring& zip);
 
 // A Unix symbolic link at link (a Windows path) to target (a Unix path).
 bool MakeUnixLink(const std::wstring& link, const std::string& target);
+// Wine cannot delete a link to a device: left, it keeps its folder for a later run whose
+// process gets the same id.
+void RemoveUnixLink(const std::wstring& link);
 
 // The file names of a folder (no sub-folders), sorted.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);

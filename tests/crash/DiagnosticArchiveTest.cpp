@@ -104,6 +104,7 @@ TEST(ZipHelperTest, ArchiveThatCannotBeFinishedKeepsItsSources)
     EXPECT_TRUE(writer.AddFile(L"", folder.Path(L"settings.txt").c_str(), TRUE, TRUE));
     EXPECT_FALSE(writer.Close());
     EXPECT_TRUE(zntest::FileExists(folder.Path(L"settings.txt")));
+    RemoveUnixLink(folder.Path(L"full.zip"));
 }
 
 TEST(DiagnosticArchiveTest, NameFollowsTheLocalTimeAndTheRequest)
