@@ -116,8 +116,9 @@ zk_prefix_up() {
         cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     fi
     # One persistent server for the run, started with every stream detached: Wine's
-    # background services inherit whatever output they are given.
-    wineserver -p </dev/null >/dev/null 2>&1
+    # background services inherit whatever output they are given. Its errors are kept: it
+    # has been seen to crash in the middle of a run (SIGSEGV, then its own abort).
+    wineserver -p </dev/null >/dev/null 2>>"$WINEPREFIX.wineserver.log"
     wine wineboot </dev/null >/dev/null 2>&1 || true
     if [ "$unmanaged" = unmanaged ] && [ ! -f "$WINEPREFIX/.zarnock-unmanaged" ]; then
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 &&
