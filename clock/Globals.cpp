@@ -1,6 +1,6 @@
 #include "Globals.h"
 
-#include <algorithm>
+#include "ChimeSchedule.h"
 
 int g_firstDayOfWeek = 0;
 int g_firstWeekOfYear = 0;
@@ -15,17 +15,10 @@ int g_positionLocked = 0;
 int g_canSetClock = 0;
 int g_sendingLogs = 0;
 
-namespace {
-
-double TimeOfDay(unsigned hour, unsigned minute)
-{
-    return (std::min(hour, 23u) * 60 + std::min(minute, 59u)) / 1440.0;
-}
-
-}  // namespace
-
 void SetChimePeriod(unsigned packed)
 {
-    g_chimePeriodStart = TimeOfDay((packed >> 8) & 0xFF, packed & 0xFF);
-    g_chimePeriodEnd = TimeOfDay((packed >> 24) & 0xFF, (packed >> 16) & 0xFF);
+    int startMinute = 0, endMinute = 0;
+    CChimeSchedule::UnpackPeriod(packed, startMinute, endMinute);
+    g_chimePeriodStart = startMinute / 1440.0;
+    g_chimePeriodEnd = endMinute / 1440.0;
 }

@@ -8,8 +8,8 @@ source "$root/scripts/procs.sh"
 dir=$(mktemp -d)
 failures=0
 passes=0
-pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null; rm -rf "$dir"' EXIT
+ids=()
+trap 'for i in "${ids[@]}"; do zk_proc_end "$i" 2>/dev/null; done; rm -rf "$dir"' EXIT
 
 check() {
     local what=$1
@@ -18,12 +18,19 @@ check() {
 }
 alive() { [ -d "/proc/$1" ] && ! grep -q '^State:.*Z' "/proc/$1/status"; }
 gone() { for _ in $(seq 100); do alive "$1" || return 0; sleep 0.1; done; return 1; }
-bystander() { "$@" sleep 300 </dev/null >/dev/null 2>&1 & pids+=($!); echo $!; }
+# bystander VAR [PREFIX...]: a process of the test's own, its id in VAR, ended at the exit.
+bystander() {
+    local -n id=$1
+    shift
+    "$@" sleep 300 </dev/null >/dev/null 2>&1 &
+    id=$!
+    ids+=("$(zk_proc_id "$id")")
+}
 # A record with this process's id and another start time: what a killed run leaves behind
 # once its id has passed to an unrelated process.
 stale() { local id; id=$(zk_proc_id "$1"); echo "$1:$(( $(cut -d: -f2 <<<"$id") - 1 )):$(cut -d: -f3 <<<"$id")"; }
 
-other=$(bystander)
+bystander other
 sleep 0.2
 
 # stale file  | script that reads it
@@ -44,13 +51,13 @@ check "end spares the process a stale identity names" alive "$other"
 zk_proc_end "$other:1:not-this-boot" 2>/dev/null
 check "end spares the process a record of another boot names" alive "$other"
 
-own=$(bystander)
+bystander own
 sleep 0.2
 zk_proc_record "$dir/own.owner" "$own"
 zk_proc_end "$dir/own.owner"
 check "end ends the process its record names" gone "$own"
 
-marked=$(bystander env ZK_TESTBED_RUN=records-test-$$)
+bystander marked env ZK_TESTBED_RUN=records-test-$$
 sleep 0.2
 zk_proc_sweep "ZK_TESTBED_RUN=records-test-$$" 2>/dev/null
 check "a sweep ends the processes with its marker" gone "$marked"
