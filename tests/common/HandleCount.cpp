@@ -4,49 +4,34 @@
 
 namespace zntest {
 
-// GetProcessHandleCount reports 0 for every process under Wine, so the count comes from
-// the system's handle table, which Wine keeps; GetProcessHandleCount is the fallback.
+// Windows answers GetProcessHandleCount; Wine answers 0 there. Wine's system-wide handle table
+// (NtQuerySystemInformation, class 64) is not used: its server crashed while listing it as
+// other programs started and ended. Instead each handle value is tried: it is live when it can
+// be duplicated out of the process. Wine hands out the lowest free value first, so the scan
+// ends after a long run of free values past the last live one.
 DWORD HandleCount(DWORD processId)
 {
-    struct Entry {
-        PVOID object;
-        ULONG_PTR processId;
-        ULONG_PTR handleValue;
-        ULONG grantedAccess;
-        USHORT creatorBackTraceIndex;
-        USHORT objectTypeIndex;
-        ULONG handleAttributes;
-        ULONG reserved;
-    };
-    struct Table {
-        ULONG_PTR count;
-        ULONG_PTR reserved;
-        Entry entries[1];
-    };
-    constexpr ULONG kSystemExtendedHandleInformation = 64;
-    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    for (ULONG size = 1 << 20; query && size <= (1u << 26); size *= 4) {
-        std::vector<BYTE> buffer(size);
-        ULONG needed = 0;
-        LONG status = query(kSystemExtendedHandleInformation, buffer.data(), size, &needed);
-        if (status == 0) {
-            const auto* table = reinterpret_cast<const Table*>(buffer.data());
-            DWORD count = 0;
-            for (ULONG_PTR i = 0; i < table->count; ++i)
-                count += table->entries[i].processId == processId;
-            return count;
-        }
-        if (status != static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
-            break;
-    }
+    const bool self = processId == GetCurrentProcessId();
+    HANDLE process = self ? GetCurrentProcess()
+                          : OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_DUP_HANDLE, FALSE, processId);
+    if (!process)
+        return 0;
     DWORD count = 0;
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-    if (process) {
-        GetProcessHandleCount(process, &count);
-        CloseHandle(process);
+    if (!GetProcessHandleCount(process, &count) || count == 0) {
+        constexpr ULONG_PTR kFreeRun = 4096;   // free values tried past the last live one
+        count = 0;
+        for (ULONG_PTR value = 4, lastLive = 0; value <= lastLive + kFreeRun * 4; value += 4) {
+            HANDLE copy = nullptr;
+            if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS)) {
+                CloseHandle(copy);
+                ++count;
+                lastLive = value;
+            }
+        }
     }
+    if (!self)
+        CloseHandle(process);
     return count;
 }
 

@@ -175,6 +175,12 @@ TEST_F(ThreadBaseTest, HandlesAreClosedOnceByTheOwner)
     runMany();
     const DWORD after = zntest::SettledHandleCount(GetCurrentProcessId());
     EXPECT_LE(after, before + 1);
+
+    // The count must see a leak: three handles left open show as three more.
+    HANDLE leaked[3];
+    for (HANDLE& h : leaked) h = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_EQ(after + 3, zntest::SettledHandleCount(GetCurrentProcessId()));
+    for (HANDLE h : leaked) CloseHandle(h);
 }
 
 TEST_F(ThreadBaseTest, AStoppedWorkerStartsAgain)
