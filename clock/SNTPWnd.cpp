@@ -696,10 +696,11 @@ void CSNTPWnd::ShowFailure()
 {
     if (m_failurePending && m_interactive && !m_strStatus.IsEmpty()) {
         CWinApp* app = AfxGetApp();
-        CSntpModalHost* host = m_modalHost;
-        if (host) host->EnterModal();
+        // A copy: the box's message loop may replace the hook.
+        std::function<void(BOOL)> hook = m_modalHook;
+        if (hook) hook(TRUE);
         ShowMessageBoxEx(m_hWnd, m_strStatus, app ? app->m_pszAppName : nullptr, MB_OK | MB_ICONERROR | MB_TOPMOST);
-        if (host) host->LeaveModal();
+        if (hook) hook(FALSE);
     }
     m_interactive = FALSE;
 }

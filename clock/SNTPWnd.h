@@ -9,6 +9,7 @@
 
 #include <ras.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,19 +21,6 @@ public:
     virtual DWORD TickCount() { return ::GetTickCount(); }
     virtual void UtcNow(FILETIME* now) { ::GetSystemTimeAsFileTime(now); }
     virtual BOOL SetSystemTime(const SYSTEMTIME& time) { return ::SetSystemTime(&time); }
-};
-
-// The owner of the client's window, told around the client's own message loop (the
-// failure box): a close that arrives meanwhile must wait until the box has returned, or
-// the client would be freed under it.
-class CSntpModalHost
-{
-public:
-    virtual void EnterModal() = 0;
-    virtual void LeaveModal() = 0;
-
-protected:
-    ~CSntpModalHost() = default;
 };
 
 constexpr UINT WM_SNTP_HOST_RESOLVED = WM_USER + 1;
@@ -65,7 +53,10 @@ public:
 
     BOOL IsRequestRunning() const { return m_socket.IsValid() || m_lookup != nullptr; }
     void SetClock(CSntpClock* clock) { m_clock = clock ? clock : &s_systemClock; }
-    void SetModalHost(CSntpModalHost* host) { m_modalHost = host; }
+    // Told TRUE before and FALSE after the client's own message loop (the failure box): the
+    // owner of the client's window must let a close that arrives meanwhile wait until the box
+    // has returned, or the client would be freed under it.
+    void SetModalHook(std::function<void(BOOL entering)> hook) { m_modalHook = std::move(hook); }
 
     CString m_strStatus;
     // The time-synchronisation log; empty: znc_log_sync.txt in the program's "sync" log folder.
@@ -153,5 +144,5 @@ protected:
     };
     std::vector<AbandonedLookup> m_abandonedLookups;
     CSntpClock* m_clock = &s_systemClock;
-    CSntpModalHost* m_modalHost = nullptr;
+    std::function<void(BOOL entering)> m_modalHook;
 };
