@@ -1,14 +1,11 @@
 #include "SNTPWnd.h"
 
-#include "Globals.h"
 #include "Log/LogMan.h"
 #include "MessageBoxEx.h"
-#include "PipeProtocol.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportText.h"
 #include "SupportUtilities.h"
-#include "SupportWindowsVersion.h"
 #include "resource.h"
 
 #include <ctime>
@@ -37,8 +34,6 @@ constexpr ULONGLONG kTicksPerSecond = 10000000ULL;
 
 // Dial-up connection state "connected".
 constexpr DWORD kRasConnected = 0x2000;
-
-constexpr DWORD kServiceRunning = SERVICE_RUNNING;
 
 ULONGLONG ToUInt64(const FILETIME& ft) { return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
 FILETIME ToFileTime(ULONGLONG v)
@@ -71,65 +66,25 @@ CString Formatted(const wchar_t* format, ...)
     return text;
 }
 
-// One overlapped transfer on the service pipe, bounded by timeoutMs; the error code (0 on
-// success). A transfer that runs out of time is cancelled and waited for before its
-// OVERLAPPED goes.
-DWORD PipeTransfer(HANDLE pipe, bool write, void* buffer, DWORD size, DWORD* done, DWORD timeoutMs)
-{
-    *done = 0;
-    CHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) return GetLastError();
-    OVERLAPPED ov{};
-    ov.hEvent = event.Get();
-    BOOL ok = write ? WriteFile(pipe, buffer, size, nullptr, &ov) : ReadFile(pipe, buffer, size, nullptr, &ov);
-    DWORD error = ok ? 0 : GetLastError();
-    if (error == ERROR_IO_PENDING) {
-        if (WaitForSingleObject(ov.hEvent, timeoutMs) != WAIT_OBJECT_0) {
-            CancelIo(pipe);
-            GetOverlappedResult(pipe, &ov, done, TRUE);
-            *done = 0;
-            return WAIT_TIMEOUT;
-        }
-        error = 0;
-    }
-    if (error == 0 && !GetOverlappedResult(pipe, &ov, done, FALSE)) error = GetLastError();
-    return error;
-}
-
-// Opens the service's pipe, waiting while its one instance serves another client, but no
-// longer than busyWaitMs in all; INVALID_HANDLE_VALUE with the last error on failure.
-HANDLE OpenServicePipe(const wchar_t* name, DWORD busyWaitMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + busyWaitMs;
-    for (;;) {
-        // Identification only: the service may learn who asks, never act as this user. The
-        // exchange is overlapped so that a service that does not answer cannot hold the
-        // user-interface thread for longer than the time-out.
-        HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-        if (pipe != INVALID_HANDLE_VALUE) return pipe;
-        const DWORD error = GetLastError();
-        const ULONGLONG now = GetTickCount64();
-        if (error != ERROR_PIPE_BUSY || now >= deadline) return INVALID_HANDLE_VALUE;
-        // Whatever the wait says, the next open tells; a failed open keeps the busy error.
-        WaitNamedPipeW(name, static_cast<DWORD>(deadline - now));
-        SetLastError(error);
-    }
-}
-
 } // namespace
 
 CSntpClock CSNTPWnd::s_systemClock;
 
-CSNTPWnd::CSNTPWnd() : m_pipeName(kTimeSetPipeName), m_serviceName(kTimeServiceName)
+CSNTPWnd::CSNTPWnd()
 {
-    m_tokenPrivileges.PrivilegeCount = 1;
+    SetTimeSetClient(nullptr);
 }
 
 CSNTPWnd::~CSNTPWnd()
 {
     if (m_started) Shutdown();
     LeaveAbandonedLookups();
+}
+
+void CSNTPWnd::SetTimeSetClient(std::unique_ptr<CTimeSetClient> client)
+{
+    m_timeSet = client ? std::move(client) : std::make_unique<CTimeSetClient>();
+    m_timeSet->SetStatusSink([this](const wchar_t* text, BOOL result) { Log(text, result, FALSE); });
 }
 
 BOOL CSNTPWnd::Create(HWND parent)
@@ -487,18 +442,7 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
     }
 
     ZN_LOG(LOG_INFO, L"0x721 Start");
-    BOOL set = FALSE;
-    if (!IsWindowsAtLeast(WINLEVEL_VISTA) || g_canSetClock) {
-        if (EnablePrivilege()) {
-            set = m_clock->SetSystemTime(newTime);
-            if (!set) ZN_LOG_ERROR(GetLastError(), L"SetSystemTime", LOG_ERROR);
-        }
-        RestorePrivilege();
-    } else {
-        set = SendTimeToService(newTime);
-        if (!set) ZN_LOG_ERROR(GetLastError(), L"SendTimeToService", LOG_ERROR);
-    }
-    if (!set) {
+    if (!m_timeSet->SetTime(newTime, [this](const SYSTEMTIME& time) { return m_clock->SetSystemTime(time); })) {
         LogResult(L"unable to set system time", FALSE);
         return;
     }
@@ -507,124 +451,6 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
     CString change = Formatted(L"%c%d.%03d", ahead ? L'+' : L'-', wholeSeconds, diff.wMilliseconds);
     m_failurePending = FALSE;
     LogResult(change, TRUE);
-}
-
-BOOL CSNTPWnd::EnablePrivilege()
-{
-    m_privilegeEnabled = FALSE;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, m_token.Out())) {
-        DWORD error = ZN_LOG_ERROR(GetLastError(), L"OpenProcessToken", LOG_ERROR);
-        m_token.Release();
-        if (error != ERROR_CALL_NOT_IMPLEMENTED) return FALSE;
-        // A system without token security.
-        SetLastError(0);
-        return TRUE;
-    }
-    if (!LookupPrivilegeValueW(nullptr, SE_SYSTEMTIME_NAME, &m_tokenPrivileges.Privileges[0].Luid)) {
-        ZN_LOG_ERROR(GetLastError(), L"LookupPrivilegeValue", LOG_ERROR);
-        return FALSE;
-    }
-    m_tokenPrivileges.PrivilegeCount = 1;
-    m_tokenPrivileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    m_privilegeEnabled = TRUE;
-    BOOL ok = AdjustTokenPrivileges(m_token, FALSE, &m_tokenPrivileges, 0, nullptr, nullptr);
-    // ERROR_NOT_ALL_ASSIGNED (privilege not held) is logged while the call counts as done.
-    if (DWORD error = GetLastError()) ZN_LOG_ERROR(error, L"AdjustTokenPrivileges", LOG_ERROR);
-    return ok;
-}
-
-void CSNTPWnd::RestorePrivilege()
-{
-    if (m_privilegeEnabled) {
-        m_tokenPrivileges.Privileges[0].Attributes = 0;
-        if (!AdjustTokenPrivileges(m_token, FALSE, &m_tokenPrivileges, 0, nullptr, nullptr))
-            ZN_LOG_ERROR(GetLastError(), L"AdjustTokenPrivileges", LOG_ERROR);
-        m_privilegeEnabled = FALSE;
-    }
-    if (DWORD error = m_token.Close()) ZN_LOG_ERROR(error, L"CloseHandle token", LOG_ERROR);
-}
-
-DWORD CSNTPWnd::QueryServiceState()
-{
-    if (!IsWindowsAtLeast(WINLEVEL_VISTA)) return 0;
-    DWORD state = 0;
-    CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_READ));
-    if (!manager) {
-        LogErrorAt(GetLastError(), 126);
-        return 0;
-    }
-    CServiceHandle service(OpenServiceW(manager, m_serviceName, SERVICE_QUERY_STATUS));
-    if (!service) {
-        LogErrorAt(GetLastError(), 118);
-    } else {
-        SERVICE_STATUS status{};
-        if (QueryServiceStatus(service, &status))
-            state = status.dwCurrentState;
-        else
-            LogErrorAt(GetLastError(), 109);
-        if (DWORD error = service.Close()) LogErrorAt(error, 113);
-    }
-    if (DWORD error = manager.Close()) LogErrorAt(error, 122);
-    return state;
-}
-
-BOOL CSNTPWnd::SendTimeToService(const SYSTEMTIME& time)
-{
-    DWORD state = QueryServiceState();
-    if (state != kServiceRunning) {
-        ZN_LOG_ERROR(state, L"service state", LOG_ERROR);
-        switch (state) {
-        case 0: LogErrorAt(0, 537); break;
-        case SERVICE_STOPPED: LogResult(L"service stopped", FALSE); break;
-        case SERVICE_START_PENDING: LogResult(L"service start pending", FALSE); break;
-        case SERVICE_STOP_PENDING: LogResult(L"service stop pending", FALSE); break;
-        case SERVICE_CONTINUE_PENDING: LogResult(L"service continue pending", FALSE); break;
-        case SERVICE_PAUSE_PENDING: LogResult(L"service pause pending", FALSE); break;
-        case SERVICE_PAUSED: LogResult(L"service paused", FALSE); break;
-        default: LogResult(L"service status unknown", FALSE); break;
-        }
-        return FALSE;
-    }
-
-    CHandle pipe(OpenServicePipe(m_pipeName, m_pipeBusyWaitMs));
-    if (!pipe) {
-        LogErrorAt(GetLastError(), 595);
-        return FALSE;
-    }
-    auto closePipe = [&](int tag) {
-        if (DWORD error = pipe.Close()) LogErrorAt(error, tag);
-    };
-
-    static_assert(sizeof(time) == kTimeSetRequestSize && sizeof(DWORD) == kTimeSetReplySize, "the pipe's formats");
-    SYSTEMTIME request = time;
-    DWORD done = 0;
-    if (DWORD error = PipeTransfer(pipe, true, &request, sizeof(request), &done, m_pipeTimeoutMs)) {
-        LogErrorAt(error, 606);
-        closePipe(608);
-        return FALSE;
-    }
-    if (done != sizeof(request)) {
-        LogErrorAt(GetLastError(), 613);
-        closePipe(615);
-        return FALSE;
-    }
-    DWORD reply = 0xFFFFFFFF;
-    if (DWORD error = PipeTransfer(pipe, false, &reply, sizeof(reply), &done, m_pipeTimeoutMs)) {
-        LogErrorAt(error, 626);
-        closePipe(628);
-        return FALSE;
-    }
-    if (done != sizeof(reply)) {
-        LogErrorAt(done, 633);
-        closePipe(635);
-        return FALSE;
-    }
-    closePipe(643);
-    if (reply != 0) {
-        LogErrorAt(reply, 640);
-        return FALSE;
-    }
-    return TRUE;
 }
 
 BOOL CSNTPWnd::IsRasConnected()
@@ -703,11 +529,6 @@ void CSNTPWnd::ShowFailure()
         if (hook) hook(FALSE);
     }
     m_interactive = FALSE;
-}
-
-void CSNTPWnd::LogErrorAt(DWORD code, int tag)
-{
-    Log(Formatted(L"error %#08x L:%d", code, tag), FALSE, FALSE);
 }
 
 void CSNTPWnd::Log(const wchar_t* text, BOOL result, BOOL success)

@@ -1,11 +1,12 @@
 // CSNTPWnd: keeps the computer clock right with one SNTP request at a time. All network
-// work is asynchronous through this invisible window's messages; the clock is set directly
-// when the process may, else the time is handed to the time-setting service over its pipe.
+// work is asynchronous through this invisible window's messages; the time a reply gives is
+// handed to CTimeSetClient, which sets the clock directly or through the time-setting service.
 #pragma once
 
 #include "CHandle.h"
 #include "ClassLib.h"
 #include "Settings.h"
+#include "TimeSetClient.h"
 
 #include <ras.h>
 
@@ -46,28 +47,18 @@ public:
     void SetLogListBox(HWND listBox) { m_listBox = listBox; }
     void SetMinutesSecondsOnly(BOOL on) { m_minutesSecondsOnly = on; }
 
-    // Hands a UTC time to the time-setting service; TRUE when it answered 0.
-    BOOL SendTimeToService(const SYSTEMTIME& time);
-    // The service's current state (1..7), or 0 when the service manager cannot tell.
-    virtual DWORD QueryServiceState();
-
     BOOL IsRequestRunning() const { return m_socket.IsValid() || m_lookup != nullptr; }
     void SetClock(CSntpClock* clock) { m_clock = clock ? clock : &s_systemClock; }
     // Told TRUE before and FALSE after the client's own message loop (the failure box): the
     // owner of the client's window must let a close that arrives meanwhile wait until the box
     // has returned, or the client would be freed under it.
     void SetModalHook(std::function<void(BOOL entering)> hook) { m_modalHook = std::move(hook); }
+    // Replaces how the time is set (tests give their own); its status lines come here.
+    void SetTimeSetClient(std::unique_ptr<CTimeSetClient> client);
 
     CString m_strStatus;
     // The time-synchronisation log; empty: znc_log_sync.txt in the program's "sync" log folder.
     CString m_logFilePath;
-    CString m_pipeName;
-    CString m_serviceName;
-    // The most each transfer of the pipe exchange may hold the user-interface thread.
-    DWORD m_pipeTimeoutMs = 3000;
-    // How long the client waits in all for the pipe while the service serves someone else
-    // (the service lets any one client go after well under a second).
-    DWORD m_pipeBusyWaitMs = 2500;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -82,8 +73,6 @@ protected:
     void SendRequest(ULONG address);
     void HandleReply(const BYTE* reply, const sockaddr_in& from);
     void ApplyServerTime(DWORD seconds, DWORD fraction);
-    BOOL EnablePrivilege();
-    void RestorePrivilege();
     BOOL IsRasConnected();
     void Finish(const wchar_t* text);
     void ShowFailure();
@@ -93,14 +82,10 @@ protected:
 
     void Log(const wchar_t* text, BOOL result, BOOL success);
     void LogResult(const wchar_t* text, BOOL success) { Log(text, TRUE, success); }
-    void LogErrorAt(DWORD code, int tag);
     void AppendToLogFile(const CString& line);
 
     static CSntpClock s_systemClock;
 
-    CHandle m_token;
-    TOKEN_PRIVILEGES m_tokenPrivileges{};
-    BOOL m_privilegeEnabled = FALSE;
     BOOL m_writeToFile = Setting::kW2F.intDefault;
     UINT_PTR m_scheduleTimer = 0;
     UINT_PTR m_watchdogTimer = 0;
@@ -145,4 +130,5 @@ protected:
     std::vector<AbandonedLookup> m_abandonedLookups;
     CSntpClock* m_clock = &s_systemClock;
     std::function<void(BOOL entering)> m_modalHook;
+    std::unique_ptr<CTimeSetClient> m_timeSet;
 };
