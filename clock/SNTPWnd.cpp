@@ -32,9 +32,6 @@ constexpr int kLeapUnsynchronised = 3;
 constexpr ULONGLONG kNtpEpochAsFileTime = 0x014F373BFDE04000ULL;
 constexpr ULONGLONG kTicksPerSecond = 10000000ULL;
 
-// Dial-up connection state "connected".
-constexpr DWORD kRasConnected = 0x2000;
-
 ULONGLONG ToUInt64(const FILETIME& ft) { return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
 FILETIME ToFileTime(ULONGLONG v)
 {
@@ -131,21 +128,8 @@ BOOL CSNTPWnd::Start()
     }
     m_started = TRUE;
 
-    BOOL noRas = GetSettingInt(Setting::kNOR) != 0;
-    if (!noRas) {
-        m_rasLibrary.Reset(LoadLibraryW(L"RASAPI32.dll"));
-        if (m_rasLibrary) {
-            m_rasEnumConnections = reinterpret_cast<decltype(m_rasEnumConnections)>(
-                reinterpret_cast<void*>(GetProcAddress(m_rasLibrary, "RasEnumConnectionsW")));
-            m_rasGetConnectStatus = reinterpret_cast<decltype(m_rasGetConnectStatus)>(
-                reinterpret_cast<void*>(GetProcAddress(m_rasLibrary, "RasGetConnectStatusW")));
-            if (!m_rasEnumConnections || !m_rasGetConnectStatus) {
-                m_rasLibrary.Close();
-                m_rasEnumConnections = nullptr;
-                m_rasGetConnectStatus = nullptr;
-            }
-        }
-    }
+    // NOR: the dial-up library is never loaded.
+    if (GetSettingInt(Setting::kNOR) == 0) m_ras.Load();
 
     LoadOptions(FALSE);
     if (!m_server.IsEmpty()) {
@@ -163,9 +147,7 @@ void CSNTPWnd::Shutdown()
     Finish(nullptr);
     if (m_scheduleTimer && m_hWnd) KillTimer(m_scheduleTimer);
     m_scheduleTimer = 0;
-    m_rasLibrary.Close();
-    m_rasEnumConnections = nullptr;
-    m_rasGetConnectStatus = nullptr;
+    m_ras.Unload();
     if (m_started) WSACleanup();
     m_started = FALSE;
 }
@@ -175,7 +157,7 @@ void CSNTPWnd::LoadOptions(BOOL restart)
     m_writeToFile = GetSettingInt(Setting::kW2F);
     UINT hours = static_cast<UINT>(GetSettingInt(Setting::kAHR));
     m_intervalHours = hours <= 1 ? 1 : (hours > 24 ? 24 : hours);
-    m_dialUp = m_rasEnumConnections ? GetSettingInt(Setting::kNOD) : 0;
+    m_dialUp = m_ras.IsBound() ? GetSettingInt(Setting::kNOD) : 0;
     m_automatic = GetSettingInt(Setting::kATA);
     m_minutesSecondsOnly = GetSettingInt(Setting::kMSO);
     m_server = GetSettingString(Setting::kSVR);
@@ -455,29 +437,9 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
 
 BOOL CSNTPWnd::IsRasConnected()
 {
-    if (!m_rasEnumConnections || !m_rasGetConnectStatus) return FALSE;
-    RASCONNW connection{};
-    connection.dwSize = sizeof(connection);
-    DWORD bytes = sizeof(connection);
-    DWORD count = 0;
-    DWORD error = m_rasEnumConnections(&connection, &bytes, &count);
-    if (error) {
-        LogResult(Formatted(L"connection error (%#08x) (%#08x)", error, 0), FALSE);
-        return FALSE;
-    }
-    if (count == 0) {
-        LogResult(L"no RAS connection. Try the \"Through a local area network (LAN)\" option.", FALSE);
-        return FALSE;
-    }
-    RASCONNSTATUSW status{};
-    status.dwSize = sizeof(status);
-    error = m_rasGetConnectStatus(connection.hrasconn, &status);
-    if (error) {
-        LogResult(Formatted(L"connection error (%#08x) (%#08x)", 0, error), FALSE);
-        return FALSE;
-    }
-    if (status.rasconnstate == kRasConnected) return TRUE;
-    LogResult(Formatted(L"connection status: (%#08x)", static_cast<unsigned>(status.rasconnstate)), FALSE);
+    CString failure;
+    if (m_ras.IsConnected(&failure)) return TRUE;
+    if (!failure.IsEmpty()) LogResult(failure, FALSE);
     return FALSE;
 }
 

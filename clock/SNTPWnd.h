@@ -5,10 +5,9 @@
 
 #include "CHandle.h"
 #include "ClassLib.h"
+#include "RasConnection.h"
 #include "Settings.h"
 #include "TimeSetClient.h"
-
-#include <ras.h>
 
 #include <functional>
 #include <memory>
@@ -98,9 +97,7 @@ protected:
     BOOL m_dialUp = Setting::kNOD.intDefault;
     DWORD m_lookupStart = 0;
     DWORD m_sendTime = 0;
-    decltype(&::RasEnumConnectionsW) m_rasEnumConnections = nullptr;
-    decltype(&::RasGetConnectStatusW) m_rasGetConnectStatus = nullptr;
-    CModuleHandle m_rasLibrary;
+    CRasConnection m_ras;
     std::unique_ptr<char[]> m_hostBuffer;
     // The pending look-up's task handle: an id to match completions with, nothing to close.
     HANDLE m_lookup = nullptr;
