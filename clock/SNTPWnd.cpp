@@ -22,37 +22,6 @@ constexpr UINT kFirstSyncDelayMs = 5000;
 constexpr DWORD kReplyTimeoutMs = 10000;
 constexpr DWORD kHourMs = 3600000;
 
-constexpr int kPacketSize = 48;
-// Leap indicator 0, version 1, mode 3 (client).
-constexpr BYTE kRequestFirstByte = 0x0B;
-constexpr int kModeServer = 4;
-constexpr int kLeapUnsynchronised = 3;
-
-// 100 ns units from 1601-01-01 (FILETIME's origin) to 1900-01-01 (NTP's).
-constexpr ULONGLONG kNtpEpochAsFileTime = 0x014F373BFDE04000ULL;
-constexpr ULONGLONG kTicksPerSecond = 10000000ULL;
-
-ULONGLONG ToUInt64(const FILETIME& ft) { return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
-FILETIME ToFileTime(ULONGLONG v)
-{
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(v);
-    ft.dwHighDateTime = static_cast<DWORD>(v >> 32);
-    return ft;
-}
-
-DWORD ReadBigEndian32(const BYTE* p)
-{
-    return (static_cast<DWORD>(p[0]) << 24) | (static_cast<DWORD>(p[1]) << 16) | (static_cast<DWORD>(p[2]) << 8) | p[3];
-}
-
-bool IsZero(const BYTE* p, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        if (p[i]) return false;
-    return true;
-}
-
 CString Formatted(const wchar_t* format, ...)
 {
     CString text;
@@ -295,13 +264,13 @@ void CSNTPWnd::SendRequest(ULONG address)
         Finish(Formatted(L"error %d(%#010x)", 5, WSAGetLastError()));
         return;
     }
-    BYTE request[kPacketSize] = {};
-    request[0] = kRequestFirstByte;
+    BYTE request[kSntpPacketSize];
+    BuildSntpRequest(request);
     m_peer = sockaddr_in{};
     m_peer.sin_family = AF_INET;
     m_peer.sin_addr.s_addr = address;
     m_peer.sin_port = htons(static_cast<u_short>(m_requestPort));
-    if (sendto(m_socket, reinterpret_cast<const char*>(request), kPacketSize, 0,
+    if (sendto(m_socket, reinterpret_cast<const char*>(request), kSntpPacketSize, 0,
                reinterpret_cast<const sockaddr*>(&m_peer), sizeof(m_peer)) == SOCKET_ERROR) {
         Finish(Formatted(L"error %d(%#010x)", 6, WSAGetLastError()));
         return;
@@ -320,10 +289,10 @@ void CSNTPWnd::OnSocketRead(SOCKET socket, LPARAM packed)
     if (WSAGETSELECTEVENT(packed) != FD_READ || socket != m_socket) return;
 
     // A short reply leaves zeros behind it, which the checks below refuse.
-    BYTE reply[kPacketSize] = {};
+    BYTE reply[kSntpPacketSize] = {};
     sockaddr_in from{};
     int fromLength = sizeof(from);
-    if (recvfrom(m_socket, reinterpret_cast<char*>(reply), kPacketSize, 0, reinterpret_cast<sockaddr*>(&from),
+    if (recvfrom(m_socket, reinterpret_cast<char*>(reply), kSntpPacketSize, 0, reinterpret_cast<sockaddr*>(&from),
                  &fromLength) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         // A datagram longer than a reply still fills the buffer; anything else is a failure.
@@ -335,11 +304,8 @@ void CSNTPWnd::OnSocketRead(SOCKET socket, LPARAM packed)
     HandleReply(reply, from);
 }
 
-void CSNTPWnd::HandleReply(const BYTE* reply, const sockaddr_in& from)
+void CSNTPWnd::HandleReply(const BYTE (&packet)[kSntpPacketSize], const sockaddr_in& from)
 {
-    const int leap = reply[0] >> 6;
-    const int mode = reply[0] & 7;
-    const int stratum = reply[1];
     // Only the server that was asked may set the clock, and only with a server reply that
     // claims to be synchronised (leap 3 is "unsynchronised", stratum 0 a refusal). A datagram
     // from anyone else is dropped and the request waits on for the server: any program that
@@ -354,24 +320,25 @@ void CSNTPWnd::HandleReply(const BYTE* reply, const sockaddr_in& from)
         }
         return;
     }
-    if (mode != kModeServer) {
-        Finish(Formatted(L"incorrect mode (%d)", mode));
+    const SntpReply reply = ReadSntpReply(packet);
+    if (reply.mode != kSntpModeServer) {
+        Finish(Formatted(L"incorrect mode (%d)", reply.mode));
         return;
     }
-    if (leap == kLeapUnsynchronised) {
+    if (reply.leap == kSntpLeapUnsynchronised) {
         Finish(L"server not synchronized");
         return;
     }
-    if (stratum == 0) {
+    if (reply.stratum == 0) {
         Finish(L"server refused (stratum 0)");
         return;
     }
-    if (IsZero(reply + 16, 24)) {
+    if (reply.timestampsZero) {
         LogResult(L"incorrect values (0,0,0)", FALSE);
         Finish(nullptr);
         return;
     }
-    ApplyServerTime(ReadBigEndian32(reply + 40), ReadBigEndian32(reply + 44));
+    ApplyServerTime(reply.seconds, reply.fraction);
     Finish(nullptr);
 }
 
@@ -387,21 +354,16 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
         return;
     }
 
-    FILETIME nowFt;
-    m_clock->UtcNow(&nowFt);
-    const ULONGLONG now = ToUInt64(nowFt);
-    // Era rule: a timestamp with its top bit clear lies in the era that began in 2036.
-    ULONGLONG ntpSeconds = seconds;
-    if (!(seconds & 0x80000000u)) ntpSeconds += 0x100000000ULL;
-    FILETIME serverFt = ToFileTime(ntpSeconds * kTicksPerSecond + kNtpEpochAsFileTime);
+    FILETIME now;
+    m_clock->UtcNow(&now);
     SYSTEMTIME newTime;
-    if (!FileTimeToSystemTime(&serverFt, &newTime)) {
+    if (!SntpSecondsToSystemTime(seconds, &newTime)) {
         LogResult(Formatted(L"unable to set system time (%#08x)", GetLastError()), FALSE);
         return;
     }
     if (m_requestMinutesSecondsOnly) {
         SYSTEMTIME current;
-        if (!FileTimeToSystemTime(&nowFt, &current)) {
+        if (!FileTimeToSystemTime(&now, &current)) {
             LogResult(Formatted(L"unable to set system time (%#08x)", GetLastError()), FALSE);
             return;
         }
@@ -409,16 +371,10 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
         current.wSecond = newTime.wSecond;
         newTime = current;
     }
-    newTime.wMilliseconds = static_cast<WORD>((static_cast<ULONGLONG>(fraction) * 1000) >> 32);
+    newTime.wMilliseconds = SntpFractionToMilliseconds(fraction);
 
-    FILETIME newFt;
-    SystemTimeToFileTime(&newTime, &newFt);
-    const ULONGLONG target = ToUInt64(newFt);
-    const bool ahead = target > now;
-    FILETIME diffFt = ToFileTime(ahead ? target - now : now - target);
-    SYSTEMTIME diff{};
-    FileTimeToSystemTime(&diffFt, &diff);
-    if (diff.wYear != 1601 || diff.wMonth != 1) {
+    const SntpClockChange change = MeasureClockChange(now, newTime);
+    if (!change.IsUnder31Days()) {
         LogResult(L"please change system date manually", FALSE);
         return;
     }
@@ -429,10 +385,8 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
         return;
     }
 
-    const int wholeSeconds = (diff.wDay - 1) * 86400 + diff.wHour * 3600 + diff.wMinute * 60 + diff.wSecond;
-    CString change = Formatted(L"%c%d.%03d", ahead ? L'+' : L'-', wholeSeconds, diff.wMilliseconds);
     m_failurePending = FALSE;
-    LogResult(change, TRUE);
+    LogResult(change.Text(), TRUE);
 }
 
 BOOL CSNTPWnd::IsRasConnected()

@@ -7,6 +7,7 @@
 #include "ClassLib.h"
 #include "RasConnection.h"
 #include "Settings.h"
+#include "SntpMessage.h"
 #include "TimeSetClient.h"
 
 #include <functional>
@@ -70,7 +71,7 @@ protected:
     virtual HANDLE StartHostLookup(const char* server, char* buffer, int size);
 
     void SendRequest(ULONG address);
-    void HandleReply(const BYTE* reply, const sockaddr_in& from);
+    void HandleReply(const BYTE (&packet)[kSntpPacketSize], const sockaddr_in& from);
     void ApplyServerTime(DWORD seconds, DWORD fraction);
     BOOL IsRasConnected();
     void Finish(const wchar_t* text);
