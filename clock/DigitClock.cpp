@@ -328,7 +328,7 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
         return -1;
     }
     if (!m_sntp.Create(m_hWnd)) return -1;
-    m_sntp.SetModalHost(this);
+    m_sntp.SetModalHook([this](BOOL entering) { entering ? EnterModal() : LeaveModal(); });
 
     m_proportionalDpi = GetSettingInt(Setting::kPDPI);
     g_soundThread.SetPause(GetSettingInt(Setting::kH3));

@@ -27,7 +27,7 @@ struct CClockRenderCacheDeleter
     void operator()(CClockRenderCache* cache) const;
 };
 
-class CDigitClock : public CFrameWnd, private CSntpModalHost
+class CDigitClock : public CFrameWnd
 {
 public:
     CDigitClock();
@@ -186,8 +186,8 @@ public:
     int m_modalDepth = 0;
     BOOL m_closePending = FALSE;
     // The SNTP client's failure box counts as such a handler.
-    void EnterModal() override;
-    void LeaveModal() override;
+    void EnterModal();
+    void LeaveModal();
 
     // The registered messages "TaskbarCreated" and the sibling program's tip message.
     static UINT TaskbarCreatedMessage();

@@ -1,14 +1,11 @@
 #include "SNTPWnd.h"
 
-#include "Globals.h"
 #include "Log/LogMan.h"
 #include "MessageBoxEx.h"
-#include "PipeProtocol.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportText.h"
 #include "SupportUtilities.h"
-#include "SupportWindowsVersion.h"
 #include "resource.h"
 
 #include <ctime>
@@ -25,42 +22,6 @@ constexpr UINT kFirstSyncDelayMs = 5000;
 constexpr DWORD kReplyTimeoutMs = 10000;
 constexpr DWORD kHourMs = 3600000;
 
-constexpr int kPacketSize = 48;
-// Leap indicator 0, version 1, mode 3 (client).
-constexpr BYTE kRequestFirstByte = 0x0B;
-constexpr int kModeServer = 4;
-constexpr int kLeapUnsynchronised = 3;
-
-// 100 ns units from 1601-01-01 (FILETIME's origin) to 1900-01-01 (NTP's).
-constexpr ULONGLONG kNtpEpochAsFileTime = 0x014F373BFDE04000ULL;
-constexpr ULONGLONG kTicksPerSecond = 10000000ULL;
-
-// Dial-up connection state "connected".
-constexpr DWORD kRasConnected = 0x2000;
-
-constexpr DWORD kServiceRunning = SERVICE_RUNNING;
-
-ULONGLONG ToUInt64(const FILETIME& ft) { return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
-FILETIME ToFileTime(ULONGLONG v)
-{
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(v);
-    ft.dwHighDateTime = static_cast<DWORD>(v >> 32);
-    return ft;
-}
-
-DWORD ReadBigEndian32(const BYTE* p)
-{
-    return (static_cast<DWORD>(p[0]) << 24) | (static_cast<DWORD>(p[1]) << 16) | (static_cast<DWORD>(p[2]) << 8) | p[3];
-}
-
-bool IsZero(const BYTE* p, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        if (p[i]) return false;
-    return true;
-}
-
 CString Formatted(const wchar_t* format, ...)
 {
     CString text;
@@ -71,65 +32,25 @@ CString Formatted(const wchar_t* format, ...)
     return text;
 }
 
-// One overlapped transfer on the service pipe, bounded by timeoutMs; the error code (0 on
-// success). A transfer that runs out of time is cancelled and waited for before its
-// OVERLAPPED goes.
-DWORD PipeTransfer(HANDLE pipe, bool write, void* buffer, DWORD size, DWORD* done, DWORD timeoutMs)
-{
-    *done = 0;
-    CHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) return GetLastError();
-    OVERLAPPED ov{};
-    ov.hEvent = event.Get();
-    BOOL ok = write ? WriteFile(pipe, buffer, size, nullptr, &ov) : ReadFile(pipe, buffer, size, nullptr, &ov);
-    DWORD error = ok ? 0 : GetLastError();
-    if (error == ERROR_IO_PENDING) {
-        if (WaitForSingleObject(ov.hEvent, timeoutMs) != WAIT_OBJECT_0) {
-            CancelIo(pipe);
-            GetOverlappedResult(pipe, &ov, done, TRUE);
-            *done = 0;
-            return WAIT_TIMEOUT;
-        }
-        error = 0;
-    }
-    if (error == 0 && !GetOverlappedResult(pipe, &ov, done, FALSE)) error = GetLastError();
-    return error;
-}
-
-// Opens the service's pipe, waiting while its one instance serves another client, but no
-// longer than busyWaitMs in all; INVALID_HANDLE_VALUE with the last error on failure.
-HANDLE OpenServicePipe(const wchar_t* name, DWORD busyWaitMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + busyWaitMs;
-    for (;;) {
-        // Identification only: the service may learn who asks, never act as this user. The
-        // exchange is overlapped so that a service that does not answer cannot hold the
-        // user-interface thread for longer than the time-out.
-        HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-        if (pipe != INVALID_HANDLE_VALUE) return pipe;
-        const DWORD error = GetLastError();
-        const ULONGLONG now = GetTickCount64();
-        if (error != ERROR_PIPE_BUSY || now >= deadline) return INVALID_HANDLE_VALUE;
-        // Whatever the wait says, the next open tells; a failed open keeps the busy error.
-        WaitNamedPipeW(name, static_cast<DWORD>(deadline - now));
-        SetLastError(error);
-    }
-}
-
 } // namespace
 
 CSntpClock CSNTPWnd::s_systemClock;
 
-CSNTPWnd::CSNTPWnd() : m_pipeName(kTimeSetPipeName), m_serviceName(kTimeServiceName)
+CSNTPWnd::CSNTPWnd()
 {
-    m_tokenPrivileges.PrivilegeCount = 1;
+    SetTimeSetClient(nullptr);
 }
 
 CSNTPWnd::~CSNTPWnd()
 {
     if (m_started) Shutdown();
     LeaveAbandonedLookups();
+}
+
+void CSNTPWnd::SetTimeSetClient(std::unique_ptr<CTimeSetClient> client)
+{
+    m_timeSet = client ? std::move(client) : std::make_unique<CTimeSetClient>();
+    m_timeSet->SetStatusSink([this](const wchar_t* text, BOOL result) { Log(text, result, FALSE); });
 }
 
 BOOL CSNTPWnd::Create(HWND parent)
@@ -176,21 +97,8 @@ BOOL CSNTPWnd::Start()
     }
     m_started = TRUE;
 
-    BOOL noRas = GetSettingInt(Setting::kNOR) != 0;
-    if (!noRas) {
-        m_rasLibrary.Reset(LoadLibraryW(L"RASAPI32.dll"));
-        if (m_rasLibrary) {
-            m_rasEnumConnections = reinterpret_cast<decltype(m_rasEnumConnections)>(
-                reinterpret_cast<void*>(GetProcAddress(m_rasLibrary, "RasEnumConnectionsW")));
-            m_rasGetConnectStatus = reinterpret_cast<decltype(m_rasGetConnectStatus)>(
-                reinterpret_cast<void*>(GetProcAddress(m_rasLibrary, "RasGetConnectStatusW")));
-            if (!m_rasEnumConnections || !m_rasGetConnectStatus) {
-                m_rasLibrary.Close();
-                m_rasEnumConnections = nullptr;
-                m_rasGetConnectStatus = nullptr;
-            }
-        }
-    }
+    // NOR: the dial-up library is never loaded.
+    if (GetSettingInt(Setting::kNOR) == 0) m_ras.Load();
 
     LoadOptions(FALSE);
     if (!m_server.IsEmpty()) {
@@ -208,9 +116,7 @@ void CSNTPWnd::Shutdown()
     Finish(nullptr);
     if (m_scheduleTimer && m_hWnd) KillTimer(m_scheduleTimer);
     m_scheduleTimer = 0;
-    m_rasLibrary.Close();
-    m_rasEnumConnections = nullptr;
-    m_rasGetConnectStatus = nullptr;
+    m_ras.Unload();
     if (m_started) WSACleanup();
     m_started = FALSE;
 }
@@ -220,7 +126,7 @@ void CSNTPWnd::LoadOptions(BOOL restart)
     m_writeToFile = GetSettingInt(Setting::kW2F);
     UINT hours = static_cast<UINT>(GetSettingInt(Setting::kAHR));
     m_intervalHours = hours <= 1 ? 1 : (hours > 24 ? 24 : hours);
-    m_dialUp = m_rasEnumConnections ? GetSettingInt(Setting::kNOD) : 0;
+    m_dialUp = m_ras.IsBound() ? GetSettingInt(Setting::kNOD) : 0;
     m_automatic = GetSettingInt(Setting::kATA);
     m_minutesSecondsOnly = GetSettingInt(Setting::kMSO);
     m_server = GetSettingString(Setting::kSVR);
@@ -358,13 +264,13 @@ void CSNTPWnd::SendRequest(ULONG address)
         Finish(Formatted(L"error %d(%#010x)", 5, WSAGetLastError()));
         return;
     }
-    BYTE request[kPacketSize] = {};
-    request[0] = kRequestFirstByte;
+    BYTE request[kSntpPacketSize];
+    BuildSntpRequest(request);
     m_peer = sockaddr_in{};
     m_peer.sin_family = AF_INET;
     m_peer.sin_addr.s_addr = address;
     m_peer.sin_port = htons(static_cast<u_short>(m_requestPort));
-    if (sendto(m_socket, reinterpret_cast<const char*>(request), kPacketSize, 0,
+    if (sendto(m_socket, reinterpret_cast<const char*>(request), kSntpPacketSize, 0,
                reinterpret_cast<const sockaddr*>(&m_peer), sizeof(m_peer)) == SOCKET_ERROR) {
         Finish(Formatted(L"error %d(%#010x)", 6, WSAGetLastError()));
         return;
@@ -383,10 +289,10 @@ void CSNTPWnd::OnSocketRead(SOCKET socket, LPARAM packed)
     if (WSAGETSELECTEVENT(packed) != FD_READ || socket != m_socket) return;
 
     // A short reply leaves zeros behind it, which the checks below refuse.
-    BYTE reply[kPacketSize] = {};
+    BYTE reply[kSntpPacketSize] = {};
     sockaddr_in from{};
     int fromLength = sizeof(from);
-    if (recvfrom(m_socket, reinterpret_cast<char*>(reply), kPacketSize, 0, reinterpret_cast<sockaddr*>(&from),
+    if (recvfrom(m_socket, reinterpret_cast<char*>(reply), kSntpPacketSize, 0, reinterpret_cast<sockaddr*>(&from),
                  &fromLength) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         // A datagram longer than a reply still fills the buffer; anything else is a failure.
@@ -398,11 +304,8 @@ void CSNTPWnd::OnSocketRead(SOCKET socket, LPARAM packed)
     HandleReply(reply, from);
 }
 
-void CSNTPWnd::HandleReply(const BYTE* reply, const sockaddr_in& from)
+void CSNTPWnd::HandleReply(const BYTE (&packet)[kSntpPacketSize], const sockaddr_in& from)
 {
-    const int leap = reply[0] >> 6;
-    const int mode = reply[0] & 7;
-    const int stratum = reply[1];
     // Only the server that was asked may set the clock, and only with a server reply that
     // claims to be synchronised (leap 3 is "unsynchronised", stratum 0 a refusal). A datagram
     // from anyone else is dropped and the request waits on for the server: any program that
@@ -417,24 +320,25 @@ void CSNTPWnd::HandleReply(const BYTE* reply, const sockaddr_in& from)
         }
         return;
     }
-    if (mode != kModeServer) {
-        Finish(Formatted(L"incorrect mode (%d)", mode));
+    const SntpReply reply = ReadSntpReply(packet);
+    if (reply.mode != kSntpModeServer) {
+        Finish(Formatted(L"incorrect mode (%d)", reply.mode));
         return;
     }
-    if (leap == kLeapUnsynchronised) {
+    if (reply.leap == kSntpLeapUnsynchronised) {
         Finish(L"server not synchronized");
         return;
     }
-    if (stratum == 0) {
+    if (reply.stratum == 0) {
         Finish(L"server refused (stratum 0)");
         return;
     }
-    if (IsZero(reply + 16, 24)) {
+    if (reply.timestampsZero) {
         LogResult(L"incorrect values (0,0,0)", FALSE);
         Finish(nullptr);
         return;
     }
-    ApplyServerTime(ReadBigEndian32(reply + 40), ReadBigEndian32(reply + 44));
+    ApplyServerTime(reply.seconds, reply.fraction);
     Finish(nullptr);
 }
 
@@ -450,21 +354,16 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
         return;
     }
 
-    FILETIME nowFt;
-    m_clock->UtcNow(&nowFt);
-    const ULONGLONG now = ToUInt64(nowFt);
-    // Era rule: a timestamp with its top bit clear lies in the era that began in 2036.
-    ULONGLONG ntpSeconds = seconds;
-    if (!(seconds & 0x80000000u)) ntpSeconds += 0x100000000ULL;
-    FILETIME serverFt = ToFileTime(ntpSeconds * kTicksPerSecond + kNtpEpochAsFileTime);
+    FILETIME now;
+    m_clock->UtcNow(&now);
     SYSTEMTIME newTime;
-    if (!FileTimeToSystemTime(&serverFt, &newTime)) {
+    if (!SntpSecondsToSystemTime(seconds, &newTime)) {
         LogResult(Formatted(L"unable to set system time (%#08x)", GetLastError()), FALSE);
         return;
     }
     if (m_requestMinutesSecondsOnly) {
         SYSTEMTIME current;
-        if (!FileTimeToSystemTime(&nowFt, &current)) {
+        if (!FileTimeToSystemTime(&now, &current)) {
             LogResult(Formatted(L"unable to set system time (%#08x)", GetLastError()), FALSE);
             return;
         }
@@ -472,186 +371,29 @@ void CSNTPWnd::ApplyServerTime(DWORD seconds, DWORD fraction)
         current.wSecond = newTime.wSecond;
         newTime = current;
     }
-    newTime.wMilliseconds = static_cast<WORD>((static_cast<ULONGLONG>(fraction) * 1000) >> 32);
+    newTime.wMilliseconds = SntpFractionToMilliseconds(fraction);
 
-    FILETIME newFt;
-    SystemTimeToFileTime(&newTime, &newFt);
-    const ULONGLONG target = ToUInt64(newFt);
-    const bool ahead = target > now;
-    FILETIME diffFt = ToFileTime(ahead ? target - now : now - target);
-    SYSTEMTIME diff{};
-    FileTimeToSystemTime(&diffFt, &diff);
-    if (diff.wYear != 1601 || diff.wMonth != 1) {
+    const SntpClockChange change = MeasureClockChange(now, newTime);
+    if (!change.IsUnder31Days()) {
         LogResult(L"please change system date manually", FALSE);
         return;
     }
 
     ZN_LOG(LOG_INFO, L"0x721 Start");
-    BOOL set = FALSE;
-    if (!IsWindowsAtLeast(WINLEVEL_VISTA) || g_canSetClock) {
-        if (EnablePrivilege()) {
-            set = m_clock->SetSystemTime(newTime);
-            if (!set) ZN_LOG_ERROR(GetLastError(), L"SetSystemTime", LOG_ERROR);
-        }
-        RestorePrivilege();
-    } else {
-        set = SendTimeToService(newTime);
-        if (!set) ZN_LOG_ERROR(GetLastError(), L"SendTimeToService", LOG_ERROR);
-    }
-    if (!set) {
+    if (!m_timeSet->SetTime(newTime, [this](const SYSTEMTIME& time) { return m_clock->SetSystemTime(time); })) {
         LogResult(L"unable to set system time", FALSE);
         return;
     }
 
-    const int wholeSeconds = (diff.wDay - 1) * 86400 + diff.wHour * 3600 + diff.wMinute * 60 + diff.wSecond;
-    CString change = Formatted(L"%c%d.%03d", ahead ? L'+' : L'-', wholeSeconds, diff.wMilliseconds);
     m_failurePending = FALSE;
-    LogResult(change, TRUE);
-}
-
-BOOL CSNTPWnd::EnablePrivilege()
-{
-    m_privilegeEnabled = FALSE;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, m_token.Out())) {
-        DWORD error = ZN_LOG_ERROR(GetLastError(), L"OpenProcessToken", LOG_ERROR);
-        m_token.Release();
-        if (error != ERROR_CALL_NOT_IMPLEMENTED) return FALSE;
-        // A system without token security.
-        SetLastError(0);
-        return TRUE;
-    }
-    if (!LookupPrivilegeValueW(nullptr, SE_SYSTEMTIME_NAME, &m_tokenPrivileges.Privileges[0].Luid)) {
-        ZN_LOG_ERROR(GetLastError(), L"LookupPrivilegeValue", LOG_ERROR);
-        return FALSE;
-    }
-    m_tokenPrivileges.PrivilegeCount = 1;
-    m_tokenPrivileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    m_privilegeEnabled = TRUE;
-    BOOL ok = AdjustTokenPrivileges(m_token, FALSE, &m_tokenPrivileges, 0, nullptr, nullptr);
-    // ERROR_NOT_ALL_ASSIGNED (privilege not held) is logged while the call counts as done.
-    if (DWORD error = GetLastError()) ZN_LOG_ERROR(error, L"AdjustTokenPrivileges", LOG_ERROR);
-    return ok;
-}
-
-void CSNTPWnd::RestorePrivilege()
-{
-    if (m_privilegeEnabled) {
-        m_tokenPrivileges.Privileges[0].Attributes = 0;
-        if (!AdjustTokenPrivileges(m_token, FALSE, &m_tokenPrivileges, 0, nullptr, nullptr))
-            ZN_LOG_ERROR(GetLastError(), L"AdjustTokenPrivileges", LOG_ERROR);
-        m_privilegeEnabled = FALSE;
-    }
-    if (DWORD error = m_token.Close()) ZN_LOG_ERROR(error, L"CloseHandle token", LOG_ERROR);
-}
-
-DWORD CSNTPWnd::QueryServiceState()
-{
-    if (!IsWindowsAtLeast(WINLEVEL_VISTA)) return 0;
-    DWORD state = 0;
-    CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_READ));
-    if (!manager) {
-        LogErrorAt(GetLastError(), 126);
-        return 0;
-    }
-    CServiceHandle service(OpenServiceW(manager, m_serviceName, SERVICE_QUERY_STATUS));
-    if (!service) {
-        LogErrorAt(GetLastError(), 118);
-    } else {
-        SERVICE_STATUS status{};
-        if (QueryServiceStatus(service, &status))
-            state = status.dwCurrentState;
-        else
-            LogErrorAt(GetLastError(), 109);
-        if (DWORD error = service.Close()) LogErrorAt(error, 113);
-    }
-    if (DWORD error = manager.Close()) LogErrorAt(error, 122);
-    return state;
-}
-
-BOOL CSNTPWnd::SendTimeToService(const SYSTEMTIME& time)
-{
-    DWORD state = QueryServiceState();
-    if (state != kServiceRunning) {
-        ZN_LOG_ERROR(state, L"service state", LOG_ERROR);
-        switch (state) {
-        case 0: LogErrorAt(0, 537); break;
-        case SERVICE_STOPPED: LogResult(L"service stopped", FALSE); break;
-        case SERVICE_START_PENDING: LogResult(L"service start pending", FALSE); break;
-        case SERVICE_STOP_PENDING: LogResult(L"service stop pending", FALSE); break;
-        case SERVICE_CONTINUE_PENDING: LogResult(L"service continue pending", FALSE); break;
-        case SERVICE_PAUSE_PENDING: LogResult(L"service pause pending", FALSE); break;
-        case SERVICE_PAUSED: LogResult(L"service paused", FALSE); break;
-        default: LogResult(L"service status unknown", FALSE); break;
-        }
-        return FALSE;
-    }
-
-    CHandle pipe(OpenServicePipe(m_pipeName, m_pipeBusyWaitMs));
-    if (!pipe) {
-        LogErrorAt(GetLastError(), 595);
-        return FALSE;
-    }
-    auto closePipe = [&](int tag) {
-        if (DWORD error = pipe.Close()) LogErrorAt(error, tag);
-    };
-
-    static_assert(sizeof(time) == kTimeSetRequestSize && sizeof(DWORD) == kTimeSetReplySize, "the pipe's formats");
-    SYSTEMTIME request = time;
-    DWORD done = 0;
-    if (DWORD error = PipeTransfer(pipe, true, &request, sizeof(request), &done, m_pipeTimeoutMs)) {
-        LogErrorAt(error, 606);
-        closePipe(608);
-        return FALSE;
-    }
-    if (done != sizeof(request)) {
-        LogErrorAt(GetLastError(), 613);
-        closePipe(615);
-        return FALSE;
-    }
-    DWORD reply = 0xFFFFFFFF;
-    if (DWORD error = PipeTransfer(pipe, false, &reply, sizeof(reply), &done, m_pipeTimeoutMs)) {
-        LogErrorAt(error, 626);
-        closePipe(628);
-        return FALSE;
-    }
-    if (done != sizeof(reply)) {
-        LogErrorAt(done, 633);
-        closePipe(635);
-        return FALSE;
-    }
-    closePipe(643);
-    if (reply != 0) {
-        LogErrorAt(reply, 640);
-        return FALSE;
-    }
-    return TRUE;
+    LogResult(change.Text(), TRUE);
 }
 
 BOOL CSNTPWnd::IsRasConnected()
 {
-    if (!m_rasEnumConnections || !m_rasGetConnectStatus) return FALSE;
-    RASCONNW connection{};
-    connection.dwSize = sizeof(connection);
-    DWORD bytes = sizeof(connection);
-    DWORD count = 0;
-    DWORD error = m_rasEnumConnections(&connection, &bytes, &count);
-    if (error) {
-        LogResult(Formatted(L"connection error (%#08x) (%#08x)", error, 0), FALSE);
-        return FALSE;
-    }
-    if (count == 0) {
-        LogResult(L"no RAS connection. Try the \"Through a local area network (LAN)\" option.", FALSE);
-        return FALSE;
-    }
-    RASCONNSTATUSW status{};
-    status.dwSize = sizeof(status);
-    error = m_rasGetConnectStatus(connection.hrasconn, &status);
-    if (error) {
-        LogResult(Formatted(L"connection error (%#08x) (%#08x)", 0, error), FALSE);
-        return FALSE;
-    }
-    if (status.rasconnstate == kRasConnected) return TRUE;
-    LogResult(Formatted(L"connection status: (%#08x)", static_cast<unsigned>(status.rasconnstate)), FALSE);
+    CString failure;
+    if (m_ras.IsConnected(&failure)) return TRUE;
+    if (!failure.IsEmpty()) LogResult(failure, FALSE);
     return FALSE;
 }
 
@@ -696,17 +438,13 @@ void CSNTPWnd::ShowFailure()
 {
     if (m_failurePending && m_interactive && !m_strStatus.IsEmpty()) {
         CWinApp* app = AfxGetApp();
-        CSntpModalHost* host = m_modalHost;
-        if (host) host->EnterModal();
+        // A copy: the box's message loop may replace the hook.
+        std::function<void(BOOL)> hook = m_modalHook;
+        if (hook) hook(TRUE);
         ShowMessageBoxEx(m_hWnd, m_strStatus, app ? app->m_pszAppName : nullptr, MB_OK | MB_ICONERROR | MB_TOPMOST);
-        if (host) host->LeaveModal();
+        if (hook) hook(FALSE);
     }
     m_interactive = FALSE;
-}
-
-void CSNTPWnd::LogErrorAt(DWORD code, int tag)
-{
-    Log(Formatted(L"error %#08x L:%d", code, tag), FALSE, FALSE);
 }
 
 void CSNTPWnd::Log(const wchar_t* text, BOOL result, BOOL success)

@@ -1,14 +1,16 @@
 // CSNTPWnd: keeps the computer clock right with one SNTP request at a time. All network
-// work is asynchronous through this invisible window's messages; the clock is set directly
-// when the process may, else the time is handed to the time-setting service over its pipe.
+// work is asynchronous through this invisible window's messages; the time a reply gives is
+// handed to CTimeSetClient, which sets the clock directly or through the time-setting service.
 #pragma once
 
 #include "CHandle.h"
 #include "ClassLib.h"
+#include "RasConnection.h"
 #include "Settings.h"
+#include "SntpMessage.h"
+#include "TimeSetClient.h"
 
-#include <ras.h>
-
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,19 +22,6 @@ public:
     virtual DWORD TickCount() { return ::GetTickCount(); }
     virtual void UtcNow(FILETIME* now) { ::GetSystemTimeAsFileTime(now); }
     virtual BOOL SetSystemTime(const SYSTEMTIME& time) { return ::SetSystemTime(&time); }
-};
-
-// The owner of the client's window, told around the client's own message loop (the
-// failure box): a close that arrives meanwhile must wait until the box has returned, or
-// the client would be freed under it.
-class CSntpModalHost
-{
-public:
-    virtual void EnterModal() = 0;
-    virtual void LeaveModal() = 0;
-
-protected:
-    ~CSntpModalHost() = default;
 };
 
 constexpr UINT WM_SNTP_HOST_RESOLVED = WM_USER + 1;
@@ -58,25 +47,18 @@ public:
     void SetLogListBox(HWND listBox) { m_listBox = listBox; }
     void SetMinutesSecondsOnly(BOOL on) { m_minutesSecondsOnly = on; }
 
-    // Hands a UTC time to the time-setting service; TRUE when it answered 0.
-    BOOL SendTimeToService(const SYSTEMTIME& time);
-    // The service's current state (1..7), or 0 when the service manager cannot tell.
-    virtual DWORD QueryServiceState();
-
     BOOL IsRequestRunning() const { return m_socket.IsValid() || m_lookup != nullptr; }
     void SetClock(CSntpClock* clock) { m_clock = clock ? clock : &s_systemClock; }
-    void SetModalHost(CSntpModalHost* host) { m_modalHost = host; }
+    // Told TRUE before and FALSE after the client's own message loop (the failure box): the
+    // owner of the client's window must let a close that arrives meanwhile wait until the box
+    // has returned, or the client would be freed under it.
+    void SetModalHook(std::function<void(BOOL entering)> hook) { m_modalHook = std::move(hook); }
+    // Replaces how the time is set (tests give their own); its status lines come here.
+    void SetTimeSetClient(std::unique_ptr<CTimeSetClient> client);
 
     CString m_strStatus;
     // The time-synchronisation log; empty: znc_log_sync.txt in the program's "sync" log folder.
     CString m_logFilePath;
-    CString m_pipeName;
-    CString m_serviceName;
-    // The most each transfer of the pipe exchange may hold the user-interface thread.
-    DWORD m_pipeTimeoutMs = 3000;
-    // How long the client waits in all for the pipe while the service serves someone else
-    // (the service lets any one client go after well under a second).
-    DWORD m_pipeBusyWaitMs = 2500;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -89,10 +71,8 @@ protected:
     virtual HANDLE StartHostLookup(const char* server, char* buffer, int size);
 
     void SendRequest(ULONG address);
-    void HandleReply(const BYTE* reply, const sockaddr_in& from);
+    void HandleReply(const BYTE (&packet)[kSntpPacketSize], const sockaddr_in& from);
     void ApplyServerTime(DWORD seconds, DWORD fraction);
-    BOOL EnablePrivilege();
-    void RestorePrivilege();
     BOOL IsRasConnected();
     void Finish(const wchar_t* text);
     void ShowFailure();
@@ -102,14 +82,10 @@ protected:
 
     void Log(const wchar_t* text, BOOL result, BOOL success);
     void LogResult(const wchar_t* text, BOOL success) { Log(text, TRUE, success); }
-    void LogErrorAt(DWORD code, int tag);
     void AppendToLogFile(const CString& line);
 
     static CSntpClock s_systemClock;
 
-    CHandle m_token;
-    TOKEN_PRIVILEGES m_tokenPrivileges{};
-    BOOL m_privilegeEnabled = FALSE;
     BOOL m_writeToFile = Setting::kW2F.intDefault;
     UINT_PTR m_scheduleTimer = 0;
     UINT_PTR m_watchdogTimer = 0;
@@ -122,9 +98,7 @@ protected:
     BOOL m_dialUp = Setting::kNOD.intDefault;
     DWORD m_lookupStart = 0;
     DWORD m_sendTime = 0;
-    decltype(&::RasEnumConnectionsW) m_rasEnumConnections = nullptr;
-    decltype(&::RasGetConnectStatusW) m_rasGetConnectStatus = nullptr;
-    CModuleHandle m_rasLibrary;
+    CRasConnection m_ras;
     std::unique_ptr<char[]> m_hostBuffer;
     // The pending look-up's task handle: an id to match completions with, nothing to close.
     HANDLE m_lookup = nullptr;
@@ -153,5 +127,6 @@ protected:
     };
     std::vector<AbandonedLookup> m_abandonedLookups;
     CSntpClock* m_clock = &s_systemClock;
-    CSntpModalHost* m_modalHost = nullptr;
+    std::function<void(BOOL entering)> m_modalHook;
+    std::unique_ptr<CTimeSetClient> m_timeSet;
 };

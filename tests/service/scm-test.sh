@@ -71,7 +71,7 @@ check "quoted image path" is "$(value path "$out")" "\"$(winepath -w "$kestrom" 
 check "now gives 0" is "$(value reply "$(run "$probe" send now)")" 0
 check "an hour away gives 1314" is "$(value reply "$(run "$probe" send hour)")" 1314
 check "month 13 gives 87" is "$(value reply "$(run "$probe" send month13)")" 87
-# The clock's own client (CSNTPWnd::SendTimeToService) against the running service.
+# The clock's own client (CTimeSetClient::SendTimeToService) against the running service.
 out=$(run "$sntp_probe" send)
 check "the clock hands the time to the service" is "$(value result "$out")/$(value status "$out")" "1/"
 

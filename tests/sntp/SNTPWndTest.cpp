@@ -1,6 +1,6 @@
 // The SNTP client against a fake server of the tests' own (every reply a real server never
-// gives), against chrony on loopback (end to end, the clock set directly), and its hand-off
-// to the time-setting service against a pipe server of the tests' own.
+// gives) and against chrony on loopback (end to end, the clock set directly); the hand-off's
+// own cases are in TimeSetClientTest.cpp.
 #include "FakeNtpServer.h"
 #include "Globals.h"
 #include "SNTPWnd.h"
@@ -47,10 +47,6 @@ public:
 class TestSntpWnd : public CSNTPWnd
 {
 public:
-    DWORD QueryServiceState() override { return fakeState == kRealState ? CSNTPWnd::QueryServiceState() : fakeState; }
-    static constexpr DWORD kRealState = 0xFFFF;
-    DWORD fakeState = kRealState;
-
     // With fakeLookups, host look-ups are only recorded: the test completes them itself.
     HANDLE StartHostLookup(const char* server, char* buffer, int size) override
     {
@@ -554,129 +550,14 @@ TEST_F(SntpTest, SynchronisesWithChronyOnLoopback)
     EXPECT_NE(SyncLog().find("Time Synchronized to Host '" + address + "' : "), std::string::npos) << SyncLog();
 }
 
-// The hand-off to the time-setting service, against a pipe server of the tests' own.
-class PipeServer
-{
-public:
-    enum class Answer { Zero, Five, Nothing, TwoBytes };
-
-    explicit PipeServer(Answer answer) : m_answer(answer)
-    {
-        m_name = L"\\\\.\\Pipe\\ZarnockSntpTest" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                 std::to_wstring(++s_count);
-        m_pipe.Reset(CreateNamedPipeW(m_name.c_str(), PIPE_ACCESS_DUPLEX,
-                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 64, 64, 0, nullptr));
-        m_done.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~PipeServer()
-    {
-        SetEvent(m_done);
-        m_thread.join();
-    }
-    const wchar_t* Name() const { return m_name.c_str(); }
-    DWORD received = 0;
-    SYSTEMTIME request{};
-
-private:
-    void Serve()
-    {
-        if (!ConnectNamedPipe(m_pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return;
-        ReadFile(m_pipe, &request, sizeof(request), &received, nullptr);
-        DWORD n = 0;
-        DWORD reply = m_answer == Answer::Five ? 5 : 0;
-        if (m_answer == Answer::Zero || m_answer == Answer::Five) WriteFile(m_pipe, &reply, 4, &n, nullptr);
-        if (m_answer == Answer::TwoBytes) WriteFile(m_pipe, &reply, 2, &n, nullptr);
-        WaitForSingleObject(m_done, 10000);
-        DisconnectNamedPipe(m_pipe);
-    }
-
-    static inline int s_count = 0;
-    Answer m_answer;
-    std::wstring m_name;
-    CHandle m_pipe;
-    CHandle m_done;
-    std::thread m_thread;
-};
-
-struct PipeCase
-{
-    const char* why;
-    PipeServer::Answer answer;
-    BOOL result;
-    const char* status;
-};
-
-class PipeTest : public SntpTest, public testing::WithParamInterface<PipeCase>
-{
-};
-
-TEST_P(PipeTest, SendTimeToService)
-{
-    const PipeCase& c = GetParam();
-    PipeServer server(c.answer);
-    wnd.fakeState = SERVICE_RUNNING;
-    wnd.m_pipeName = server.Name();
-    wnd.m_pipeTimeoutMs = 500;
-    SYSTEMTIME t{2026, 12, 2, 8, 12, 34, 56, 789};
-    DWORD start = GetTickCount();
-    EXPECT_EQ(wnd.SendTimeToService(t), c.result);
-    EXPECT_LT(GetTickCount() - start, 3000u) << "the exchange is bounded";
-    EXPECT_EQ(server.received, 16u);
-    EXPECT_EQ(memcmp(&server.request, &t, sizeof(t)), 0);
-    if (c.status) {
-        EXPECT_EQ(Ansi(wnd.m_strStatus), c.status);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Answers, PipeTest, testing::Values(
-    PipeCase{"0 is success", PipeServer::Answer::Zero, TRUE, nullptr},
-    PipeCase{"any other reply fails", PipeServer::Answer::Five, FALSE, "error 0x000005 L:640"},
-    PipeCase{"a short reply fails", PipeServer::Answer::TwoBytes, FALSE, "error 0x000002 L:633"},
-    PipeCase{"a silent service is given up", PipeServer::Answer::Nothing, FALSE, "error 0x000102 L:626"}));
-
-TEST_F(SntpTest, ServiceStatesOtherThanRunningFailBeforeThePipe)
-{
-    struct { DWORD state; const char* status; } cases[] = {
-        {SERVICE_STOPPED, "Failed : service stopped"},
-        {SERVICE_START_PENDING, "Failed : service start pending"},
-        {SERVICE_STOP_PENDING, "Failed : service stop pending"},
-        {SERVICE_CONTINUE_PENDING, "Failed : service continue pending"},
-        {SERVICE_PAUSE_PENDING, "Failed : service pause pending"},
-        {SERVICE_PAUSED, "Failed : service paused"},
-        {9, "Failed : service status unknown"},
-        {0, "error 00000000 L:537"},
-    };
-    SYSTEMTIME t{2026, 12, 2, 8, 12, 34, 56, 0};
-    for (auto& c : cases) {
-        wnd.fakeState = c.state;
-        EXPECT_FALSE(wnd.SendTimeToService(t));
-        EXPECT_EQ(Ansi(wnd.m_strStatus), c.status) << c.state;
-    }
-}
-
-TEST_F(SntpTest, WithoutThePipeOpeningFails)
-{
-    wnd.fakeState = SERVICE_RUNNING;
-    wnd.m_pipeName = L"\\\\.\\Pipe\\ZarnockSntpTestNobodyHere";
-    SYSTEMTIME t{2026, 12, 2, 8, 12, 34, 56, 0};
-    EXPECT_FALSE(wnd.SendTimeToService(t));
-    EXPECT_EQ(Ansi(wnd.m_strStatus), "error 0x000002 L:595");
-}
-
-TEST_F(SntpTest, AMissingServiceHasState0)
-{
-    wnd.m_serviceName = L"ZarnockSntpTestNoSuchService";
-    EXPECT_EQ(wnd.QueryServiceState(), 0u);
-    EXPECT_EQ(Ansi(wnd.m_strStatus), "error 0x000424 L:118");
-}
-
 // Without the right to set the clock the time goes to the service; with the service
 // stopped the log gets its state and then the common failure.
 TEST_F(SntpTest, NotElevatedWithTheServiceStoppedLogsTwoFailures)
 {
     g_canSetClock = 0;
-    wnd.fakeState = SERVICE_STOPPED;
+    auto service = std::make_unique<FakeStateTimeSet>();
+    service->fakeState = SERVICE_STOPPED;
+    wnd.SetTimeSetClient(std::move(service));
     clock.fixedNow = kNoon;
     NtpReply r;
     r.seconds = NtpSecondsOf(kNoon);
