@@ -35,12 +35,13 @@ CPaintDC::~CPaintDC()
     Detach();
 }
 
-CClientDC::CClientDC(CWnd* wnd) : m_hWnd(wnd ? wnd->m_hWnd : nullptr)
+CClientDC::CClientDC(CWnd* wnd) : m_lent(GetClientDC(wnd ? wnd->m_hWnd : nullptr))
 {
-    Attach(::GetDC(m_hWnd));
+    Attach(m_lent.Get());
 }
 
+// The context leaves the plain owner here; the lent-context owner gives it back after.
 CClientDC::~CClientDC()
 {
-    if (m_hDC) ::ReleaseDC(m_hWnd, Detach());
+    Detach();
 }

@@ -1,7 +1,7 @@
 // CDC: a device context. A plain CDC owns what it holds (DeleteDC with the object) unless the
 // handle is detached first; CPaintDC and CClientDC hold the contexts that BeginPaint and GetDC
 // hand out and give them back with EndPaint and ReleaseDC (detaching them before the owner
-// would delete them).
+// would delete them); CClientDC's goes back through its lent-context owner.
 #pragma once
 
 #include "CGdiObject.h"
@@ -88,5 +88,5 @@ public:
     ~CClientDC() override;
 
 private:
-    HWND m_hWnd;
+    CClientDCHandle m_lent;
 };

@@ -1,5 +1,7 @@
 #include "CFile.h"
 
+#include <utility>
+
 int CFileException::OsErrorToException(LONG osError)
 {
     switch (osError) {
@@ -32,10 +34,7 @@ void CFileException::ThrowOsError(LONG osError, const wchar_t* fileName)
     throw new CFileException(OsErrorToException(osError), osError, fileName);
 }
 
-CFile::~CFile()
-{
-    Abort();
-}
+CFile::~CFile() = default;
 
 BOOL CFile::Open(const wchar_t* fileName, UINT openFlags, CFileException* error)
 {
@@ -60,8 +59,8 @@ BOOL CFile::Open(const wchar_t* fileName, UINT openFlags, CFileException* error)
         disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
     SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, (openFlags & modeNoInherit) ? FALSE : TRUE};
 
-    HANDLE h = CreateFileW(fileName ? fileName : L"", access, share, &sa, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    CHandle h(CreateFileW(fileName ? fileName : L"", access, share, &sa, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) {
         LONG err = static_cast<LONG>(GetLastError());
         if (error) {
             error->m_lOsError = err;
@@ -70,29 +69,23 @@ BOOL CFile::Open(const wchar_t* fileName, UINT openFlags, CFileException* error)
         }
         return FALSE;
     }
-    m_hFile = h;
+    m_hFile = std::move(h);
     return TRUE;
 }
 
 void CFile::Close()
 {
-    if (m_hFile == INVALID_HANDLE_VALUE) return;
-    BOOL ok = CloseHandle(m_hFile);
-    m_hFile = INVALID_HANDLE_VALUE;
-    if (!ok) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
+    if (const DWORD error = m_hFile.Close()) CFileException::ThrowOsError(static_cast<LONG>(error), m_strFileName);
 }
 
 void CFile::Abort()
 {
-    if (m_hFile != INVALID_HANDLE_VALUE) {
-        CloseHandle(m_hFile);
-        m_hFile = INVALID_HANDLE_VALUE;
-    }
+    m_hFile.Reset();
 }
 
 void CFile::Flush()
 {
-    if (m_hFile == INVALID_HANDLE_VALUE) return;
+    if (!m_hFile) return;
     if (!FlushFileBuffers(m_hFile)) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
 }
 

@@ -3,6 +3,7 @@
 // catcher reads m_cause / m_lOsError and calls Delete().
 #pragma once
 
+#include "CHandle.h"
 #include "CString.h"
 
 class CFileException
@@ -68,8 +69,8 @@ public:
     void SetLength(ULONGLONG length);
     CString GetFilePath() const { return m_strFileName; }
 
-    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    bool IsOpen() const { return m_hFile.IsValid(); }
+    CHandle m_hFile;
 
 protected:
     CString m_strFileName;

@@ -86,6 +86,18 @@ struct CKernelHandleTraits
     static DWORD Close(HANDLE h) { return CloseHandle(h) ? 0 : GetLastError(); }
 };
 
+// Waitable timers: cancelled before they are closed, so that none is left armed while
+// another handle to it lives on. The close's error wins over the cancel's.
+struct CWaitableTimerTraits : CKernelHandleTraits
+{
+    static DWORD Close(HANDLE h)
+    {
+        const DWORD cancelled = CancelWaitableTimer(h) ? 0 : GetLastError();
+        const DWORD closed = CKernelHandleTraits::Close(h);
+        return closed ? closed : cancelled;
+    }
+};
+
 // Registry keys: RegCloseKey returns its error itself.
 struct CRegKeyTraits
 {
@@ -114,24 +126,47 @@ struct CGdiObjectTraits
     static DWORD Close(T h) { return DeleteObject(h) ? 0 : ERROR_INVALID_HANDLE; }
 };
 
+// Contexts lent by GetDC: ReleaseDC must name the window the context came from, so the
+// kind holds both (a null window is the screen).
+struct CLentDC
+{
+    HWND window;
+    HDC dc;
+    operator HDC() const { return dc; }
+};
+struct CLentDCTraits
+{
+    using Type = CLentDC;
+    static CLentDC None() { return {nullptr, nullptr}; }
+    static bool IsNone(CLentDC h) { return h.dc == nullptr; }
+    static DWORD Close(CLentDC h) { return ReleaseDC(h.window, h.dc) ? 0 : ERROR_INVALID_HANDLE; }
+};
+
 inline BOOL WINAPI CloseFindHandle(HANDLE h) { return FindClose(h); }
 inline BOOL WINAPI FreeLocalMemory(HLOCAL h) { return LocalFree(h) == nullptr; }
+inline BOOL WINAPI FreeSidMemory(PSID sid) { return FreeSid(sid) == nullptr; }
 
 using CHandle = CUniqueAny<CKernelHandleTraits>;
+using CWaitableTimerHandle = CUniqueAny<CWaitableTimerTraits>;
 using CRegKeyHandle = CUniqueAny<CRegKeyTraits>;
 using CSocketHandle = CUniqueAny<CSocketTraits>;
 using CServiceHandle = CUniqueAny<CHandleTraits<SC_HANDLE, CloseServiceHandle, NullHandleValue<SC_HANDLE>>>;
 using CModuleHandle = CUniqueAny<CHandleTraits<HMODULE, FreeLibrary, NullHandleValue<HMODULE>>>;
 using CMenuHandle = CUniqueAny<CHandleTraits<HMENU, DestroyMenu, NullHandleValue<HMENU>>>;
 using CIconHandle = CUniqueAny<CHandleTraits<HICON, DestroyIcon, NullHandleValue<HICON>>>;
+using CHookHandle = CUniqueAny<CHandleTraits<HHOOK, UnhookWindowsHookEx, NullHandleValue<HHOOK>>>;
 using CCursorHandle = CUniqueAny<CHandleTraits<HCURSOR, DestroyCursor, NullHandleValue<HCURSOR>>>;
 using CImageListHandle = CUniqueAny<CHandleTraits<HIMAGELIST, ImageList_Destroy, NullHandleValue<HIMAGELIST>>>;
-// Device contexts of one's own (CreateCompatibleDC, CreateDC): DeleteDC. Contexts from GetDC
-// and BeginPaint are given back otherwise (CClientDC, CPaintDC).
+// Device contexts of one's own (CreateCompatibleDC, CreateDC): DeleteDC. Contexts from
+// BeginPaint are given back by CPaintDC.
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
+using CClientDCHandle = CUniqueAny<CLentDCTraits>;
+inline CClientDCHandle GetClientDC(HWND window) { return CClientDCHandle(CLentDC{window, GetDC(window)}); }
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;
 // What the system allocated for the caller with LocalAlloc (security descriptors, for one).
 using CLocalMemory = CUniqueAny<CHandleTraits<HLOCAL, FreeLocalMemory, NullHandleValue<HLOCAL>>>;
+// Security identifiers made by AllocateAndInitializeSid.
+using CSidHandle = CUniqueAny<CHandleTraits<PSID, FreeSidMemory, NullHandleValue<PSID>>>;
 template <typename T> using CGdiHandle = CUniqueAny<CGdiObjectTraits<T>>;
 using CFontHandle = CGdiHandle<HFONT>;
 using CBitmapHandle = CGdiHandle<HBITMAP>;
@@ -142,3 +177,7 @@ using CGdiObjectHandle = CGdiHandle<HGDIOBJ>;
 // through the event-log reader's table of functions (CrashReport/EventLogHelper.cpp).
 BOOL WINAPI CloseEventLogHandle(HANDLE h);
 using CEventLogHandle = CUniqueAny<CHandleTraits<HANDLE, CloseEventLogHandle, NullHandleValue<HANDLE>>>;
+// Visual-style theme data (HTHEME is a HANDLE): the close is defined beside the one user of
+// themes (ColorPickerButton.cpp), so that uxtheme's declarations stay out of this header.
+BOOL WINAPI CloseThemeHandle(HANDLE h);
+using CThemeHandle = CUniqueAny<CHandleTraits<HANDLE, CloseThemeHandle, NullHandleValue<HANDLE>>>;

@@ -19,7 +19,7 @@ HICON LoadProgramIcon(int size)
 
 void DestroyDialogIcon(HWND dialog, WPARAM which)
 {
-    if (HICON old = reinterpret_cast<HICON>(::SendMessageW(dialog, WM_SETICON, which, 0))) ::DestroyIcon(old);
+    CIconHandle old(reinterpret_cast<HICON>(::SendMessageW(dialog, WM_SETICON, which, 0)));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "CrashReport/SupportMapi.h"
 #include "DigitClock.h"
 #include "FirewallStatus.h"
+#include "GdiplusObjects.h"
 #include "Globals.h"
 #include "LocaleTimeFormats.h"
 #include "MessageBoxEx.h"
@@ -155,9 +156,8 @@ BOOL CApp::InitInstance()
     InstallCrashHandler(true, kCrashDumpType);
 
     int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    AppSwitch sw = ParseAppSwitch(argc, argv);
-    if (argv) LocalFree(argv);
+    CLocalMemory argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    AppSwitch sw = ParseAppSwitch(argc, static_cast<LPWSTR*>(argv.Get()));
 
     m_hMutex.Reset(CreateMutexW(nullptr, TRUE, kMutexName));
     if (m_hMutex && GetLastError() == ERROR_ALREADY_EXISTS) return HandOverToRunningCopy(sw == AppSwitch::Uninstall);
@@ -372,14 +372,13 @@ BOOL CApp::CreateClockWindow()
     if (GetSettingInt(Setting::kTR) && useOutline) {
         LOGFONTW lf{};
         clock->m_font.GetLogFont(&lf);
-        Gdiplus::GpFontFamily* family = nullptr;
-        if (Gdiplus::DllExports::GdipCreateFontFamilyFromName(lf.lfFaceName, nullptr, &family) != Gdiplus::Ok ||
+        CGpFontFamily family;
+        if (Gdiplus::DllExports::GdipCreateFontFamilyFromName(lf.lfFaceName, nullptr, family.Out()) != Gdiplus::Ok ||
             !family) {
             ZN_LOG(LOG_ERROR, lf.lfFaceName);
             useOutline = 0;
             WriteSettingInt(Setting::kUO, 0);
         } else {
-            Gdiplus::DllExports::GdipDeleteFontFamily(family);
             ZN_LOG(LOG_INFO, lf.lfFaceName);
         }
     }

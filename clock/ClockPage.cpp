@@ -4,6 +4,7 @@
 #include "ChoozeColorDlg.h"
 #include "ColorHelpers.h"
 #include "DigitClock.h"
+#include "GdiplusObjects.h"
 #include "Globals.h"
 #include "Log/LogMan.h"
 #include "MessageBoxEx.h"
@@ -110,11 +111,8 @@ BYTE CClockPage::ChosenFontQuality(int storedCfq, BYTE dialogQuality)
 
 BOOL CClockPage::IsDrawableFace(const wchar_t* face)
 {
-    Gdiplus::GpFontFamily* family = nullptr;
-    if (Gdiplus::DllExports::GdipCreateFontFamilyFromName(face, nullptr, &family) != Gdiplus::Ok || !family)
-        return FALSE;
-    Gdiplus::DllExports::GdipDeleteFontFamily(family);
-    return TRUE;
+    CGpFontFamily family;
+    return Gdiplus::DllExports::GdipCreateFontFamilyFromName(face, nullptr, family.Out()) == Gdiplus::Ok && family;
 }
 
 CDigitClock* CClockPage::Clock() const

@@ -45,10 +45,9 @@ void CClockStatic::SetText(const wchar_t* text)
     if (m_drawn && m_text == text) return;
     m_text = text;
     if (!m_hWnd) return;
-    HDC dc = ::GetDC(m_hWnd);
+    CClientDCHandle dc = GetClientDC(m_hWnd);
     if (!dc) return;
-    DrawText(dc, POINT{2 * m_unit, 2 * m_unit});
-    ::ReleaseDC(m_hWnd, dc);
+    DrawText(dc.Get(), POINT{2 * m_unit, 2 * m_unit});
     m_drawn = true;
 }
 
@@ -108,13 +107,11 @@ void CClockStatic::DrawDigit(HDC dc, int L, int T, int digit) const
 
 void CClockStatic::OnPaint()
 {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    CPaintDC dc(this);
     RECT r;
     ::GetClientRect(m_hWnd, &r);
     FillSolid(dc, r.left + 2, r.top + 2, r.right - 2, r.bottom - 2, m_background);
     DrawText(dc, POINT{2 * m_unit, 2 * m_unit});
-    ::EndPaint(m_hWnd, &ps);
     m_drawn = true;
 }
 

@@ -108,6 +108,13 @@ void CColorPickerButton::DrawItem(DRAWITEMSTRUCT* item)
     target.Detach();
 }
 
+BOOL WINAPI CloseThemeHandle(HANDLE h)
+{
+    const HRESULT hr = ::CloseThemeData(h);
+    if (FAILED(hr)) SetLastError(static_cast<DWORD>(hr));
+    return SUCCEEDED(hr);
+}
+
 LRESULT CColorPickerButton::OnCustomDraw(NMCUSTOMDRAW* draw)
 {
     if (draw->dwDrawStage != CDDS_PREPAINT) return CDRF_DODEFAULT;
@@ -116,10 +123,9 @@ LRESULT CColorPickerButton::OnCustomDraw(NMCUSTOMDRAW* draw)
     const BOOL enabled = ::IsWindowEnabled(m_hWnd);
     RECT arrow = draw->rc;
     arrow.left = arrow.right - (::GetSystemMetrics(SM_CXVSCROLL) + 2);
-    HTHEME theme = IsWindowsExactly(2) ? nullptr : ::OpenThemeData(m_hWnd, L"COMBOBOX");
+    CThemeHandle theme(IsWindowsExactly(2) ? nullptr : ::OpenThemeData(m_hWnd, L"COMBOBOX"));
     if (theme) {
         ::DrawThemeBackground(theme, dc, CP_DROPDOWNBUTTONRIGHT, enabled ? CBXSR_NORMAL : CBXSR_DISABLED, &arrow, nullptr);
-        ::CloseThemeData(theme);
     } else {
         HGDIOBJ oldFont = dc.SelectObject(m_arrowFont.Get());
         dc.SetBkMode(TRANSPARENT);

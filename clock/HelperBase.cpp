@@ -24,14 +24,14 @@ CThreadBase::~CThreadBase()
     } else {
         Stop(10000);
     }
-    if (m_timer && !CloseHandle(m_timer)) ZN_LOG_ERROR(GetLastError(), L"CloseHandle timer", LOG_ERROR);
-    if (m_stopEvent && !CloseHandle(m_stopEvent)) ZN_LOG_ERROR(GetLastError(), L"CloseHandle stop", LOG_ERROR);
+    if (const DWORD error = m_timer.Close()) ZN_LOG_ERROR(error, L"CloseHandle timer", LOG_ERROR);
+    if (const DWORD error = m_stopEvent.Close()) ZN_LOG_ERROR(error, L"CloseHandle stop", LOG_ERROR);
 }
 
 BOOL CThreadBase::CreateHandles()
 {
-    if (!m_stopEvent) m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (m_stopEvent && !m_timer) m_timer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
+    if (!m_stopEvent) m_stopEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (m_stopEvent && !m_timer) m_timer.Reset(CreateWaitableTimerW(nullptr, FALSE, nullptr));
     if (m_stopEvent && m_timer) return TRUE;
     ZN_LOG_ERROR(GetLastError(), L"CreateHandles", LOG_ERROR);
     ZN_LOG_ERROR(ERROR_INVALID_HANDLE, L"CreateHandles", LOG_ERROR);
@@ -72,7 +72,7 @@ BOOL CThreadBase::StartThread()
         return FALSE;
     }
     // Stored before the thread runs, so the worker and its waiters agree on it.
-    m_thread = reinterpret_cast<HANDLE>(h);
+    m_thread.Reset(reinterpret_cast<HANDLE>(h));
     ResumeThread(m_thread);
     return TRUE;
 }
@@ -102,7 +102,7 @@ void CThreadBase::ThreadLoop()
         return;
     }
 
-    HANDLE handles[2] = {m_timer, m_stopEvent};
+    HANDLE handles[2] = {m_timer.Get(), m_stopEvent.Get()};
     for (;;) {
         DWORD w = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
         if (w == WAIT_OBJECT_0) {
@@ -177,7 +177,5 @@ void CThreadBase::ReleaseFinishedThread(DWORD timeoutMs)
 
 void CThreadBase::CloseThreadHandle()
 {
-    if (!m_thread) return;
-    if (!CloseHandle(m_thread)) ZN_LOG_ERROR(GetLastError(), L"CloseHandle thread", LOG_ERROR);
-    m_thread = nullptr;
+    if (const DWORD error = m_thread.Close()) ZN_LOG_ERROR(error, L"CloseHandle thread", LOG_ERROR);
 }

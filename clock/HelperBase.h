@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 
 // Result codes of the worker.
 constexpr HRESULT kThreadNotRun = static_cast<HRESULT>(0x80040516);      // the work has not run yet
@@ -30,8 +31,8 @@ public:
     // A worker that has finished its loop counts as not started, though its handle is
     // kept (and closed by the owner) so that every waiter's handle stays valid.
     BOOL IsStarted() const;
-    HANDLE GetThreadHandle() const { return m_thread; }
-    HANDLE GetStopEvent() const { return m_stopEvent; }
+    HANDLE GetThreadHandle() const { return m_thread.Get(); }
+    HANDLE GetStopEvent() const { return m_stopEvent.Get(); }
 
     int m_tag = 0;
     BOOL m_signalStopWhenDone = FALSE;
@@ -43,9 +44,9 @@ protected:
     virtual void ThreadLoop();
 
     BOOL m_run = FALSE;
-    HANDLE m_stopEvent = nullptr;
-    HANDLE m_timer = nullptr;
-    HANDLE m_thread = nullptr;
+    CHandle m_stopEvent;
+    CWaitableTimerHandle m_timer;
+    CHandle m_thread;
     WorkFunction m_work = nullptr;
     void* m_argument = nullptr;
 

@@ -53,8 +53,7 @@ CMessageBoxEx::~CMessageBoxEx()
 
 void CMessageBoxEx::Unhook()
 {
-    if (m_hook) UnhookWindowsHookEx(m_hook);
-    m_hook = nullptr;
+    m_hook.Reset();
     if (t_hookedBox == this) t_hookedBox = nullptr;
 }
 
@@ -73,7 +72,7 @@ LRESULT CALLBACK CMessageBoxEx::CreateHook(int code, WPARAM wp, LPARAM lp)
 INT_PTR CMessageBoxEx::DoModal()
 {
     t_hookedBox = this;
-    m_hook = SetWindowsHookExW(WH_CBT, &CMessageBoxEx::CreateHook, nullptr, GetCurrentThreadId());
+    m_hook.Reset(SetWindowsHookExW(WH_CBT, &CMessageBoxEx::CreateHook, nullptr, GetCurrentThreadId()));
     if (!m_hook) t_hookedBox = nullptr;
 
     HWND owner = PreModal();

@@ -33,7 +33,7 @@ private:
     static LRESULT CALLBACK CreateHook(int code, WPARAM wp, LPARAM lp);
     void Unhook();
 
-    HHOOK m_hook = nullptr;
+    CHookHandle m_hook;
 };
 
 // Removes one value of the settings store.

@@ -47,10 +47,9 @@ void CSkinButton::DrawItem(DRAWITEMSTRUCT* item)
                 ++y;
             }
             if (item->itemState & ODS_DISABLED) {
-                HICON icon = ImageList_GetIcon(m_imageList, m_imageIndex, ILD_NORMAL);
-                DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, x, y, cx, cy,
+                CIconHandle icon(ImageList_GetIcon(m_imageList, m_imageIndex, ILD_NORMAL));
+                DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.Get()), 0, x, y, cx, cy,
                            DST_ICON | DSS_DISABLED);
-                if (icon) DestroyIcon(icon);
             } else {
                 ImageList_Draw(m_imageList, m_imageIndex, dc, x, y, ILD_TRANSPARENT);
             }

@@ -61,7 +61,7 @@ DllLoader::DllLoader(const wchar_t* name, const wchar_t* directory, bool freeOnD
 {
     bool own = directory && *directory;
     if (own) SetDllDirectoryW(directory);
-    m_module = LoadLibraryW(name);
+    m_module.Reset(LoadLibraryW(name));
     DWORD error = m_module ? ERROR_SUCCESS : GetLastError();
     if (!m_module) ZN_LOG(LOG_ERROR, HexText(error, TRUE).GetString() << L" " << (name ? name : L"<null>"));
     if (own) SetDllDirectoryW(nullptr);
@@ -70,7 +70,8 @@ DllLoader::DllLoader(const wchar_t* name, const wchar_t* directory, bool freeOnD
 
 DllLoader::~DllLoader()
 {
-    if (m_module && m_freeOnDestroy) FreeLibrary(m_module);
+    // A library that stays loaded is left to the process.
+    if (!m_freeOnDestroy) m_module.Release();
 }
 
 bool IsBetaBuildText(const wchar_t* specialBuild)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 
 // A library handle that may be freed when it goes; module is null when loading failed,
 // and the load's error is then the thread's last error.
@@ -14,7 +15,7 @@ public:
     DllLoader(const DllLoader&) = delete;
     DllLoader& operator=(const DllLoader&) = delete;
 
-    HMODULE m_module = nullptr;
+    CModuleHandle m_module;
     bool m_freeOnDestroy = false;
 };
 

@@ -15,12 +15,11 @@ std::atomic<int> g_screenDpiY{0};
 
 CString GetErrorText(DWORD code)
 {
-    wchar_t* buf = nullptr;
+    CLocalMemory buf;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+                             nullptr, code, 0x400, reinterpret_cast<wchar_t*>(buf.Out()), 0, nullptr);
     CString text;
-    if (n && buf) text = CString(buf, static_cast<int>(n));
-    if (buf) LocalFree(buf);
+    if (n && buf) text = CString(static_cast<const wchar_t*>(buf.Get()), static_cast<int>(n));
     return text;
 }
 
@@ -39,9 +38,9 @@ int IsUserAdmin()
         return 0;
     }
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID admins = nullptr;
+    CSidHandle admins;
     if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &admins)) {
+                                  admins.Out())) {
         ZN_LOG_ERROR(GetLastError(), L"AllocateAndInitializeSid", LOG_ERROR);
         return 0;
     }
@@ -49,7 +48,6 @@ int IsUserAdmin()
     int found = 0;
     for (DWORD i = 0; i < groups->GroupCount && !found; ++i)
         found = EqualSid(groups->Groups[i].Sid, admins) ? 1 : 0;
-    FreeSid(admins);
     return found;
 }
 
@@ -104,10 +102,9 @@ DPI_AWARENESS_CONTEXT SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT context, HMODU
 void InitScreenDpi()
 {
     int x = 96, y = 96;
-    if (HDC screen = GetDC(nullptr)) {
-        x = GetDeviceCaps(screen, LOGPIXELSX);
-        y = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
+    if (CClientDCHandle screen = GetClientDC(nullptr)) {
+        x = GetDeviceCaps(screen.Get(), LOGPIXELSX);
+        y = GetDeviceCaps(screen.Get(), LOGPIXELSY);
     } else {
         ZN_LOG_ERROR(GetLastError(), L"GetDC", LOG_ERROR);
     }

@@ -1,34 +1,11 @@
 #include "WaitWithMessageLoop.h"
 
+#include "CHandle.h"
 #include "Log/LogMan.h"
 
 #include <vector>
 
 namespace {
-// The one-shot timer that carries the time-out as handle 0 of the wait.
-class WaitTimer
-{
-public:
-    ~WaitTimer()
-    {
-        if (!m_timer) return;
-        if (!CancelWaitableTimer(m_timer)) ZN_LOG_ERROR(GetLastError(), L"CancelWaitableTimer", LOG_ERROR);
-        if (!CloseHandle(m_timer)) ZN_LOG_ERROR(GetLastError(), L"CloseHandle", LOG_ERROR);
-    }
-    bool Start(DWORD timeout)
-    {
-        m_timer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
-        if (!m_timer) return false;
-        LARGE_INTEGER due;
-        due.QuadPart = -static_cast<LONGLONG>(timeout) * 10000;  // relative, in 100 ns units
-        return SetWaitableTimer(m_timer, &due, 0, nullptr, nullptr, FALSE) != FALSE;
-    }
-    HANDLE Get() const { return m_timer; }
-
-private:
-    HANDLE m_timer = nullptr;
-};
-
 // Dispatches everything queued; true when WM_QUIT came (it is not dispatched, and what
 // follows it stays queued).
 bool DispatchQueued()
@@ -48,14 +25,18 @@ DWORD WaitWithMessageLoop(DWORD count, const HANDLE* handles, DWORD timeout, DWO
     const bool timed = timeout != INFINITE;
     DWORD result;
     {
-        WaitTimer timer;
+        // The one-shot timer carries the time-out as handle 0 of the wait.
+        CWaitableTimerHandle timer;
         std::vector<HANDLE> all;
         if (timed) {
-            if (!timer.Start(timeout)) {
+            timer.Reset(CreateWaitableTimerW(nullptr, FALSE, nullptr));
+            LARGE_INTEGER due;
+            due.QuadPart = -static_cast<LONGLONG>(timeout) * 10000;  // relative, in 100 ns units
+            if (!timer || !SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
                 ZN_LOG_ERROR(GetLastError(), L"waitable timer", LOG_ERROR);
                 return ZN_LOG_ERROR(ERROR_INVALID_HANDLE, L"", LOG_ERROR);
             }
-            all.push_back(timer.Get());
+            all.push_back(timer);
         }
         if (handles) all.insert(all.end(), handles, handles + count);
         const DWORD n = static_cast<DWORD>(all.size());
@@ -94,6 +75,7 @@ DWORD WaitWithMessageLoop(DWORD count, const HANDLE* handles, DWORD timeout, DWO
             result = r;
             break;
         }
+        if (const DWORD error = timer.Close()) ZN_LOG_ERROR(error, L"CloseHandle", LOG_ERROR);
     }
     if (result == kWaitQuitReceived) PostQuitMessage(1);
     return result;

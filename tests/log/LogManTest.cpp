@@ -318,10 +318,9 @@ TEST_F(LogFile, StickySilenceAfterAFailedWrite)
     std::string before = Contents();
 
     // A read-only handle in the log's place makes the next write fail.
-    CloseHandle(log.m_hFile);
-    log.m_hFile = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    ASSERT_NE(log.m_hFile, INVALID_HANDLE_VALUE);
+    log.m_hFile.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(log.m_hFile.IsValid());
     CLogMan::LogLine(&log, L"lost", LOG_INFO, "s.cpp", 2);
     EXPECT_EQ(log.m_lastWriteError, CFileException::accessDenied);
     log.Flush();

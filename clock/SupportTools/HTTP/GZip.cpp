@@ -3,6 +3,7 @@
 #include "Log/LogMan.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr DWORD kChunk = 16384;
@@ -22,9 +23,8 @@ CGZip::~CGZip()
 
 void CGZip::FreeOutput(int line)
 {
-    if (m_output && LocalFree(m_output) != nullptr)
-        CLogMan::LogError(GetAppLogMan(), GetLastError(), L"LocalFree", LOG_ERROR, __FILE__, line);
-    m_output = nullptr;
+    if (const DWORD error = m_output.Close())
+        CLogMan::LogError(GetAppLogMan(), error, L"LocalFree", LOG_ERROR, __FILE__, line);
     m_outputLength = 0;
     m_capacity = 0;
 }
@@ -33,16 +33,16 @@ bool CGZip::Grow(DWORD capacity)
 {
     // One byte more than the capacity: the output always ends in a zero, so it can be read
     // as text.
-    BYTE* grown = static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, capacity + 1));
+    CLocalMemory grown(LocalAlloc(LMEM_ZEROINIT, capacity + 1));
     if (!grown) {
         ZN_LOG_ERROR(GetLastError(), L"LocalAlloc", LOG_ERROR);
         return false;
     }
     if (m_output) {
-        memcpy(grown, m_output, m_outputLength);
-        if (LocalFree(m_output) != nullptr) ZN_LOG_ERROR(GetLastError(), L"LocalFree", LOG_ERROR);
+        memcpy(grown.Get(), m_output.Get(), m_outputLength);
+        if (const DWORD error = m_output.Close()) ZN_LOG_ERROR(error, L"LocalFree", LOG_ERROR);
     }
-    m_output = grown;
+    m_output = std::move(grown);
     m_capacity = capacity;
     return true;
 }
@@ -56,7 +56,7 @@ bool CGZip::Append(const BYTE* data, DWORD count)
     }
     if (m_outputLength + count > m_capacity && !Grow(((m_outputLength + count) / kGrowStep + 1) * kGrowStep))
         return false;
-    memcpy(m_output + m_outputLength, data, count);
+    memcpy(Bytes() + m_outputLength, data, count);
     m_outputLength += count;
     return true;
 }

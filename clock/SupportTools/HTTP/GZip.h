@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "CHandle.h"
 
 #include <zlib.h>
 
@@ -22,7 +23,7 @@ public:
     // Output() / OutputLength() until the next call or the object's end.
     bool Decompress(const BYTE* data, DWORD length);
 
-    const BYTE* Output() const { return m_output; }
+    const BYTE* Output() const { return Bytes(); }
     DWORD OutputLength() const { return m_outputLength; }
 
     // The length of the gzip header at the start of data, or a negative zlib error, or the
@@ -34,8 +35,9 @@ private:
     bool Append(const BYTE* data, DWORD count);
     // A new buffer of the capacity with the output so far; false (and logged) when none.
     bool Grow(DWORD capacity);
+    BYTE* Bytes() const { return static_cast<BYTE*>(m_output.Get()); }
 
-    BYTE* m_output = nullptr;
+    CLocalMemory m_output;
     DWORD m_outputLength = 0;
     const BYTE* m_input = nullptr;
     DWORD m_inputLength = 0;
