@@ -15,7 +15,7 @@
 
 namespace {
 
-std::string ReadFile(const std::string& path)
+std::string ReadWholeFile(const std::string& path)
 {
     std::string bytes;
     if (FILE* f = fopen(path.c_str(), "rb")) {
@@ -68,7 +68,7 @@ void BenchCheck(const std::wstring& site, const char* what)
 int main()
 {
     const char* dir = getenv("ZARNOCK_HTTP_DIR");
-    const std::string port = dir ? ReadFile(std::string(dir) + "\\port") : std::string();
+    const std::string port = dir ? ReadWholeFile(std::string(dir) + "\\port") : std::string();
     if (port.empty()) {
         printf("bench_update: no web site (run through scripts/bench.sh)\n");
         return 1;
@@ -82,7 +82,7 @@ int main()
     BenchCheck(site + L"/gz/5.1.3.0", "gzip");
     curl_global_cleanup();
 
-    const std::string coded = ReadFile(std::string(dir) + "\\mega.gz");
+    const std::string coded = ReadWholeFile(std::string(dir) + "\\mega.gz");
     CGZip gz;
     const int rounds = 20;
     const LONGLONG start = Now();

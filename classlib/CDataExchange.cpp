@@ -66,12 +66,7 @@ void DDX_Text(CDataExchange* dx, int id, CString& value)
         ::SetWindowTextW(h, value);
         return;
     }
-    int n = ::GetWindowTextLengthW(h);
-    value.Empty();
-    if (n > 0) {
-        ::GetWindowTextW(h, value.GetBuffer(n + 1), n + 1);
-        value.ReleaseBuffer();
-    }
+    value = CWnd::GetWindowText(h);
 }
 
 void DDX_Text(CDataExchange* dx, int id, int& value)
@@ -84,22 +79,26 @@ void DDX_Text(CDataExchange* dx, int id, int& value)
     if (!ParseDialogInt(text, &value)) Refuse(dx, kEnterInteger);
 }
 
-void DDX_CBIndex(CDataExchange* dx, int id, int& index)
+namespace {
+// A control whose state is one number that one message reads and another sets.
+void ExchangeState(CDataExchange* dx, int id, int& value, UINT getMessage, UINT setMessage)
 {
     if (dx->m_failed) return;
     HWND h = dx->PrepareCtrl(id);
     if (!h) return;
-    if (dx->m_bSaveAndValidate) index = static_cast<int>(::SendMessageW(h, CB_GETCURSEL, 0, 0));
-    else ::SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    if (dx->m_bSaveAndValidate) value = static_cast<int>(::SendMessageW(h, getMessage, 0, 0));
+    else ::SendMessageW(h, setMessage, static_cast<WPARAM>(value), 0);
+}
+}
+
+void DDX_CBIndex(CDataExchange* dx, int id, int& index)
+{
+    ExchangeState(dx, id, index, CB_GETCURSEL, CB_SETCURSEL);
 }
 
 void DDX_Check(CDataExchange* dx, int id, int& value)
 {
-    if (dx->m_failed) return;
-    HWND h = dx->PrepareCtrl(id);
-    if (!h) return;
-    if (dx->m_bSaveAndValidate) value = static_cast<int>(::SendMessageW(h, BM_GETCHECK, 0, 0));
-    else ::SendMessageW(h, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    ExchangeState(dx, id, value, BM_GETCHECK, BM_SETCHECK);
 }
 
 void DDX_Radio(CDataExchange* dx, int id, int& value)

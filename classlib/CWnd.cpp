@@ -106,12 +106,12 @@ CWnd* CWnd::FromHandlePermanent(HWND hwnd)
     return hwnd ? static_cast<CWnd*>(GetPropW(hwnd, kObjectProp)) : nullptr;
 }
 
-CString CWnd::GetWindowText() const
+CString CWnd::GetWindowText(HWND window)
 {
     CString text;
-    int n = ::GetWindowTextLengthW(m_hWnd);
+    int n = ::GetWindowTextLengthW(window);
     if (n > 0) {
-        ::GetWindowTextW(m_hWnd, text.GetBuffer(n + 1), n + 1);
+        ::GetWindowTextW(window, text.GetBuffer(n + 1), n + 1);
         text.ReleaseBuffer();
     }
     return text;

@@ -54,7 +54,9 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) const { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     BOOL KillTimer(UINT_PTR id) const { return ::KillTimer(m_hWnd, id); }
     void SetWindowText(const wchar_t* text) const { ::SetWindowTextW(m_hWnd, text); }
-    CString GetWindowText() const;
+    CString GetWindowText() const { return GetWindowText(m_hWnd); }
+    // The whole text of any window, however long.
+    static CString GetWindowText(HWND window);
     LONG_PTR GetStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_STYLE); }
     LONG_PTR GetExStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE); }
     // (Members named like the API calls of the window itself are left out: derived windows

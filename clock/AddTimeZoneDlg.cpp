@@ -92,13 +92,7 @@ BOOL CAddTimeZoneDlg::OnInitDialog()
 
 void CAddTimeZoneDlg::OnOK()
 {
-    HWND labelEdit = GetDlgItem(IDC_TZ_LABEL);
-    const int length = ::GetWindowTextLengthW(labelEdit);
-    m_label.Empty();
-    if (length > 0) {
-        ::GetWindowTextW(labelEdit, m_label.GetBuffer(length + 1), length + 1);
-        m_label.ReleaseBuffer();
-    }
+    m_label = GetWindowText(GetDlgItem(IDC_TZ_LABEL));
     const int item = m_zoneList.GetCurSel();
     const size_t index = item >= 0 ? static_cast<size_t>(m_zoneList.SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(item))) : 0;
     if (item < 0 || index >= m_zones.size()) {

@@ -184,6 +184,7 @@ BOOL CApp::InitInstance()
     if (IsWindowsAtLeast(kLevelVista) && BufferedPaintInit() == S_OK) m_bufferedPaintOn = TRUE;
     InitScreenDpi();
 
+    m_log.SetTempFileSource(CreateTempFileName);
     m_log.Open(GetLogFilePath(), L'-', 3, 51200);
     LogEnvironment();
     WaitForMissingMonitor();

@@ -1,7 +1,9 @@
 #include "ClockPage.h"
 
+#include "AddTimeZoneDlg.h"
 #include "App.h"
 #include "ChoozeColorDlg.h"
+#include "ClockPageFormat.h"
 #include "ColorHelpers.h"
 #include "DigitClock.h"
 #include "GdiplusObjects.h"
@@ -31,14 +33,7 @@ namespace {
 
 CString ItemText(HWND dialog, int id)
 {
-    CString text;
-    HWND h = GetDlgItem(dialog, id);
-    int n = GetWindowTextLengthW(h);
-    if (n > 0) {
-        GetWindowTextW(h, text.GetBuffer(n + 1), n + 1);
-        text.ReleaseBuffer();
-    }
-    return text;
+    return CWnd::GetWindowText(GetDlgItem(dialog, id));
 }
 
 bool FileExists(const wchar_t* path)
@@ -837,4 +832,95 @@ LRESULT CClockPage::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     }
     return CPropertyPage::WindowProc(msg, wp, lp);
+}
+
+// The display-format builder: the menus of format codes, the alignment menu and the
+// further-zone token, each put into the format edit at the caret.
+namespace {
+
+enum FormatPopup { kDatePopup = 0, kTimePopup = 1, kSamplesPopup = 2, kSeparatorPopup = 3, kAlignmentPopup = 4 };
+// The "Space" item of the Separator menu carries no code: it puts in a blank.
+const UINT kSpaceItem = 6060;
+
+} // namespace
+
+void CClockPage::InsertFormatToken(const wchar_t* code, BOOL autoSeparate)
+{
+    if (!code || !*code || !m_formatEdit.m_hWnd) return;
+    int start = 0, end = 0;
+    m_formatEdit.GetSel(start, end);
+    const CString text = m_formatEdit.GetWindowText();
+    const CString token = SeparatedToken(text, start, end, code, autoSeparate);
+    // The edit would cut a longer insertion at its limit, and half a code (one quote of
+    // "''") would swallow the rest of the display.
+    if (text.GetLength() - (end - start) + token.GetLength() > kFormatLimit) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    m_formatEdit.ReplaceSel(token, TRUE);
+    // A second code through a button goes after this one.
+    m_formatEdit.GetSel(m_selStart, m_selEnd);
+}
+
+UINT CClockPage::TrackFormatMenu(UINT buttonId, int popupIndex, CMenuHandle& menu, HMENU* popup)
+{
+    menu.Reset(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_FORMAT_MENU)));
+    *popup = menu ? GetSubMenu(menu, popupIndex) : nullptr;
+    if (!*popup) return 0;
+    RECT button{};
+    ::GetWindowRect(GetDlgItem(static_cast<int>(buttonId)), &button);
+    return static_cast<UINT>(TrackPopupMenu(*popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
+                                            button.left, button.bottom, 0, m_hWnd, nullptr));
+}
+
+void CClockPage::OnFormatMenu(UINT buttonId)
+{
+    const int popupIndex = buttonId == IDC_DATE ? kDatePopup
+                         : buttonId == IDC_TIME ? kTimePopup
+                         : buttonId == IDC_SAMPLES ? kSamplesPopup : kSeparatorPopup;
+    CMenuHandle menu;
+    HMENU popup = nullptr;
+    const UINT command = TrackFormatMenu(buttonId, popupIndex, menu, &popup);
+    if (!command) return;
+    if (command == kSpaceItem) {
+        InsertFormatToken(L" ", TRUE);
+        return;
+    }
+    wchar_t item[128] = L"";
+    GetMenuStringW(popup, command, item, static_cast<int>(std::size(item)), MF_BYCOMMAND);
+    if (const wchar_t* tab = wcschr(item, L'\t')) InsertFormatToken(tab + 1, TRUE);
+}
+
+void CClockPage::OnAlignmentMenu()
+{
+    CMenuHandle menu;
+    HMENU popup = nullptr;
+    const UINT command = TrackFormatMenu(IDC_ALIGNMENT, kAlignmentPopup, menu, &popup);
+    if (!command) return;
+    m_alignment = command == ID_ALIGN_RIGHT ? 1 : command == ID_ALIGN_CENTRED ? 2 : 0;
+    m_alignmentButton.SetImageIndex(m_alignment);
+    m_alignmentButton.Invalidate();
+    if (CDigitClock* clock = Clock()) clock->SetAlignment(m_alignment);
+    m_modified = TRUE;
+}
+
+void CClockPage::OnTimeZone()
+{
+    // The selection goes, the caret stays: the token goes where the caret is.
+    m_formatEdit.SendMessage(EM_SETSEL, static_cast<WPARAM>(-1), 0);
+    m_formatEdit.SendMessage(EM_SCROLLCARET);
+    CAddTimeZoneDlg dlg(m_hWnd);
+    if (dlg.DoModal() != IDOK) return;
+    int start = 0, end = 0;
+    m_formatEdit.GetSel(start, end);
+    const CString text = m_formatEdit.GetWindowText();
+    // Room for the token and the two hidden separators it may get.
+    const int room = kFormatLimit - (text.GetLength() - (end - start)) -
+                     (SeparatedToken(text, start, end, L"[", TRUE).GetLength() - 1);
+    const CString token = ZoneToken(dlg.m_label, dlg.m_number, room);
+    if (token.IsEmpty()) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    InsertFormatToken(token, TRUE);
 }

@@ -43,17 +43,9 @@ public:
     // The drawing library can make a font family of the face (the outline needs one).
     static BOOL IsDrawableFace(const wchar_t* face);
 
-    // The display-format builder. The format edit holds at most this many characters.
+    // The display-format builder (its tokens: ClockPageFormat.h). The format edit holds at
+    // most this many characters.
     static constexpr int kFormatLimit = 383;
-    // The code with a hidden separator "~" before it when the character before the
-    // selection is a letter or "@", and after it when the character at its end is a letter,
-    // "@" or "#" (autoSeparate set).
-    static CString SeparatedToken(const wchar_t* text, int start, int end, const wchar_t* code, BOOL autoSeparate);
-    // A further zone's token: "['label' - #NNN]", or "[#NNN]" without a label. The label is
-    // put in so that it shows as typed (a quote inside it becomes '''', a percent sign %%),
-    // cut to whole characters so that the token is at most room characters; empty when even
-    // the bare token is longer.
-    static CString ZoneToken(const wchar_t* label, int number, int room);
     // Replaces the format edit's selection with the code (undoable); a code that does not
     // fit whole into the edit's limit is not inserted.
     void InsertFormatToken(const wchar_t* code, BOOL autoSeparate);

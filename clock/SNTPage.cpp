@@ -308,13 +308,7 @@ BOOL CSNTPage::OnKillActive()
     m_writeLog = IsDlgButtonChecked(m_hWnd, IDC_SNTP_WRITE_LOG) == BST_CHECKED;
     m_dialUp = IsDlgButtonChecked(m_hWnd, IDC_SNTP_MODEM) == BST_CHECKED;
     // In full: a stored server of any length reads back as itself, so OK sees no change.
-    HWND label = GetDlgItem(IDC_SNTP_ADDRESS);
-    const int length = ::GetWindowTextLengthW(label);
-    m_server.Empty();
-    if (length > 0) {
-        ::GetWindowTextW(label, m_server.GetBuffer(length + 1), length + 1);
-        m_server.ReleaseBuffer();
-    }
+    m_server = GetWindowText(GetDlgItem(IDC_SNTP_ADDRESS));
     return CPropertyPage::OnKillActive();
 }
 

@@ -1,10 +1,40 @@
 #include "Settings.h"
 
 #include "Log/LogMan.h"
-#include "SupportSettings.h"
+#include "SupportText.h"
+#include "SupportWindowsHelpers.h"
+#include "SupportWindowsVersion.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
+
+namespace {
+
+constexpr int kMinPoints = 6;
+constexpr int kMaxPoints = 2304;
+// CLEARTYPE_QUALITY; stored qualities 2..6 are the user's own choice and are kept.
+constexpr BYTE kDefaultQuality = 5;
+constexpr BYTE kMaxQuality = 6;
+
+// The 60-byte LOGFONTA: the same fields as LOGFONTW, then 32 bytes of face name in the
+// ANSI code page, converted from the bytes read (never past them) into a terminated name.
+void CopyNarrowFont(const BYTE* data, LOGFONTW* font)
+{
+    std::memcpy(font, data, offsetof(LOGFONTA, lfFaceName));
+    char face[LF_FACESIZE + 1] = {};
+    std::memcpy(face, data + offsetof(LOGFONTA, lfFaceName), LF_FACESIZE);
+    std::fill(std::begin(font->lfFaceName), std::end(font->lfFaceName), L'\0');
+    lstrcpynW(font->lfFaceName, MultiByteToWide(face, CP_ACP), LF_FACESIZE);
+}
+
+void LogIfNotWritten(BOOL written, const wchar_t* section, const wchar_t* name)
+{
+    // The store tells only that a write failed, not why: the setting's name is the clue.
+    if (!written) ZN_LOG(LOG_ERROR, L"Setting not written: " << section << L"\\" << name);
+}
+
+} // namespace
 
 const SettingDef* const kAllSettings[] = {
     &Setting::kMAPI,
@@ -121,6 +151,53 @@ bool GetSettingRect(const SettingDef& s, RECT* rect)
     return true;
 }
 
+int ReadProfileFont(LOGFONTW* font, const wchar_t* section, const wchar_t* entry, int defaultPoints)
+{
+    *font = LOGFONTW{};
+    bool read = false;
+    CWinApp* app = AfxGetApp();
+    const std::vector<BYTE> data = app ? app->GetProfileBinary(section, entry) : std::vector<BYTE>();
+    // Only a whole font record counts; anything else (the restore switch's single byte
+    // among them) is absent and gets the full defaults.
+    if (data.size() == sizeof(LOGFONTW)) {
+        std::memcpy(font, data.data(), sizeof(LOGFONTW));
+        font->lfFaceName[LF_FACESIZE - 1] = 0;
+        read = true;
+    } else if (data.size() == sizeof(LOGFONTA)) {
+        CopyNarrowFont(data.data(), font);
+        read = true;
+    }
+
+    int points = font->lfHeight ? font->lfHeight : defaultPoints;
+    points = std::clamp(points, kMinPoints, kMaxPoints);
+    if (!read) {
+        font->lfWeight = FW_BOLD;
+        font->lfItalic = 1;
+        font->lfCharSet = DEFAULT_CHARSET;
+    }
+    font->lfHeight = -MulDiv(points, GetScreenDpiY(), 72);
+    if (!font->lfFaceName[0]) {
+        const unsigned face = IsWindowsAtLeast(WINLEVEL_VISTA) ? SID_FONT_NEW : SID_FONT_OLD;
+        lstrcpynW(font->lfFaceName, GetStr(face), LF_FACESIZE);
+    }
+
+    int quality = GetSettingInt(Setting::kCFQ);
+    BYTE low = static_cast<BYTE>(quality & 0xFF);
+    if (low) font->lfQuality = std::min(low, kMaxQuality);
+    else if (font->lfQuality < 2) font->lfQuality = kDefaultQuality;
+    return quality;
+}
+
+void WriteProfileFont(const LOGFONTW& font, const wchar_t* section, const wchar_t* entry)
+{
+    CWinApp* app = AfxGetApp();
+    if (!app) return;
+    LOGFONTW stored = font;
+    stored.lfHeight = -MulDiv(font.lfHeight, 72, GetScreenDpiY());
+    LogIfNotWritten(app->WriteProfileBinary(section, entry, reinterpret_cast<const BYTE*>(&stored), sizeof(stored)),
+                    section, entry);
+}
+
 int GetSettingFont(const SettingDef& s, LOGFONTW* font)
 {
     return ReadProfileFont(font, s.Section(), s.Name(), s.intDefault);
@@ -133,12 +210,6 @@ bool IsSettingAbsent(const SettingDef& s)
     if (s.type == SettingType::String)
         return app->GetProfileString(s.Section(), s.Name(), kProfileAbsentText) == kProfileAbsentText;
     return static_cast<int>(app->GetProfileInt(s.Section(), s.Name(), kProfileAbsentInt)) == kProfileAbsentInt;
-}
-
-static void LogIfNotWritten(BOOL written, const wchar_t* section, const wchar_t* name)
-{
-    // The store tells only that a write failed, not why: the setting's name is the clue.
-    if (!written) ZN_LOG(LOG_ERROR, L"Setting not written: " << section << L"\\" << name);
 }
 
 void WriteSettingInt(const SettingDef& s, int value)
@@ -179,6 +250,11 @@ void DeleteSetting(const SettingDef& s)
 {
     if (CWinApp* app = AfxGetApp())
         LogIfNotWritten(app->WriteProfileString(s.Section(), s.Name(), nullptr), s.Section(), s.Name());
+}
+
+CString GetDefaultClockFormat()
+{
+    return GetStr(SID_DEFAULT_FORMAT);
 }
 
 void RestoreDisplaySettings()

@@ -125,6 +125,10 @@ CString GetSettingString(const SettingDef& s);
 bool GetSettingRect(const SettingDef& s, RECT* rect);
 // Fills the font (Font settings); returns the "CFQ" value read on the way.
 int GetSettingFont(const SettingDef& s, LOGFONTW* font);
+// The same for any binary value: a 92-byte LOGFONTW, or the older 60-byte LOGFONTA, with
+// lfHeight in screen pixels; anything else gives the full defaults (bold italic at the
+// default size).
+int ReadProfileFont(LOGFONTW* font, const wchar_t* section, const wchar_t* entry, int defaultPoints);
 // True when reading with the sentinel default gives the sentinel (int, packed, string).
 bool IsSettingAbsent(const SettingDef& s);
 // For settings whose default is the reader's own: true with the stored value, false when absent.
@@ -135,6 +139,8 @@ void WriteSettingInt(const SettingDef& s, int value);
 void WriteSettingString(const SettingDef& s, const wchar_t* value);
 void WriteSettingRect(const SettingDef& s, const RECT& rect);
 void WriteSettingFont(const SettingDef& s, const LOGFONTW& font);
+// Stores the font as 92 bytes with its height in points; nothing without an application object.
+void WriteProfileFont(const LOGFONTW& font, const wchar_t* section, const wchar_t* entry);
 // First-run values: written only when the setting is absent (a user's own value stays).
 void WriteSettingIntIfAbsent(const SettingDef& s, int value);
 void WriteSettingStringIfAbsent(const SettingDef& s, const wchar_t* value);
@@ -144,6 +150,8 @@ void DeleteSetting(const SettingDef& s);
 // switches, the font itself, transparency and always-on-top go back to their defaults;
 // nothing else changes (a stored "CR" keeps deciding the position).
 void RestoreDisplaySettings();
+// The display format of a new installation and of the restore switch.
+CString GetDefaultClockFormat();
 
 // Section "TimeZones": one value per further time zone, named by the zone's number in
 // decimal without leading zeros ("#005" is the value "5"), holding the zone's key name.

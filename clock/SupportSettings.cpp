@@ -1,87 +1,12 @@
 #include "SupportSettings.h"
 
-#include "Log/LogMan.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "SupportFiles.h"
 #include "SupportRegistry.h"
-#include "SupportText.h"
-#include "SupportWindowsHelpers.h"
 #include "SupportWindowsVersion.h"
 
 #include <shlobj.h>
-
-#include <algorithm>
-#include <cstring>
-#include <vector>
-
-namespace {
-
-constexpr int kMinPoints = 6;
-constexpr int kMaxPoints = 2304;
-// CLEARTYPE_QUALITY; stored qualities 2..6 are the user's own choice and are kept.
-constexpr BYTE kDefaultQuality = 5;
-constexpr BYTE kMaxQuality = 6;
-
-// The 60-byte LOGFONTA: the same fields as LOGFONTW, then 32 bytes of face name in the
-// ANSI code page, converted from the bytes read (never past them) into a terminated name.
-void CopyNarrowFont(const BYTE* data, LOGFONTW* font)
-{
-    std::memcpy(font, data, offsetof(LOGFONTA, lfFaceName));
-    char face[LF_FACESIZE + 1] = {};
-    std::memcpy(face, data + offsetof(LOGFONTA, lfFaceName), LF_FACESIZE);
-    std::fill(std::begin(font->lfFaceName), std::end(font->lfFaceName), L'\0');
-    lstrcpynW(font->lfFaceName, MultiByteToWide(face, CP_ACP), LF_FACESIZE);
-}
-
-} // namespace
-
-int ReadProfileFont(LOGFONTW* font, const wchar_t* section, const wchar_t* entry, int defaultPoints)
-{
-    *font = LOGFONTW{};
-    bool read = false;
-    CWinApp* app = AfxGetApp();
-    const std::vector<BYTE> data = app ? app->GetProfileBinary(section, entry) : std::vector<BYTE>();
-    // Only a whole font record counts; anything else (the restore switch's single byte
-    // among them) is absent and gets the full defaults.
-    if (data.size() == sizeof(LOGFONTW)) {
-        std::memcpy(font, data.data(), sizeof(LOGFONTW));
-        font->lfFaceName[LF_FACESIZE - 1] = 0;
-        read = true;
-    } else if (data.size() == sizeof(LOGFONTA)) {
-        CopyNarrowFont(data.data(), font);
-        read = true;
-    }
-
-    int points = font->lfHeight ? font->lfHeight : defaultPoints;
-    points = std::clamp(points, kMinPoints, kMaxPoints);
-    if (!read) {
-        font->lfWeight = FW_BOLD;
-        font->lfItalic = 1;
-        font->lfCharSet = DEFAULT_CHARSET;
-    }
-    font->lfHeight = -MulDiv(points, GetScreenDpiY(), 72);
-    if (!font->lfFaceName[0]) {
-        const unsigned face = IsWindowsAtLeast(WINLEVEL_VISTA) ? SID_FONT_NEW : SID_FONT_OLD;
-        lstrcpynW(font->lfFaceName, GetStr(face), LF_FACESIZE);
-    }
-
-    int quality = GetSettingInt(Setting::kCFQ);
-    BYTE low = static_cast<BYTE>(quality & 0xFF);
-    if (low) font->lfQuality = std::min(low, kMaxQuality);
-    else if (font->lfQuality < 2) font->lfQuality = kDefaultQuality;
-    return quality;
-}
-
-void WriteProfileFont(const LOGFONTW& font, const wchar_t* section, const wchar_t* entry)
-{
-    CWinApp* app = AfxGetApp();
-    if (!app) return;
-    LOGFONTW stored = font;
-    stored.lfHeight = -MulDiv(font.lfHeight, 72, GetScreenDpiY());
-    if (!app->WriteProfileBinary(section, entry, reinterpret_cast<const BYTE*>(&stored), sizeof(stored)))
-        ZN_LOG(LOG_ERROR, L"Setting not written: " << section << L"\\" << entry);
-}
 
 CString GetInstallKeyPath()
 {
@@ -168,9 +93,4 @@ bool ApplyFirstRunDefaults()
     if (!exe.IsEmpty()) WriteRunValue(GetStr(SID_PRODUCT), L"\"" + exe + L"\"");
     WriteSettingString(Setting::kStamp, stamp);
     return true;
-}
-
-CString GetDefaultClockFormat()
-{
-    return GetStr(SID_DEFAULT_FORMAT);
 }

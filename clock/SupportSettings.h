@@ -1,16 +1,9 @@
-// Helpers between the settings store, the installation and the clock font: the font is
-// stored with its size in points; a new installation (a new installer stamp) gets its
-// first-run defaults; the installer's key tells where the program and its data live.
+// Helpers between the settings store and the installation: a new installation (a new
+// installer stamp) gets its first-run defaults; the installer's key tells where the program
+// and its data live.
 #pragma once
 
 #include "ClassLib.h"
-
-// Fills the font from a binary setting (a 92-byte LOGFONTW, or the older 60-byte
-// LOGFONTA) with lfHeight in screen pixels; anything else gives the full defaults (bold
-// italic at the default size). Returns the "CFQ" setting read on the way.
-int ReadProfileFont(LOGFONTW* font, const wchar_t* section, const wchar_t* entry, int defaultPoints);
-// Stores the font as 92 bytes with its height in points; nothing without an application object.
-void WriteProfileFont(const LOGFONTW& font, const wchar_t* section, const wchar_t* entry);
 
 // HKEY_LOCAL_MACHINE\SOFTWARE\<company>\Zarnock\Install, below the application's registry key.
 CString GetInstallKeyPath();
@@ -24,5 +17,3 @@ CString GetInstallDate();
 bool GetSharedDataFilePath(const wchar_t* folderName, const wchar_t* fileName, CString* path);
 // True when a new install stamp was found and its defaults were applied.
 bool ApplyFirstRunDefaults();
-
-CString GetDefaultClockFormat();

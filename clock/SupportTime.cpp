@@ -92,6 +92,12 @@ COleDateTime FileTimeToDateTime(const FILETIME& time)
     return COleDateTime(st);
 }
 
+CString FileTimeText(const FILETIME& time)
+{
+    if (time.dwLowDateTime == 0 && time.dwHighDateTime == 0) return CString(L"<unk>");
+    return FileTimeToDateTime(time).Format(L"%m/%d/%Y %H:%M:%S");
+}
+
 BOOL FileTimeEquals(const FILETIME& a, const FILETIME& b)
 {
     return CompareFileTime(&a, &b) == 0;

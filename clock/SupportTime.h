@@ -28,6 +28,8 @@ static_assert(sizeof(tagZoneTzi) == 44, "the registry's TZI layout");
 FILETIME FileTimeFromSystemTime(const SYSTEMTIME& time);
 FILETIME FileTimeFromDateTime(const COleDateTime& time);
 COleDateTime FileTimeToDateTime(const FILETIME& time);
+// "mm/dd/yyyy hh:mm:ss", or "<unk>" for a zero file time.
+CString FileTimeText(const FILETIME& time);
 BOOL FileTimeEquals(const FILETIME& a, const FILETIME& b);
 // A zero file time passes unchanged; a failure is logged and returns the input.
 FILETIME FileTimeLocalToUtc(const FILETIME& time);

@@ -29,7 +29,7 @@ public:
     CZNMemDC& operator=(const CZNMemDC&) = delete;
 
     BOOL IsValid() const { return m_bValid; }
-    CDC& GetDC() { return m_memDC; }
+    CDC& GetMemDC() { return m_memDC; }
     // The context to draw on: the memory context when valid, else the target.
     CDC* GetDrawDC() { return m_bValid ? &m_memDC : m_pTarget; }
     const RECT& GetRect() const { return m_rect; }

@@ -62,11 +62,7 @@ void CDumpDlg::OnOK()
 {
     ZN_LOG(LOG_WARNING, L"OK");
     // All the user typed, however long.
-    HWND description = GetDlgItem(IDC_DUMP_DESCRIPTION);
-    const int length = ::GetWindowTextLengthW(description);
-    std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-    ::GetWindowTextW(description, text.data(), length + 1);
-    m_description = text.data();
+    m_description = GetWindowText(GetDlgItem(IDC_DUMP_DESCRIPTION));
     CDialog::OnOK();
 }
 

@@ -1,9 +1,6 @@
 #include "LogMan.h"
 
-#include "FileEx.h"
 #include "StringTable.h"
-#include "SupportFiles.h"
-#include "SupportTime.h"
 
 #include <atomic>
 #include <string>
@@ -47,6 +44,16 @@ std::string ToUtf8(const CString& text)
     bytes.resize(static_cast<size_t>(n));
     WideCharToMultiByte(CP_UTF8, 0, text, length, &bytes[0], n, nullptr, nullptr);
     return bytes;
+}
+
+// The size of the file at path; false for a path of MAX_PATH characters or more and for a
+// file that cannot be read. Not through CFileEx: it logs its failures through this very log.
+bool FileSizeAt(const wchar_t* path, ULONGLONG& size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (wcslen(path) >= MAX_PATH || !GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
+    size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
 }
 
 bool IsExistingFile(const wchar_t* path)
@@ -310,7 +317,7 @@ int CLogMan::Open(const wchar_t* path, wchar_t letter, int keepCount, ULONGLONG 
         if (r != 0) {
             CString subFolder;
             subFolder.Format(GetStr(SID_LOG_NAME_FORMAT), L"tmp");
-            CString tempPath = CreateTempFileName(subFolder);
+            CString tempPath = m_tempFile ? m_tempFile(subFolder) : CString();
             if (OpenFile(tempPath, letter, FALSE, 0, sizeLimit) == 0) {
                 LogError(this, static_cast<DWORD>(r), L"", LOG_ERROR, __FILE__, __LINE__);
                 LogLine(this, HexText(static_cast<ULONG>(r), TRUE) + L" " + (path ? path : L""), LOG_ERROR,
@@ -335,8 +342,8 @@ HRESULT CLogMan::OpenFile(const wchar_t* path, wchar_t letter, BOOL append, int 
     if (!path || !*path) return 1;
 
     bool rotated = false;
-    CFileExStatus status;
-    if (keepCount != 0 && CFileEx::GetStatus(path, status) && status.m_size > sizeLimit) {
+    ULONGLONG size = 0;
+    if (keepCount != 0 && FileSizeAt(path, size) && size > sizeLimit) {
         RotateFiles(path, keepCount);
         rotated = true;
     }
@@ -469,10 +476,4 @@ CString HexText64(ULONGLONG value)
     CString text;
     text.Format(L"%#018I64x", value);
     return text;
-}
-
-CString FileTimeText(const FILETIME& time)
-{
-    if (time.dwLowDateTime == 0 && time.dwHighDateTime == 0) return CString(L"<unk>");
-    return FileTimeToDateTime(time).Format(L"%m/%d/%Y %H:%M:%S");
 }

@@ -44,6 +44,12 @@ public:
 
     void SetTimeSource(LocalTimeSource source) { m_localTime = source ? source : ::GetLocalTime; }
 
+    // Makes the new, empty temporary file that Open writes to when the log's own file cannot
+    // be opened (the sub-folder is the log's "tmp" folder); none installed: no such file. The
+    // file helpers log through this log, so the log does not call them itself.
+    using TempFileSource = CString (*)(const wchar_t* subFolder);
+    void SetTempFileSource(TempFileSource source) { m_tempFile = source; }
+
     // For the calling thread only, one of the crash report's own: the thread that crashed
     // may hold the lock for good, so this thread's entries and flushes wait at most waitMs
     // for it and write without it when the wait runs out (and after that never wait again).
@@ -77,6 +83,7 @@ private:
     std::map<DWORD, wchar_t> m_threadLetters;
     std::vector<PendingEntry> m_pending;
     LocalTimeSource m_localTime = ::GetLocalTime;
+    TempFileSource m_tempFile = nullptr;
     // Per thread: 0 (the plain lock), kLockGivenUp, or the bounded wait in ms + 2.
     DWORD m_crashWaitSlot = TLS_OUT_OF_INDEXES;
 };
@@ -91,7 +98,6 @@ void FlushLog();
 
 CString HexText(ULONG_PTR value, BOOL wide);
 CString HexText64(ULONGLONG value);
-CString FileTimeText(const FILETIME& time);
 
 // The call shape of every entry: the text is built with a wide string stream only when the
 // log is there and open.

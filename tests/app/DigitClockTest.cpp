@@ -5,11 +5,11 @@
 #include "DigitClock.h"
 #include "StringTable.h"
 
+#include "ClockTestApp.h"
 #include "GdiplusSession.h"
 #include "HandleCount.h"
 #include "LogCapture.h"
 #include "MessagePump.h"
-#include "ProfileTestApp.h"
 
 #include <gmock/gmock.h>
 
@@ -19,7 +19,6 @@
 
 namespace {
 
-ProfileTestApp g_app(L"ZarnockAppTests");
 testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiplusSession);
 
 void ClearProfile()

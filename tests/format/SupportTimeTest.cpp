@@ -1,6 +1,4 @@
-#include "FileEx.h"
 #include "SupportTime.h"
-#include "TestFiles.h"
 #include "ZoneRegistry.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +82,17 @@ TEST(FileTimes, RoundTripsThroughDateTimes)
     FILETIME later = ft;
     later.dwLowDateTime += 1;
     EXPECT_FALSE(FileTimeEquals(ft, later));
+}
+
+TEST(FileTimes, Text)
+{
+    EXPECT_EQ(FileTimeText(FILETIME{0, 0}), L"<unk>");
+    SYSTEMTIME st{2026, 12, 1, 7, 17, 19, 24, 999};
+    FILETIME ft;
+    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
+    EXPECT_EQ(FileTimeText(ft), L"12/07/2026 17:19:24");
+    EXPECT_EQ(FileTimeText(FILETIME{1, 0}), L"01/01/1601 00:00:00") << "only the low half set";
+    EXPECT_EQ(FileTimeText(FILETIME{0xFFFFFFFF, 0xFFFFFFFF}), L"12/30/1899 00:00:00") << "no system time: value 0";
 }
 
 // CTest runs these tests with TZ=Europe/Berlin (Wine follows the process's Unix TZ): the
@@ -266,33 +275,4 @@ TEST(ZoneRegistryData, ReadsOnlyWholeRecords)
     EXPECT_STREQ(L"2026-10-25 03:00", zone.StandardStart.Format(L"%Y-%m-%d %H:%M").GetString());
     EXPECT_STREQ(L"2026-03-29 02:00", zone.DaylightStart.Format(L"%Y-%m-%d %H:%M").GetString());
     EXPECT_EQ(0, ReadZoneInfo(L"Zarnock fmt 45", zone, 2026));
-}
-
-TEST(FileStatus, QueriesAndRefusals)
-{
-    CFileExStatus status;
-    EXPECT_FALSE(CFileEx::GetStatus(nullptr, status));
-    EXPECT_FALSE(CFileEx::GetStatus(CString(L'a', MAX_PATH), status)) << "260 characters are refused";
-    const CString dir = zntest::TempFolderPath().c_str();
-    EXPECT_FALSE(CFileEx::GetStatus(dir + L"zarnock_fmt_missing.txt", status));
-
-    const CString path = dir + L"zarnock_fmt_status.txt";
-    HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    DWORD written = 0;
-    WriteFile(h, "0123456789", 10, &written, nullptr);
-    CloseHandle(h);
-
-    ASSERT_TRUE(CFileEx::GetStatus(path, status));
-    EXPECT_EQ(10u, status.m_size);
-    EXPECT_EQ(0u, status.m_attribute & FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(0u, status.m_attribute & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(0, lstrcmpiW(path, status.m_szFullName));
-    EXPECT_NE(0u, status.m_mtime.dwHighDateTime);
-    EXPECT_NE(0u, status.m_ctime.dwHighDateTime);
-    EXPECT_NE(0u, status.m_atime.dwHighDateTime);
-    DeleteFileW(path);
-
-    ASSERT_TRUE(CFileEx::GetStatus(dir, status));
-    EXPECT_NE(0u, status.m_attribute & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -77,7 +77,7 @@ TEST(CZNMemDC, CompatibleContextDrawsOffScreenAndCopiesBackOnDestruction)
         CZNMemDC mem(&target.m_dc, &wnd, TRUE);
         ASSERT_TRUE(mem.IsValid());
         EXPECT_FALSE(mem.IsBufferedPaint());
-        EXPECT_EQ(&mem.GetDC(), mem.GetDrawDC());
+        EXPECT_EQ(&mem.GetMemDC(), mem.GetDrawDC());
         FillRed(mem.GetDrawDC(), RECT{0, 0, 40, 30});
         EXPECT_EQ(kWhite, target.Pixel(5, 5)) << "nothing reaches the target before the end";
     }

@@ -1,6 +1,7 @@
 // The program log read back byte by byte: entry layout, UTF-8, padding to the reference
 // column, continuation lines, thread letters, rotation, fall-back and sticky silence.
 #include "Log/LogMan.h"
+#include "SupportFiles.h"
 
 #include "TestFiles.h"
 
@@ -336,6 +337,12 @@ TEST_F(LogFile, StickySilenceAfterAFailedWrite)
 class LogFallback : public LogFile
 {
 protected:
+    void SetUp() override
+    {
+        LogFile::SetUp();
+        log.SetTempFileSource(CreateTempFileName);
+    }
+
     void TearDown() override
     {
         std::wstring temp(log.GetFilePath());
@@ -476,17 +483,6 @@ TEST(LogText, HexText)
     EXPECT_EQ(HexText64(0), L"0x0000000000000000");
     EXPECT_EQ(HexText64(1), L"0x0000000000000001");
     EXPECT_EQ(HexText64(~0ull), L"0xffffffffffffffff");
-}
-
-TEST(LogText, FileTimeText)
-{
-    EXPECT_EQ(FileTimeText(FILETIME{0, 0}), L"<unk>");
-    SYSTEMTIME st{2026, 12, 1, 7, 17, 19, 24, 999};
-    FILETIME ft;
-    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
-    EXPECT_EQ(FileTimeText(ft), L"12/07/2026 17:19:24");
-    EXPECT_EQ(FileTimeText(FILETIME{1, 0}), L"01/01/1601 00:00:00") << "only the low half set";
-    EXPECT_EQ(FileTimeText(FILETIME{0xFFFFFFFF, 0xFFFFFFFF}), L"12/30/1899 00:00:00") << "no system time: value 0";
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "Settings.h"
 
+#include "SupportWindowsHelpers.h"
 #include "TestRegistry.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <set>
@@ -293,6 +295,149 @@ TEST_F(SettingsStore, RestoreResetsExactlyTheDisplaySettings)
     EXPECT_EQ(1, f.lfItalic);
     RECT r;
     EXPECT_TRUE(GetSettingRect(Setting::kCR, &r)) << "a stored position stays";
+}
+
+
+const CString kCommon = StorePath(L"Common");
+
+class FontSetting : public ::testing::Test
+{
+protected:
+    void SetUp() override { ClearTestStore(); }
+    void TearDown() override { ClearTestStore(); }
+
+    static int Pixels(int points) { return -MulDiv(points, GetScreenDpiY(), 72); }
+    LOGFONTW Read()
+    {
+        LOGFONTW f;
+        std::memset(&f, 0xCC, sizeof(f));
+        ReadProfileFont(&f, L"Common", L"FN", 14);
+        return f;
+    }
+    static LOGFONTW Stored(LONG points, const wchar_t* face, BYTE quality = 0)
+    {
+        LOGFONTW f = {};
+        f.lfHeight = points;
+        f.lfWeight = FW_NORMAL;
+        f.lfQuality = quality;
+        lstrcpynW(f.lfFaceName, face, LF_FACESIZE);
+        return f;
+    }
+    static void Store(const LOGFONTW& f) { WriteRawValue(kCommon, L"FN", REG_BINARY, &f, sizeof(f)); }
+};
+
+TEST_F(FontSetting, SizesAreStoredInPointsAndReadInPixels)
+{
+    struct Case { LONG stored; int points; const char* why; } cases[] = {
+        {10, 10, "10 points"},
+        {0, 14, "no size: the default"},
+        {3000, 2304, "clamped above"},
+        {3, 6, "clamped below"},
+        {-20, 6, "a pixel height is no point size"},
+    };
+    for (const auto& c : cases) {
+        Store(Stored(c.stored, L"Tahoma"));
+        LOGFONTW f = Read();
+        EXPECT_EQ(Pixels(c.points), f.lfHeight) << c.why;
+        EXPECT_EQ(FW_NORMAL, f.lfWeight) << c.why;
+        EXPECT_STREQ(L"Tahoma", f.lfFaceName) << c.why;
+    }
+    if (GetScreenDpiY() == 96) {
+        Store(Stored(10, L"Tahoma"));
+        EXPECT_EQ(-13, Read().lfHeight);
+        Store(Stored(0, L"Tahoma"));
+        EXPECT_EQ(-19, Read().lfHeight);
+    }
+}
+
+TEST_F(FontSetting, WritingStoresPointsAndLeavesTheCallersFont)
+{
+    LOGFONTW f = Stored(Pixels(10), L"Tahoma", 3);
+    f.lfItalic = 1;
+    const LOGFONTW copy = f;
+    WriteProfileFont(f, L"Common", L"FN");
+    EXPECT_EQ(0, std::memcmp(&copy, &f, sizeof(f)));
+
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(ReadRawValue(kCommon, L"FN", &type, &data));
+    ASSERT_EQ(sizeof(LOGFONTW), data.size());
+    LOGFONTW raw;
+    std::memcpy(&raw, data.data(), sizeof(raw));
+    EXPECT_EQ(10, raw.lfHeight);
+
+    LOGFONTW back = Read();
+    EXPECT_EQ(f.lfHeight, back.lfHeight);
+    EXPECT_EQ(1, back.lfItalic);
+    EXPECT_EQ(3, back.lfQuality);
+}
+
+TEST_F(FontSetting, TheNarrowFormAndUnterminatedFacesAreRead)
+{
+    LOGFONTA narrow = {};
+    narrow.lfHeight = 12;
+    narrow.lfWeight = FW_SEMIBOLD;
+    std::strcpy(narrow.lfFaceName, "Caf\xe9 Sans");  // the ANSI code page's e acute
+    WriteRawValue(kCommon, L"FN", REG_BINARY, &narrow, sizeof(narrow));
+    ASSERT_EQ(60u, sizeof(narrow));
+    LOGFONTW f = Read();
+    EXPECT_EQ(Pixels(12), f.lfHeight);
+    EXPECT_EQ(FW_SEMIBOLD, f.lfWeight);
+    EXPECT_STREQ(L"Caf\u00e9 Sans", f.lfFaceName);
+
+    std::memset(narrow.lfFaceName, 'N', sizeof(narrow.lfFaceName));
+    WriteRawValue(kCommon, L"FN", REG_BINARY, &narrow, sizeof(narrow));
+    EXPECT_EQ(CString(L'N', 31), CString(Read().lfFaceName)) << "32 bytes without a terminator";
+
+    LOGFONTW wide = Stored(9, L"");
+    std::fill(std::begin(wide.lfFaceName), std::end(wide.lfFaceName), L'W');
+    Store(wide);
+    EXPECT_EQ(CString(L'W', 31), CString(Read().lfFaceName)) << "a wide face without a terminator";
+}
+
+TEST_F(FontSetting, AnythingButAWholeRecordGivesTheFullDefaults)
+{
+    const BYTE one[1] = {0};
+    std::vector<BYTE> almost(sizeof(LOGFONTW) - 1, 0);
+    almost[0] = 10;
+    struct Case { const void* data; DWORD size; const char* why; } cases[] = {
+        {nullptr, 0, "absent"},
+        {one, 1, "the restore switch's one byte"},
+        {almost.data(), static_cast<DWORD>(almost.size()), "91 bytes"},
+    };
+    for (const auto& c : cases) {
+        ClearTestStore();
+        if (c.data) WriteRawValue(kCommon, L"FN", REG_BINARY, c.data, c.size);
+        LOGFONTW f = Read();
+        EXPECT_EQ(Pixels(14), f.lfHeight) << c.why;
+        EXPECT_EQ(FW_BOLD, f.lfWeight) << c.why;
+        EXPECT_EQ(1, f.lfItalic) << c.why;
+        EXPECT_EQ(0, f.lfUnderline) << c.why;
+        EXPECT_EQ(DEFAULT_CHARSET, f.lfCharSet) << c.why;
+        EXPECT_EQ(0, f.lfWidth) << c.why;
+        EXPECT_STREQ(L"Segoe UI", f.lfFaceName) << c.why;
+        EXPECT_EQ(CLEARTYPE_QUALITY, f.lfQuality) << c.why;
+    }
+}
+
+TEST_F(FontSetting, QualityComesFromCfqOrTheStoredFont)
+{
+    struct Case { int cfq; bool stored; BYTE storedQuality; BYTE expected; const char* why; } cases[] = {
+        {0x103, true, 0, 3, "the low byte of CFQ"},
+        {9, true, 0, 6, "at most 6"},
+        {0, true, 0, 5, "ClearType by default"},
+        {0, true, 1, 5, "below 2 is replaced"},
+        {0, true, 4, 4, "2 to 6 is the user's"},
+        {0x100, true, 3, 3, "a zero low byte leaves the font's"},
+    };
+    for (const auto& c : cases) {
+        ClearTestStore();
+        if (c.cfq) WriteRawDword(kCommon, L"CFQ", static_cast<DWORD>(c.cfq));
+        Store(Stored(10, L"Tahoma", c.storedQuality));
+        LOGFONTW f;
+        EXPECT_EQ(c.cfq, ReadProfileFont(&f, L"Common", L"FN", 14)) << c.why;
+        EXPECT_EQ(c.expected, f.lfQuality) << c.why;
+    }
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // shows from the settings and the process-wide chime values, what OK writes and hands to
 // the clock window, the live volume and its restore on Cancel, and the real open-file
 // dialog behind "Browse...".
-#include "StopwatchTestSupport.h"
+#include "ClockTestApp.h"
 
 #include "DigitClock.h"
 #include "Globals.h"

@@ -1,8 +1,12 @@
 #include "SoundTestSupport.h"
 
+#include "ClockTestApp.h"
 #include "TestFiles.h"
 
 #include <cstring>
+
+// The Sound Options dialog and the audio volume need the clock's application object.
+ClockTestApp g_app(L"Mervale Software Sound Tests", L"ZarnockSoundTests");
 
 CString ProgramFolder()
 {

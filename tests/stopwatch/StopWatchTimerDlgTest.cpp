@@ -1,7 +1,7 @@
 // Stopwatch windows under Wine: the real template, the seven-segment display read back
 // pixel by pixel, the buttons' commands, placement, and the clock's close taking them along.
 // The tick count is the test's own, so every reading is exact.
-#include "StopwatchTestSupport.h"
+#include "ClockTestApp.h"
 
 #include "DigitClock.h"
 #include "Settings.h"

@@ -3,6 +3,7 @@
 // dialogs over the prefix's real "Time Zones" key.
 #include "AddTimeZoneDlg.h"
 #include "ClockPage.h"
+#include "ClockPageFormat.h"
 #include "Globals.h"
 #include "Settings.h"
 #include "SupportTime.h"
@@ -37,8 +38,8 @@ TEST(FormatBuilder, HiddenSeparatorsAroundAnInsertedCode)
         {L"\u00e9", 1, 1, L"d", L"~d", "a letter of the locale"},
     };
     for (const Case& c : cases)
-        EXPECT_STREQ(c.result, CClockPage::SeparatedToken(c.text, c.start, c.end, c.code, TRUE)) << c.why;
-    EXPECT_STREQ(L"mm", CClockPage::SeparatedToken(L"hh", 2, 2, L"mm", FALSE));
+        EXPECT_STREQ(c.result, SeparatedToken(c.text, c.start, c.end, c.code, TRUE)) << c.why;
+    EXPECT_STREQ(L"mm", SeparatedToken(L"hh", 2, 2, L"mm", FALSE));
 }
 
 TEST(FormatBuilder, ZoneTokensKeepTheLabelAsTyped)
@@ -57,10 +58,10 @@ TEST(FormatBuilder, ZoneTokensKeepTheLabelAsTyped)
         {L"Tokyo", 12, 5, L""},
     };
     for (const Case& c : cases)
-        EXPECT_STREQ(c.token, CClockPage::ZoneToken(c.label, c.number, c.room)) << c.label << " " << c.room;
+        EXPECT_STREQ(c.token, ZoneToken(c.label, c.number, c.room)) << c.label << " " << c.room;
     // A huge label is cut in one pass over what fits (cut from its end it would take hours).
     const std::wstring huge(200000, L'a');
-    EXPECT_STREQ((L"['" + std::wstring(372, L'a') + L"' - #001]").c_str(), CClockPage::ZoneToken(huge.c_str(), 1, 383));
+    EXPECT_STREQ((L"['" + std::wstring(372, L'a') + L"' - #001]").c_str(), ZoneToken(huge.c_str(), 1, 383));
 }
 
 TEST(TimeZones, OffsetsAndOrder)

@@ -1,12 +1,11 @@
 // The About box on its real template, driven from a second thread, and the help: the real
 // zarnock.chm beside the test program under Wine's HTML Help viewer (its window and title,
 // never its pages, which Wine shows blank), and the message for a missing file.
-#include "StopwatchTestSupport.h"
-
 #include "AboutDlg.h"
 #include "AppHelp.h"
 #include "resource.h"
 
+#include "ClockTestApp.h"
 #include "DialogDriver.h"
 #include "MessagePump.h"
 #include "TestFiles.h"
@@ -17,6 +16,15 @@
 #include <vector>
 
 namespace {
+
+// The folder of the test program (the build's bin folder, where zarnock.chm lies too).
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
 
 class TestAbout : public CAboutDlg
 {

@@ -1,12 +1,12 @@
+// The version reader on this program's own version resource and the real program's, and
+// the library loader's search order.
 #include "SupportUtilities.h"
-#include "SupportWindowsHelpers.h"
 #include "VersionInfo.h"
-
-#include "TestRegistry.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cwchar>
 
 namespace {
 
@@ -53,7 +53,7 @@ TEST(VersionInfo, KeepsOnlyTheLowByteOfEachPartAndFindsBetaInAnyCase)
     GetModuleFileNameW(nullptr, own, MAX_PATH);
     CVersionInfo mine(own);
     ASSERT_EQ(1, mine.Load());
-    EXPECT_STREQ(L"Settings tests", mine.m_fileDescription);
+    EXPECT_STREQ(L"Support tests", mine.m_fileDescription);
     EXPECT_EQ(CString(L"1.256.0.0 BeTa ") + own, GetFileVersionText(nullptr));
 
     wchar_t small[5] = {};
@@ -99,56 +99,6 @@ TEST(DllLoader, LoadsFromAFolderAndRestoresTheSearchOrder)
     DllLoader missing(L"no_such_library_zk.dll", system, false);
     EXPECT_EQ(nullptr, missing.m_module);
     EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError()) << "the load's own error";
-}
-
-TEST(WindowsHelpers, ErrorTextsTokensAndTheScreen)
-{
-    EXPECT_FALSE(GetErrorText(ERROR_FILE_NOT_FOUND).IsEmpty());
-    EXPECT_TRUE(GetErrorText(0x2FFFFFFF).IsEmpty()) << "no message for the code";
-
-    BOOL elevated = 7;
-    EXPECT_EQ(S_OK, GetProcessElevation(GetCurrentProcess(), &elevated));
-    EXPECT_TRUE(elevated == 0 || elevated == 1);
-    EXPECT_EQ(S_OK, GetProcessElevation(GetCurrentProcess(), nullptr));
-    EXPECT_EQ(E_FAIL, GetProcessElevation(nullptr, &elevated));
-    EXPECT_EQ(FALSE, elevated);
-
-    // Every Wine process runs as an administrator.
-    EXPECT_EQ(1, IsUserAdmin());
-    EXPECT_EQ(FALSE, IsWow64()) << "a 64-bit build";
-    EXPECT_GT(GetScreenDpiY(), 0);
-    EXPECT_GT(GetScreenDpiX(), 0);
-    EXPECT_EQ(nullptr, GetLastActivePopupWnd()) << "no main window";
-    EXPECT_EQ(1, TrimWorkingSet());
-}
-
-TEST(WindowsHelpers, AMissingDpiFunctionIsLoggedOnlyFromWindows10On)
-{
-    HMODULE without = GetModuleHandleW(L"kernel32.dll");
-    const auto unaware = DPI_AWARENESS_CONTEXT_UNAWARE;
-    {
-        LogCapture log;
-        EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, without, 6));
-        EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, nullptr, 2));
-        EXPECT_EQ(std::string(), log.Text()) << "older systems never had it";
-    }
-    {
-        LogCapture log;
-        EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, without, 7));
-        EXPECT_EQ(unaware, SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, nullptr, 7));
-        std::string text = log.Text();
-        size_t first = text.find("SetThreadDpiAwarenessContext");
-        ASSERT_NE(std::string::npos, first);
-        EXPECT_NE(std::string::npos, text.find("SetThreadDpiAwarenessContext", first + 1)) << "one entry per call";
-    }
-    {
-        // Wine's user32 has the function: the thread's context changes and nothing is logged.
-        LogCapture log;
-        DPI_AWARENESS_CONTEXT previous = SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
-        EXPECT_NE(nullptr, previous);
-        SetThreadDpiAwareness(previous);
-        EXPECT_EQ(std::string(), log.Text());
-    }
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The program's own session volume and the volume monitor on Wine's real Core Audio (the
 // test bed's ALSA null device). Where Wine reports no device the tests say so and check
 // that start-up simply goes on without the objects.
-#include "StopwatchTestSupport.h"
+#include "ClockTestApp.h"
 
 #include "Multimedia/AudioSessionVolume.h"
 #include "Multimedia/VolumeMonitor.h"

@@ -3,8 +3,8 @@
 #include "RTLLayout.h"
 
 #include "Log/LogMan.h"
-#include "ProfileTestApp.h"
 #include "StringTable.h"
+#include "TestApp.h"
 #include "TestFiles.h"
 
 #include <gmock/gmock.h>
@@ -14,8 +14,6 @@
 using namespace zntest;
 
 namespace {
-
-ProfileTestApp g_testApp(L"ZarnockLogTests", L"Zarnock");
 
 class FakeSystem : public CRTLSystemInfo
 {
@@ -89,16 +87,16 @@ TEST(RTLLayout, SettingFromTheStore)
 {
     const wchar_t* common = GetStr(SID_SECTION_COMMON);
     const wchar_t* rtl = GetStr(SID_KEY_RTL);
-    g_testApp.WriteProfileInt(common, rtl, 1);
+    TestApp().WriteProfileInt(common, rtl, 1);
     InitRTLLayout();
     EXPECT_EQ(IsRTLLayout(), 1);
-    g_testApp.WriteProfileInt(common, rtl, 2);
+    TestApp().WriteProfileInt(common, rtl, 2);
     InitRTLLayout();
     EXPECT_EQ(IsRTLLayout(), 0);
-    g_testApp.WriteProfileString(common, rtl, nullptr);
+    TestApp().WriteProfileString(common, rtl, nullptr);
     InitRTLLayout();
     EXPECT_EQ(IsRTLLayout(), 0) << "absent: automatic, and Wine has no Middle-East support";
-    g_testApp.WriteProfileString(nullptr, nullptr, nullptr);
+    TestApp().WriteProfileString(nullptr, nullptr, nullptr);
 }
 
 // An in-memory dialog template: one edit and one static, both direct children.
