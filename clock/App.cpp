@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "CWaitCursor.h"
+#include "ClockLook.h"
 #include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/EventLogHelper.h"
 #include "CrashReport/PrepareLogsData.h"
@@ -354,51 +355,15 @@ BOOL CApp::CreateClockWindow()
     CDigitClock* clock = static_cast<CDigitClock*>(m_pMainWnd);
     if (!clock) return FALSE;
 
-    if (GetSettingInt(Setting::kCC))
-        clock->SetCustomColours(static_cast<COLORREF>(GetSettingInt(Setting::kCB)) & 0xFFFFFF,
-                                static_cast<COLORREF>(GetSettingInt(Setting::kCT)) & 0xFFFFFF);
-    else
-        clock->UseSystemColours();
-
-    if (GetSettingInt(Setting::kCF)) {
-        LOGFONTW lf;
-        GetSettingFont(Setting::kFN, &lf);
-        clock->SetClockFont(&lf);
-    } else {
-        clock->SetClockFont(nullptr);
-    }
-
-    int useOutline = GetSettingInt(Setting::kUO);
-    if (GetSettingInt(Setting::kTR) && useOutline) {
-        LOGFONTW lf{};
-        clock->m_font.GetLogFont(&lf);
-        Gdiplus::GpFontFamily* family = nullptr;
-        if (Gdiplus::DllExports::GdipCreateFontFamilyFromName(lf.lfFaceName, nullptr, &family) != Gdiplus::Ok ||
-            !family) {
-            ZN_LOG(LOG_ERROR, lf.lfFaceName);
-            useOutline = 0;
-            WriteSettingInt(Setting::kUO, 0);
-        } else {
-            Gdiplus::DllExports::GdipDeleteFontFamily(family);
-            ZN_LOG(LOG_INFO, lf.lfFaceName);
-        }
-    }
-
-    // The settings' own ranges: a damaged store can never give a negative or giant window.
-    clock->SetOutline(useOutline, static_cast<COLORREF>(GetSettingInt(Setting::kCO)) & 0xFFFFFF,
-                      std::clamp(GetSettingInt(Setting::kOT), 1, 99));
-    clock->SetShowBorder(GetSettingInt(Setting::k3D));
-    clock->SetShowReminders(GetSettingInt(Setting::kTT));
-    clock->SetMargins(std::clamp(GetSettingInt(Setting::kMS), 0, 99));
-    clock->SetFormat(GetSettingString(Setting::kFT), TRUE);
-    clock->SetAlignment(std::clamp(GetSettingInt(Setting::kAL), 0, 2));
+    ClockLook look = ClockLook::Load();
+    if (look.KeepOutlineDrawable() == ClockLook::OutlineFace::Drawable) ZN_LOG(LOG_INFO, look.font.lfFaceName);
+    look.ApplyTo(*clock, TRUE);
 
     int mode = GetSettingInt(Setting::kCH0);
     int flags = mode == 1 ? GetSettingInt(Setting::kCH1) : mode == 2 ? GetSettingInt(Setting::kCH2) : 0;
     clock->SetChimeOptions(mode, GetSettingInt(Setting::kH1), flags, GetSettingString(Setting::kH0),
                            GetSettingString(Setting::kH2), GetSettingString(Setting::kH4),
                            GetSettingString(Setting::kH5));
-    clock->SetLockRightBorder(GetSettingInt(Setting::kLR));
 
     // Per-monitor aware while the window is made, so it is sized in the monitor's own pixels.
     DPI_AWARENESS_CONTEXT previous = SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
