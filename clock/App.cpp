@@ -2,6 +2,7 @@
 
 #include "CWaitCursor.h"
 #include "ClockLook.h"
+#include "CrashReport/DumpDlg.h"
 #include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/EventLogHelper.h"
 #include "CrashReport/PrepareLogsData.h"
@@ -85,6 +86,15 @@ LRESULT CALLBACK MailNoticeProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp)
     return 0;
 }
 
+// The process ends under the crash dialog: its tray icon goes first, or the shell would
+// keep it until the mouse passes over it.
+void RemoveClockTrayIcon()
+{
+    CWinApp* app = AfxGetApp();
+    if (auto* clock = dynamic_cast<CDigitClock*>(app ? app->m_pMainWnd : nullptr))
+        if (clock->m_hWnd) clock->NotifyIcon(NIM_DELETE, 0, nullptr);
+}
+
 }  // namespace
 
 CString GetLogFilePath()
@@ -154,6 +164,7 @@ BOOL CApp::InitInstance()
 {
     SetRegistryKey(GetStr(SID_COMPANY));
     InstallCrashHandler(true, kCrashDumpType);
+    SetCrashTrayIconRemover(RemoveClockTrayIcon);
 
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
