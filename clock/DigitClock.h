@@ -20,12 +20,7 @@
 // The clock window's class name (also how a second start finds the running copy).
 #define ZN_CLOCK_TIMER_ID 15
 
-// The GDI+ objects of the clock's look, kept between renders (DigitClockRender.cpp).
 class CClockRenderCache;
-struct CClockRenderCacheDeleter
-{
-    void operator()(CClockRenderCache* cache) const;
-};
 
 class CDigitClock : public CFrameWnd, private CSntpModalHost
 {
@@ -205,8 +200,8 @@ protected:
     LRESULT OnSetText(WPARAM wp, LPARAM lp);
     void OnTimer(UINT_PTR id);
 
-    // Window procedure cases that run after the message's own handler.
-    void AfterMessage(UINT msg, WPARAM wp, LPARAM lp);
+    // WM_QUERYENDSESSION and WM_ENDSESSION, after the message's own step.
+    void OnSessionEnding(UINT msg, WPARAM wp, LPARAM lp);
     void OnDisplayChange(WPARAM depth, LPARAM size);
     void OnPowerBroadcast(WPARAM event);
     void OnDpiChanged(WPARAM dpi, const RECT* suggested);
@@ -255,7 +250,7 @@ private:
     bool HasMonitorSize(const RECT& window);
     // Whether the clock is topmost with no window above it.
     bool IsTopOfZOrder() const;
-    std::unique_ptr<CClockRenderCache, CClockRenderCacheDeleter> m_renderCache;
+    std::unique_ptr<CClockRenderCache> m_renderCache;
 };
 
 // Brings the open Options sheet (and whatever it has open) to the front, with a beep.
