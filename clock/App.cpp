@@ -486,8 +486,8 @@ void CApp::PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int
 
     const BOOL parentEnabled = parent && IsWindowEnabled(parent);
     auto* clock = static_cast<CDigitClock*>(m_pMainWnd);
-    const bool dropTopmost = clock && parent == clock->m_hWnd && clock->m_alwaysOnTop;
-    if (dropTopmost) clock->m_alwaysOnTop = 0;
+    const bool dropTopmost = clock && parent == clock->m_hWnd && clock->AlwaysOnTop();
+    if (dropTopmost) clock->SetAlwaysOnTop(0);
     if (parentEnabled) EnableWindow(parent, FALSE);
 
     ZN_LOG(LOG_INFO, 0);
@@ -521,7 +521,7 @@ void CApp::PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int
     }
 
     if (parentEnabled) EnableWindow(parent, TRUE);
-    if (dropTopmost) clock->m_alwaysOnTop = 1;
+    if (dropTopmost) clock->SetAlwaysOnTop(1);
     g_sendingLogs = 0;
     ZN_LOG(LOG_INFO, 11);
 }

@@ -455,7 +455,7 @@ void CClockPage::OnCheck(UINT id)
         m_alwaysOnTop = checked;
         EnableWindow(GetDlgItem(IDC_FULL_SCREEN), m_alwaysOnTop);
         if (clock) {
-            clock->m_alwaysOnTop = m_alwaysOnTop;
+            clock->SetAlwaysOnTop(m_alwaysOnTop);
             SetWindowPos(clock->m_hWnd, m_alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
         }
         break;
@@ -487,7 +487,7 @@ void CClockPage::OnCheck(UINT id)
         break;
     case IDC_FULL_SCREEN:
         m_fullScreen = checked ? 0 : 1;
-        if (clock) clock->m_watchFullScreen = m_fullScreen;
+        if (clock) clock->SetWatchFullScreen(m_fullScreen);
         break;
     case IDC_REMINDERS:
         m_reminders = checked;
@@ -642,8 +642,8 @@ void CClockPage::SaveStartupFlag()
 void CClockPage::ApplyTrayIcon(CDigitClock* clock, int alwaysOnTop)
 {
     if (alwaysOnTop) {
-        if (clock->m_trayIconAdded) clock->NotifyIcon(NIM_DELETE, 0, nullptr);
-    } else if (!clock->m_trayIconAdded) {
+        if (clock->HasTrayIcon()) clock->NotifyIcon(NIM_DELETE, 0, nullptr);
+    } else if (!clock->HasTrayIcon()) {
         clock->NotifyIcon(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, LoadSmallAppIcon());
     }
 }
@@ -690,12 +690,12 @@ void CClockPage::OnCancel()
         const ClockLook stored = ClockLook::Load();
         stored.ApplyTo(*clock, FALSE);
         clock->SetTransparent(stored.transparent);
-        clock->m_alwaysOnTop = GetSettingInt(Setting::kAT);
-        clock->m_watchFullScreen = GetSettingInt(Setting::kFSW);
-        SetWindowPos(clock->m_hWnd, clock->m_alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
-        ApplyTrayIcon(clock, clock->m_alwaysOnTop);
+        clock->SetAlwaysOnTop(GetSettingInt(Setting::kAT));
+        clock->SetWatchFullScreen(GetSettingInt(Setting::kFSW));
+        SetWindowPos(clock->m_hWnd, clock->AlwaysOnTop() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
+        ApplyTrayIcon(clock, clock->AlwaysOnTop());
     }
-    if (clock && !clock->m_alwaysOnTop) {
+    if (clock && !clock->AlwaysOnTop()) {
         // In front of the other normal windows again.
         SetWindowPos(clock->m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
         SetWindowPos(clock->m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);

@@ -85,67 +85,15 @@ public:
     typedef BOOL(WINAPI* UpdateLayeredWindowFn)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*,
                                                  DWORD);
 
-    int m_gdiplusOpaque = Setting::kGPST.intDefault;
-    int m_gdiplusLayered = Setting::kGPSTT.intDefault;
-    int m_alwaysOnTop = Setting::kAT.intDefault;
-    int m_reassertTopmost = Setting::kATF.intDefault;
-    int m_watchFullScreen = Setting::kFSW.intDefault;
-    int m_soundWithScreenSaver = Setting::kSSA.intDefault;
-    int m_soundOverFullScreen = Setting::kSFS.intDefault;
-    int m_proportionalDpi = Setting::kPDPI.intDefault;
-    int m_placementMayBeSaved = 1;
-    int m_soundEnabled = Setting::kSE.intDefault;
-    int m_timerInterval = 0;
-    UINT_PTR m_timerId = 0;
-    CFont m_font;
-    CString m_format;
-    int m_useOutline = Setting::kUO.intDefault;
-    int m_showBorder = Setting::k3D.intDefault;
-    int m_showReminders = Setting::kTT.intDefault;
-    int m_lockRightBorder = Setting::kLR.intDefault;
-    int m_outlineThickness = Setting::kOT.intDefault;
-    int m_margin = Setting::kMS.intDefault;
-    int m_alignment = Setting::kAL.intDefault;
-    int m_chimeMode = Setting::kCH0.intDefault;
-    int m_hourFileOnce = Setting::kH1.intDefault;
-    int m_chimeFlags = Setting::kCH1.intDefault;  // "CH1" or "CH2"
-    int m_customColours = Setting::kCC.intDefault;
-    COLORREF m_textColour = Setting::kCT.intDefault;
-    COLORREF m_backgroundColour = Setting::kCB.intDefault;
-    COLORREF m_highlightColour = 0;
-    COLORREF m_shadowColour = 0;
-    COLORREF m_outlineColour = Setting::kCO.intDefault;
-    int m_textAlpha = Setting::kCTA.intDefault;
-    int m_outlineAlpha = Setting::kCOA.intDefault;
-    RECT m_monitorArea{};
-    RECT m_monitorRect{};
-    CString m_hourSound;             // "H0"
-    CString m_halfHourSound;         // "H2"
-    CString m_quarterPastSound;      // "H4"
-    CString m_quarterToSound;        // "H5"
-    int m_stateFlags = 0;
-    UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
-    CPaintBuffer m_paintBuffer;
-    CToolTipCtrl3 m_tip;
-    CSNTPWnd m_sntp;
-    std::vector<tagTZI2> m_formatZones;
-
     // Display timer, full-screen watch and chimes.
     ChimeSettings GetChimeSettings() const;
     // Runs one chime step at the clock reading now.
     void ChimeStep(const ChimeClock& now);
     // Looks at the foreground window; TRUE when the full-screen state changed.
     BOOL WatchFullScreen();
-    CChimeSchedule m_chimeSchedule;
-    BOOL m_fullScreen = FALSE;
-    // The sizes of all monitors, kept until the display, the DPI or a system setting changes;
-    // empty when they are to be asked again.
-    std::vector<SIZE> m_monitorSizes;
 
     // Placement, display, power and session.
     void AdjustWindowPos(BOOL transparent, BOOL forced);
-    int m_adjustAllowed = Setting::kAWP.intDefault;
-    CString m_suspendedLogPath;      // the log closed for a suspend, reopened on resume
 
     // Tray icon, context menu, commands and the hand-off of clicks.
     BOOL NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip = nullptr);
@@ -161,8 +109,14 @@ public:
     virtual void OpenAddress(const wchar_t* address);
     // The SNTP client; the time-synchronisation page reaches it here.
     CSNTPWnd* GetSntpWnd() { return &m_sntp; }
-    BOOL m_trayIconAdded = FALSE;
-    BOOL m_trackingLeave = FALSE;
+    // The values other windows change without a redraw: the always-on-top switch (the window's
+    // own z-order is the caller's), the full-screen watch and the chimes' quiet rules.
+    int AlwaysOnTop() const { return m_alwaysOnTop; }
+    void SetAlwaysOnTop(int on) { m_alwaysOnTop = on; }
+    void SetWatchFullScreen(int watch) { m_watchFullScreen = watch; }
+    void SetSoundWithScreenSaver(int on) { m_soundWithScreenSaver = on; }
+    void SetSoundOverFullScreen(int on) { m_soundOverFullScreen = on; }
+    BOOL HasTrayIcon() const { return m_trayIconAdded; }
 
     // Handlers that may run a message loop of their own (a menu, a dialog, a send to another
     // program) hold one of these: a close that arrives meanwhile waits until the last of
@@ -178,8 +132,6 @@ public:
     private:
         CDigitClock* m_clock;
     };
-    int m_modalDepth = 0;
-    BOOL m_closePending = FALSE;
     // The SNTP client's failure box counts as such a handler.
     void EnterModal() override;
     void LeaveModal() override;
@@ -226,6 +178,70 @@ protected:
     void TrackMouse(DWORD flags);
 
 private:
+    // Tests and benchmarks reach the state below through this one friend.
+    friend struct CDigitClockAccess;
+
+    int m_gdiplusOpaque = Setting::kGPST.intDefault;
+    int m_gdiplusLayered = Setting::kGPSTT.intDefault;
+    int m_alwaysOnTop = Setting::kAT.intDefault;
+    int m_reassertTopmost = Setting::kATF.intDefault;
+    int m_watchFullScreen = Setting::kFSW.intDefault;
+    int m_soundWithScreenSaver = Setting::kSSA.intDefault;
+    int m_soundOverFullScreen = Setting::kSFS.intDefault;
+    int m_proportionalDpi = Setting::kPDPI.intDefault;
+    int m_placementMayBeSaved = 1;
+    int m_soundEnabled = Setting::kSE.intDefault;
+    int m_timerInterval = 0;
+    UINT_PTR m_timerId = 0;
+    CFont m_font;
+    CString m_format;
+    int m_useOutline = Setting::kUO.intDefault;
+    int m_showBorder = Setting::k3D.intDefault;
+    int m_showReminders = Setting::kTT.intDefault;
+    int m_lockRightBorder = Setting::kLR.intDefault;
+    int m_outlineThickness = Setting::kOT.intDefault;
+    int m_margin = Setting::kMS.intDefault;
+    int m_alignment = Setting::kAL.intDefault;
+    int m_chimeMode = Setting::kCH0.intDefault;
+    int m_hourFileOnce = Setting::kH1.intDefault;
+    int m_chimeFlags = Setting::kCH1.intDefault;  // "CH1" or "CH2"
+    int m_customColours = Setting::kCC.intDefault;
+    COLORREF m_textColour = Setting::kCT.intDefault;
+    COLORREF m_backgroundColour = Setting::kCB.intDefault;
+    COLORREF m_highlightColour = 0;
+    COLORREF m_shadowColour = 0;
+    COLORREF m_outlineColour = Setting::kCO.intDefault;
+    int m_textAlpha = Setting::kCTA.intDefault;
+    int m_outlineAlpha = Setting::kCOA.intDefault;
+    RECT m_monitorArea{};
+    RECT m_monitorRect{};
+    CString m_hourSound;             // "H0"
+    CString m_halfHourSound;         // "H2"
+    CString m_quarterPastSound;      // "H4"
+    CString m_quarterToSound;        // "H5"
+    int m_stateFlags = 0;
+    UpdateLayeredWindowFn m_pfnUpdateLayeredWindow = nullptr;
+    CPaintBuffer m_paintBuffer;
+    CToolTipCtrl3 m_tip;
+    CSNTPWnd m_sntp;
+    std::vector<tagTZI2> m_formatZones;
+
+    // Display timer, full-screen watch and chimes.
+    CChimeSchedule m_chimeSchedule;
+    BOOL m_fullScreen = FALSE;
+    // The sizes of all monitors, kept until the display, the DPI or a system setting changes;
+    // empty when they are to be asked again.
+    std::vector<SIZE> m_monitorSizes;
+    // Placement, display, power and session.
+    int m_adjustAllowed = Setting::kAWP.intDefault;
+    CString m_suspendedLogPath;      // the log closed for a suspend, reopened on resume
+    // Tray icon and the mouse.
+    BOOL m_trayIconAdded = FALSE;
+    BOOL m_trackingLeave = FALSE;
+    // Handlers running a message loop of their own, and a close that waits for them.
+    int m_modalDepth = 0;
+    BOOL m_closePending = FALSE;
+
     int NeededTimerInterval() const { return FormatHasMilliseconds() ? 1 : 250; }
     void PushLayered();
     CClockRenderCache& RenderCache();
