@@ -234,19 +234,6 @@ void CDigitClock::SetText(const wchar_t* text)
     PushLayered();
 }
 
-void ActivateOpenOptions()
-{
-    MessageBeep(0);
-    CString title;
-    title.Format(LoadResString(IDS_OPTIONS_TITLE), GetStr(SID_VERSION));
-    if (HWND sheet = FindWindowW(L"#32770", title)) SetForegroundWindow(GetLastActivePopup(sheet));
-}
-
-void CDigitClock::ActivateLastPopup()
-{
-    if (m_hWnd) SetForegroundWindow(GetLastActivePopup(m_hWnd));
-}
-
 BOOL CDigitClock::PreCreateWindow(CREATESTRUCTW& cs)
 {
     const wchar_t* cls = GetStr(SID_CLOCK_WNDCLASS);
@@ -276,7 +263,7 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
         return -1;
     }
     if (!m_sntp.Create(m_hWnd)) return -1;
-    m_sntp.SetModalHost(this);
+    m_sntp.SetModalHost(&m_modal);
 
     m_proportionalDpi = GetSettingInt(Setting::kPDPI);
     g_soundThread.SetPause(GetSettingInt(Setting::kH3));

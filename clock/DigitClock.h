@@ -6,6 +6,7 @@
 #include "CFrameWnd.h"
 #include "ChimeSchedule.h"
 #include "FormatEnvironment.h"
+#include "ModalGate.h"
 #include "PaintBuffer.h"
 #include "Settings.h"
 #include "SNTPWnd.h"
@@ -22,7 +23,7 @@
 
 class CClockRenderCache;
 
-class CDigitClock : public CFrameWnd, private CSntpModalHost
+class CDigitClock : public CFrameWnd
 {
 public:
     CDigitClock();
@@ -117,24 +118,6 @@ public:
     void SetSoundWithScreenSaver(int on) { m_soundWithScreenSaver = on; }
     void SetSoundOverFullScreen(int on) { m_soundOverFullScreen = on; }
     BOOL HasTrayIcon() const { return m_trayIconAdded; }
-
-    // Handlers that may run a message loop of their own (a menu, a dialog, a send to another
-    // program) hold one of these: a close that arrives meanwhile waits until the last of
-    // them is gone, so the window object is never freed under a running handler.
-    class CModalScope
-    {
-    public:
-        explicit CModalScope(CDigitClock* clock);
-        ~CModalScope();
-        CModalScope(const CModalScope&) = delete;
-        CModalScope& operator=(const CModalScope&) = delete;
-
-    private:
-        CDigitClock* m_clock;
-    };
-    // The SNTP client's failure box counts as such a handler.
-    void EnterModal() override;
-    void LeaveModal() override;
 
     // The registered messages "TaskbarCreated" and the sibling program's tip message.
     static UINT TaskbarCreatedMessage();
@@ -238,9 +221,9 @@ private:
     // Tray icon and the mouse.
     BOOL m_trayIconAdded = FALSE;
     BOOL m_trackingLeave = FALSE;
-    // Handlers running a message loop of their own, and a close that waits for them.
-    int m_modalDepth = 0;
-    BOOL m_closePending = FALSE;
+    // Handlers running a message loop of their own (the SNTP client's failure box among
+    // them), and a close that waits for them.
+    CModalGate m_modal{m_hWnd};
 
     int NeededTimerInterval() const { return FormatHasMilliseconds() ? 1 : 250; }
     void PushLayered();

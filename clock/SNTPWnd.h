@@ -6,6 +6,7 @@
 #include "CHandle.h"
 #include "ClassLib.h"
 #include "Settings.h"
+#include "SntpModalHost.h"
 
 #include <ras.h>
 
@@ -20,19 +21,6 @@ public:
     virtual DWORD TickCount() { return ::GetTickCount(); }
     virtual void UtcNow(FILETIME* now) { ::GetSystemTimeAsFileTime(now); }
     virtual BOOL SetSystemTime(const SYSTEMTIME& time) { return ::SetSystemTime(&time); }
-};
-
-// The owner of the client's window, told around the client's own message loop (the
-// failure box): a close that arrives meanwhile must wait until the box has returned, or
-// the client would be freed under it.
-class CSntpModalHost
-{
-public:
-    virtual void EnterModal() = 0;
-    virtual void LeaveModal() = 0;
-
-protected:
-    ~CSntpModalHost() = default;
 };
 
 constexpr UINT WM_SNTP_HOST_RESOLVED = WM_USER + 1;

@@ -27,7 +27,7 @@ struct CDigitClockAccess
     ZN_CLOCK_FIELD(m_highlightColour)
     ZN_CLOCK_FIELD(m_lockRightBorder)
     ZN_CLOCK_FIELD(m_margin)
-    ZN_CLOCK_FIELD(m_modalDepth)
+    ZN_CLOCK_FIELD(m_modal)
     ZN_CLOCK_FIELD(m_monitorRect)
     ZN_CLOCK_FIELD(m_monitorSizes)
     ZN_CLOCK_FIELD(m_outlineAlpha)

@@ -298,7 +298,7 @@ TEST_F(ClockTickTest, CloseWhileTheMenuIsOpenWaitsForTheMenu)
     clock->ShowContextMenu(POINT{200, 200});
     EXPECT_EQ(g_closeFired, 1) << "the close came while the menu was open";
     ASSERT_TRUE(IsWindow(hwnd)) << "the object is still alive after the menu returned";
-    EXPECT_EQ(ClockFields(clock).m_modalDepth(), 0);
+    EXPECT_EQ(ClockFields(clock).m_modal().Depth(), 0);
     zntest::PumpPending();
     EXPECT_FALSE(IsWindow(hwnd)) << "the close was carried out afterwards";
 }
