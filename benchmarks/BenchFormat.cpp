@@ -1,6 +1,7 @@
 // Cost of one CDigitClock::FormatTime call, the work of every display tick: the default
 // format, and the same with three further zones.
 #include "DigitClock.h"
+#include "DigitClockAccess.h"
 #include "LocaleTimeFormats.h"
 #include "ProfileTestApp.h"
 #include "StringTable.h"
@@ -44,8 +45,8 @@ int main()
     CDigitClock clock;
     const int calls = 200000;
 
-    clock.m_format = GetStr(SID_DEFAULT_FORMAT);
-    clock.LoadFormatTimeZones(clock.m_format, FALSE);
+    ClockFields(clock).m_format() = GetStr(SID_DEFAULT_FORMAT);
+    clock.LoadFormatTimeZones(ClockFields(clock).m_format(), FALSE);
     CString text;
     SYSTEMTIME now{};
     GetLocalTime(&now);
@@ -53,11 +54,11 @@ int main()
     std::printf("bench_format: default format        %7.3f us per FormatTime  [%ls]\n",
                 MicrosecondsPerCall(clock, calls), text.GetString());
 
-    clock.m_format = CString(GetStr(SID_DEFAULT_FORMAT)) + L"'LA '#001' Tokyo '#002' Sydney '#003";
-    clock.LoadFormatTimeZones(clock.m_format, FALSE);
+    ClockFields(clock).m_format() = CString(GetStr(SID_DEFAULT_FORMAT)) + L"'LA '#001' Tokyo '#002' Sydney '#003";
+    clock.LoadFormatTimeZones(ClockFields(clock).m_format(), FALSE);
     clock.FormatTime(now, text);
     std::printf("bench_format: with three further zones %5.3f us per FormatTime  [%ls] (%d zones loaded)\n",
-                MicrosecondsPerCall(clock, calls), text.GetString(), static_cast<int>(clock.m_formatZones.size()));
+                MicrosecondsPerCall(clock, calls), text.GetString(), static_cast<int>(ClockFields(clock).m_formatZones().size()));
 
     app.WriteProfileString(GetStr(SID_SECTION_TIMEZONES), nullptr, nullptr);
     return 0;

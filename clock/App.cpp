@@ -1,13 +1,12 @@
 #include "App.h"
 
-#include "CWaitCursor.h"
+#include "ClockLook.h"
+#include "CrashReport/DumpDlg.h"
 #include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/EventLogHelper.h"
-#include "CrashReport/PrepareLogsData.h"
 #include "CrashReport/SupportMapi.h"
 #include "DigitClock.h"
 #include "FirewallStatus.h"
-#include "GdiplusObjects.h"
 #include "Globals.h"
 #include "LocaleTimeFormats.h"
 #include "MessageBoxEx.h"
@@ -74,15 +73,13 @@ bool ReadLocaleNumber(LCTYPE type, int& value)
     return true;
 }
 
-const wchar_t kMailNoticeClass[] = L"ZarnockMailNotice";
-
-// The mail worker's final message, dispatched by whatever message loop the user-interface
-// thread runs when it arrives (the Options sheet's, a box's, or the program's own).
-LRESULT CALLBACK MailNoticeProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp)
+// The process ends under the crash dialog: its tray icon goes first, or the shell would
+// keep it until the mouse passes over it.
+void RemoveClockTrayIcon()
 {
-    if (message != kMailWorkerNotify) return DefWindowProcW(hwnd, message, wp, lp);
-    if (auto* app = reinterpret_cast<CApp*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) app->OnMailWorkerNotify(wp, lp);
-    return 0;
+    CWinApp* app = AfxGetApp();
+    if (auto* clock = dynamic_cast<CDigitClock*>(app ? app->m_pMainWnd : nullptr))
+        if (clock->m_hWnd) clock->NotifyIcon(NIM_DELETE, 0, nullptr);
 }
 
 }  // namespace
@@ -154,6 +151,7 @@ BOOL CApp::InitInstance()
 {
     SetRegistryKey(GetStr(SID_COMPANY));
     InstallCrashHandler(true, kCrashDumpType);
+    SetCrashTrayIconRemover(RemoveClockTrayIcon);
 
     int argc = 0;
     CLocalMemory argv(CommandLineToArgvW(GetCommandLineW(), &argc));
@@ -355,50 +353,15 @@ BOOL CApp::CreateClockWindow()
     CDigitClock* clock = static_cast<CDigitClock*>(m_pMainWnd);
     if (!clock) return FALSE;
 
-    if (GetSettingInt(Setting::kCC))
-        clock->SetCustomColours(static_cast<COLORREF>(GetSettingInt(Setting::kCB)) & 0xFFFFFF,
-                                static_cast<COLORREF>(GetSettingInt(Setting::kCT)) & 0xFFFFFF);
-    else
-        clock->UseSystemColours();
-
-    if (GetSettingInt(Setting::kCF)) {
-        LOGFONTW lf;
-        GetSettingFont(Setting::kFN, &lf);
-        clock->SetClockFont(&lf);
-    } else {
-        clock->SetClockFont(nullptr);
-    }
-
-    int useOutline = GetSettingInt(Setting::kUO);
-    if (GetSettingInt(Setting::kTR) && useOutline) {
-        LOGFONTW lf{};
-        clock->m_font.GetLogFont(&lf);
-        CGpFontFamily family;
-        if (Gdiplus::DllExports::GdipCreateFontFamilyFromName(lf.lfFaceName, nullptr, family.Out()) != Gdiplus::Ok ||
-            !family) {
-            ZN_LOG(LOG_ERROR, lf.lfFaceName);
-            useOutline = 0;
-            WriteSettingInt(Setting::kUO, 0);
-        } else {
-            ZN_LOG(LOG_INFO, lf.lfFaceName);
-        }
-    }
-
-    // The settings' own ranges: a damaged store can never give a negative or giant window.
-    clock->SetOutline(useOutline, static_cast<COLORREF>(GetSettingInt(Setting::kCO)) & 0xFFFFFF,
-                      std::clamp(GetSettingInt(Setting::kOT), 1, 99));
-    clock->SetShowBorder(GetSettingInt(Setting::k3D));
-    clock->SetShowReminders(GetSettingInt(Setting::kTT));
-    clock->SetMargins(std::clamp(GetSettingInt(Setting::kMS), 0, 99));
-    clock->SetFormat(GetSettingString(Setting::kFT), TRUE);
-    clock->SetAlignment(std::clamp(GetSettingInt(Setting::kAL), 0, 2));
+    ClockLook look = ClockLook::Load();
+    if (look.KeepOutlineDrawable() == ClockLook::OutlineFace::Drawable) ZN_LOG(LOG_INFO, look.font.lfFaceName);
+    look.ApplyTo(*clock, TRUE);
 
     int mode = GetSettingInt(Setting::kCH0);
     int flags = mode == 1 ? GetSettingInt(Setting::kCH1) : mode == 2 ? GetSettingInt(Setting::kCH2) : 0;
     clock->SetChimeOptions(mode, GetSettingInt(Setting::kH1), flags, GetSettingString(Setting::kH0),
                            GetSettingString(Setting::kH2), GetSettingString(Setting::kH4),
                            GetSettingString(Setting::kH5));
-    clock->SetLockRightBorder(GetSettingInt(Setting::kLR));
 
     // Per-monitor aware while the window is made, so it is sized in the monitor's own pixels.
     DPI_AWARENESS_CONTEXT previous = SetThreadDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
@@ -411,66 +374,6 @@ BOOL CApp::CreateClockWindow()
     }
     clock->ShowWindow(SW_SHOW);
     return TRUE;
-}
-
-BOOL CApp::OnCmdMsg(UINT id, int code, CCmdUI*, bool queryOnly)
-{
-    // kind, archive mode, settings; no dump; the archive is shown in File Explorer.
-    struct ReportCommand {
-        UINT id;
-        int kind, mode, settings;
-    };
-    static const ReportCommand kCommands[] = {
-        {ID_REPORT_BUG, EMAIL_BUG, LOGS_SYNC, 1},
-        {ID_SEND_FEEDBACK, EMAIL_FEEDBACK, LOGS_NONE, 0},
-        {ID_TECH_SUPPORT, EMAIL_SUPPORT, LOGS_SYNC, 1},
-    };
-    if (code != CN_COMMAND) return FALSE;
-    for (const ReportCommand& c : kCommands) {
-        if (c.id != id) continue;
-        if (!queryOnly)
-            PrepareAndSendLogs(m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr, c.kind, c.mode, c.settings, 0, TRUE, nullptr,
-                               nullptr, nullptr);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-BOOL CApp::DispatchThreadMessage(const MSG& msg)
-{
-    if (msg.message != kMailWorkerNotify) return FALSE;
-    OnMailWorkerNotify(msg.wParam, msg.lParam);
-    return TRUE;
-}
-
-void CApp::OnMailWorkerNotify(WPARAM wp, LPARAM lp)
-{
-    ZN_LOG(LOG_ERROR, HexText(wp, TRUE).GetString() << L" " << HexText(static_cast<ULONG_PTR>(lp), TRUE).GetString());
-    if (wp != kMailWorkerShowMessage) return;
-    GetSendEmailSystem().showBox(GetLastActivePopupWnd(), m_mailWorker.FinalMessage(), GetStr(SID_PRODUCT),
-                                 MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION);
-}
-
-HWND CApp::MailNoticeWindow()
-{
-    if (m_mailNotice && IsWindow(m_mailNotice)) return m_mailNotice;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = MailNoticeProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kMailNoticeClass;
-    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        ZN_LOG_ERROR(GetLastError(), L"RegisterClass", LOG_ERROR);
-        return nullptr;
-    }
-    // Message-only: never shown, never enumerated, and dispatched by any loop of this thread.
-    m_mailNotice = CreateWindowExW(0, kMailNoticeClass, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   wc.hInstance, nullptr);
-    if (!m_mailNotice) {
-        ZN_LOG_ERROR(GetLastError(), L"CreateWindowEx", LOG_ERROR);
-        return nullptr;
-    }
-    SetWindowLongPtrW(m_mailNotice, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    return m_mailNotice;
 }
 
 int CApp::ExitInstance()
@@ -492,60 +395,4 @@ int CApp::ExitInstance()
     }
     RemoveCrashHandler();
     return CWinApp::ExitInstance();
-}
-
-void CApp::PrepareAndSendLogs(HWND parent, int kind, int mode, int settings, int dump, BOOL show,
-                              const wchar_t* dumpPath, const wchar_t* subject, const wchar_t* body)
-{
-    // The last report may still be in the mail program's dialog: a new archive would replace
-    // the file that mail carries, and the worker's request must not change under it.
-    if (m_mailWorker.IsStarted()) {
-        ZN_LOG(LOG_WARNING, L"mail worker busy");
-        MessageBeep(MB_ICONEXCLAMATION);
-        return;
-    }
-    CPrepareLogsData request;
-    request.SetRequest(mode, settings, dump, dumpPath);
-    g_sendingLogs = 1;
-
-    const BOOL parentEnabled = parent && IsWindowEnabled(parent);
-    auto* clock = static_cast<CDigitClock*>(m_pMainWnd);
-    const bool dropTopmost = clock && parent == clock->m_hWnd && clock->m_alwaysOnTop;
-    if (dropTopmost) clock->m_alwaysOnTop = 0;
-    if (parentEnabled) EnableWindow(parent, FALSE);
-
-    ZN_LOG(LOG_INFO, 0);
-    HRESULT result = RunWithProgress(parent, L"Preparing logs...", PrepareLogsThreadCallback, &request, 0, FALSE);
-    ZN_LOG(LOG_INFO, 1);
-    ZN_LOG_ERROR(result, L"", LOG_ERROR);
-
-    if (show && !request.m_zipPath.IsEmpty()) {
-        CString folder, name;
-        SplitPath(request.m_zipPath, folder, name);
-        GetSendEmailSystem().openFolder(folder);
-        GetSendEmailSystem().sleep(3000);
-    }
-    std::vector<CString> attachments;
-    if (!request.m_zipPath.IsEmpty()) {
-        attachments.push_back(request.m_zipPath);
-    } else if (mode == LOGS_SYNC || mode == LOGS_ALL || settings || dump) {
-        // The mail still goes; the user learns why it carries no archive.
-        GetSendEmailSystem().showBox(parent,
-                                     L"The diagnostic files could not be prepared, so the message goes without "
-                                     L"them. The program log has the details.",
-                                     GetStr(SID_PRODUCT), MB_ICONWARNING);
-    }
-    m_mailWorker.Prepare(nullptr, GetCurrentThreadId(), kind, &attachments, subject, body);
-    m_mailWorker.SetNoticeWindow(MailNoticeWindow());
-    ZN_LOG(LOG_INFO, 10);
-    if (m_mailWorker.Start()) {
-        // The e-mail may still be on its way when the wait ends.
-        CWaitCursor wait;
-        m_mailWorker.WaitForCompletion(30000);
-    }
-
-    if (parentEnabled) EnableWindow(parent, TRUE);
-    if (dropTopmost) clock->m_alwaysOnTop = 1;
-    g_sendingLogs = 0;
-    ZN_LOG(LOG_INFO, 11);
 }

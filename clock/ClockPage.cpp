@@ -4,9 +4,9 @@
 #include "App.h"
 #include "ChoozeColorDlg.h"
 #include "ClockPageFormat.h"
+#include "ClockLook.h"
 #include "ColorHelpers.h"
 #include "DigitClock.h"
-#include "GdiplusObjects.h"
 #include "Globals.h"
 #include "Log/LogMan.h"
 #include "MessageBoxEx.h"
@@ -23,7 +23,6 @@
 #include "SupportWindowsHelpers.h"
 #include "resource.h"
 
-#include <gdiplus.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -104,12 +103,6 @@ BYTE CClockPage::ChosenFontQuality(int storedCfq, BYTE dialogQuality)
     return dialogQuality <= 1 ? CLEARTYPE_QUALITY : dialogQuality;
 }
 
-BOOL CClockPage::IsDrawableFace(const wchar_t* face)
-{
-    CGpFontFamily family;
-    return Gdiplus::DllExports::GdipCreateFontFamilyFromName(face, nullptr, family.Out()) == Gdiplus::Ok && family;
-}
-
 CDigitClock* CClockPage::Clock() const
 {
     CWinApp* app = AfxGetApp();
@@ -117,27 +110,48 @@ CDigitClock* CClockPage::Clock() const
     return clock && clock->m_hWnd && IsWindow(clock->m_hWnd) ? clock : nullptr;
 }
 
+ClockLook CClockPage::PageLook() const
+{
+    ClockLook look;
+    look.customColours = m_customColors;
+    look.background = m_backColor.GetColor();
+    look.text = m_textColor.GetColor();
+    look.outline = m_outlineColor.GetColor();
+    look.customFont = m_customFont;
+    look.font = m_fontData;
+    look.useOutline = m_useOutline;
+    look.thickness = m_thickness;
+    look.border = m_border;
+    look.reminders = m_reminders;
+    look.margins = m_margins;
+    look.lockRight = m_lockRight;
+    look.format = m_format;
+    look.alignment = m_alignment;
+    look.transparent = m_transparent;
+    return look;
+}
+
 void CClockPage::LoadSettings()
 {
     CDigitClock* clock = Clock();
-    m_format = GetSettingString(Setting::kFT);
-    m_customColors = GetSettingInt(Setting::kCC);
-    if (m_customColors == -1) m_customColors = 1;
-    m_customFont = GetSettingInt(Setting::kCF);
-    m_useOutline = GetSettingInt(Setting::kUO);
-    m_border = GetSettingInt(Setting::k3D);
-    m_reminders = GetSettingInt(Setting::kTT);
+    const ClockLook look = ClockLook::Load();
+    m_format = look.format;
+    m_customColors = look.customColours;
+    m_customFont = look.customFont;
+    m_fontData = look.font;
+    m_useOutline = look.useOutline;
+    m_border = look.border;
+    m_reminders = look.reminders;
     m_source = g_tipTarget;
-    // The ranges the clock itself applies at start-up: a damaged store never gives a giant window.
-    m_thickness = std::clamp(GetSettingInt(Setting::kOT), 1, 99);
-    m_margins = std::clamp(GetSettingInt(Setting::kMS), 0, 99);
-    m_alignment = std::clamp(GetSettingInt(Setting::kAL), 0, 2);
-    m_backColor.SetColor(static_cast<COLORREF>(GetSettingInt(Setting::kCB)) & 0xFFFFFF);
-    m_textColor.SetColor(static_cast<COLORREF>(GetSettingInt(Setting::kCT)) & 0xFFFFFF);
-    m_outlineColor.SetColor(static_cast<COLORREF>(GetSettingInt(Setting::kCO)) & 0xFFFFFF);
-    m_transparent = clock && clock->HasLayeredSupport() ? (GetSettingInt(Setting::kTR) ? 1 : 0) : 0;
+    m_thickness = look.thickness;
+    m_margins = look.margins;
+    m_alignment = look.alignment;
+    m_backColor.SetColor(look.background);
+    m_textColor.SetColor(look.text);
+    m_outlineColor.SetColor(look.outline);
+    m_transparent = clock && clock->HasLayeredSupport() ? (look.transparent ? 1 : 0) : 0;
     m_lockPosition = GetSettingInt(Setting::kLW);
-    m_lockRight = GetSettingInt(Setting::kLR);
+    m_lockRight = look.lockRight;
     m_soundEnabled = GetSettingInt(Setting::kSE);
     m_alwaysOnTop = GetSettingInt(Setting::kAT);
     m_fullScreen = GetSettingInt(Setting::kFSW);
@@ -223,8 +237,6 @@ BOOL CClockPage::OnInitDialog()
         if (m_linkFont) m_link.SetFont(m_linkFont);
     }
 
-    if (m_customFont) GetSettingFont(Setting::kFN, &m_fontData);
-    else SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(m_fontData), &m_fontData, 0);
     m_font.Reset(CreateFontIndirectW(&m_fontData));
     SetFontLabel();
 
@@ -438,7 +450,7 @@ void CClockPage::OnCheck(UINT id)
         m_alwaysOnTop = checked;
         EnableWindow(GetDlgItem(IDC_FULL_SCREEN), m_alwaysOnTop);
         if (clock) {
-            clock->m_alwaysOnTop = m_alwaysOnTop;
+            clock->SetAlwaysOnTop(m_alwaysOnTop);
             SetWindowPos(clock->m_hWnd, m_alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
         }
         break;
@@ -470,7 +482,7 @@ void CClockPage::OnCheck(UINT id)
         break;
     case IDC_FULL_SCREEN:
         m_fullScreen = checked ? 0 : 1;
-        if (clock) clock->m_watchFullScreen = m_fullScreen;
+        if (clock) clock->SetWatchFullScreen(m_fullScreen);
         break;
     case IDC_REMINDERS:
         m_reminders = checked;
@@ -522,7 +534,7 @@ void CClockPage::OnChangeFont()
     CFontDialog dialog(&m_fontData, CF_SCREENFONTS | CF_SCALABLEONLY, m_hWnd);
     if (dialog.DoModal() != IDOK) return;
     LOGFONTW chosen = dialog.GetCurrentFont();
-    if (!IsDrawableFace(chosen.lfFaceName)) ZN_LOG(LOG_WARNING, chosen.lfFaceName);
+    if (!ClockLook::IsDrawableFace(chosen.lfFaceName)) ZN_LOG(LOG_WARNING, chosen.lfFaceName);
     m_modified = TRUE;
     chosen.lfQuality = ChosenFontQuality(GetSettingInt(Setting::kCFQ), chosen.lfQuality);
     m_fontData = chosen;
@@ -625,8 +637,8 @@ void CClockPage::SaveStartupFlag()
 void CClockPage::ApplyTrayIcon(CDigitClock* clock, int alwaysOnTop)
 {
     if (alwaysOnTop) {
-        if (clock->m_trayIconAdded) clock->NotifyIcon(NIM_DELETE, 0, nullptr);
-    } else if (!clock->m_trayIconAdded) {
+        if (clock->HasTrayIcon()) clock->NotifyIcon(NIM_DELETE, 0, nullptr);
+    } else if (!clock->HasTrayIcon()) {
         clock->NotifyIcon(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, LoadSmallAppIcon());
     }
 }
@@ -636,41 +648,25 @@ void CClockPage::SaveSettings()
     ZN_LOG(LOG_INFO, L"OK");
     SaveStartupFlag();
     if (!m_modified) return;
-    WriteSettingInt(Setting::kCC, m_customColors);
-    WriteSettingInt(Setting::kCF, m_customFont);
-    WriteSettingInt(Setting::kUO, m_useOutline);
-    WriteSettingInt(Setting::k3D, m_border);
-    WriteSettingInt(Setting::kTT, m_reminders);
+    ClockLook look = PageLook();
+    look.Save();
     WriteSettingInt(Setting::kTPS, m_source);
     g_tipTarget = m_source;
-    WriteSettingInt(Setting::kCB, static_cast<int>(m_backColor.GetColor()));
-    WriteSettingInt(Setting::kCT, static_cast<int>(m_textColor.GetColor()));
-    WriteSettingInt(Setting::kCO, static_cast<int>(m_outlineColor.GetColor()));
-    WriteSettingInt(Setting::kOT, m_thickness);
-    WriteSettingInt(Setting::kMS, m_margins);
-    WriteSettingString(Setting::kFT, m_format);
-    WriteSettingInt(Setting::kAL, m_alignment);
     WriteSettingInt(Setting::kLW, m_lockPosition);
-    WriteSettingInt(Setting::kLR, m_lockRight);
-    WriteSettingInt(Setting::kTR, m_transparent);
     WriteSettingInt(Setting::kSE, m_soundEnabled);
     WriteSettingInt(Setting::kAT, m_alwaysOnTop);
     WriteSettingInt(Setting::kFSW, m_fullScreen);
     WriteSettingInt(Setting::kFWOY, g_firstWeekOfYear);
     WriteSettingInt(Setting::kFDOW, g_firstDayOfWeek);
-    WriteSettingFont(Setting::kFN, m_fontData);
     CDigitClock* clock = Clock();
     if (!clock) return;
     clock->SavePlacement();
     ApplyTrayIcon(clock, m_alwaysOnTop);
     clock->EnableSound(m_soundEnabled);
-    if (m_transparent && m_useOutline && !IsDrawableFace(m_fontData.lfFaceName)) {
-        // The outline is drawn as a path of the drawing library's font family.
-        ZN_LOG(LOG_ERROR, m_fontData.lfFaceName);
+    if (look.KeepOutlineDrawable() == ClockLook::OutlineFace::Dropped) {
         m_useOutline = 0;
-        WriteSettingInt(Setting::kUO, 0);
-        clock->SetOutline(0, static_cast<COLORREF>(GetSettingInt(Setting::kCO)) & 0xFFFFFF,
-                          std::clamp(GetSettingInt(Setting::kOT), 1, 99));
+        const ClockLook stored = ClockLook::Load();
+        clock->SetOutline(0, stored.outline, stored.thickness);
     }
     clock->SetFormat(m_format, TRUE);
 }
@@ -686,34 +682,15 @@ void CClockPage::OnCancel()
         g_positionLocked = m_savedPositionLocked;
     }
     if (clock && m_modified) {
-        // The stored look, read as the clock reads it at start-up.
-        if (GetSettingInt(Setting::kCC))
-            clock->SetCustomColours(static_cast<COLORREF>(GetSettingInt(Setting::kCB)) & 0xFFFFFF,
-                                    static_cast<COLORREF>(GetSettingInt(Setting::kCT)) & 0xFFFFFF);
-        else
-            clock->UseSystemColours();
-        clock->SetOutline(GetSettingInt(Setting::kUO), static_cast<COLORREF>(GetSettingInt(Setting::kCO)) & 0xFFFFFF,
-                          std::clamp(GetSettingInt(Setting::kOT), 1, 99));
-        if (GetSettingInt(Setting::kCF)) {
-            LOGFONTW stored{};
-            GetSettingFont(Setting::kFN, &stored);
-            clock->SetClockFont(&stored);
-        } else {
-            clock->SetClockFont(nullptr);
-        }
-        clock->SetShowBorder(GetSettingInt(Setting::k3D));
-        clock->SetShowReminders(GetSettingInt(Setting::kTT));
-        clock->SetMargins(std::clamp(GetSettingInt(Setting::kMS), 0, 99));
-        clock->SetLockRightBorder(GetSettingInt(Setting::kLR));
-        clock->SetFormat(GetSettingString(Setting::kFT), FALSE);
-        clock->SetAlignment(std::clamp(GetSettingInt(Setting::kAL), 0, 2));
-        clock->SetTransparent(GetSettingInt(Setting::kTR));
-        clock->m_alwaysOnTop = GetSettingInt(Setting::kAT);
-        clock->m_watchFullScreen = GetSettingInt(Setting::kFSW);
-        SetWindowPos(clock->m_hWnd, clock->m_alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
-        ApplyTrayIcon(clock, clock->m_alwaysOnTop);
+        const ClockLook stored = ClockLook::Load();
+        stored.ApplyTo(*clock, FALSE);
+        clock->SetTransparent(stored.transparent);
+        clock->SetAlwaysOnTop(GetSettingInt(Setting::kAT));
+        clock->SetWatchFullScreen(GetSettingInt(Setting::kFSW));
+        SetWindowPos(clock->m_hWnd, clock->AlwaysOnTop() ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
+        ApplyTrayIcon(clock, clock->AlwaysOnTop());
     }
-    if (clock && !clock->m_alwaysOnTop) {
+    if (clock && !clock->AlwaysOnTop()) {
         // In front of the other normal windows again.
         SetWindowPos(clock->m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
         SetWindowPos(clock->m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);

@@ -10,6 +10,7 @@
 #include "Settings.h"
 
 class CDigitClock;
+struct ClockLook;
 
 class CClockPage : public CPropertyPage
 {
@@ -40,8 +41,6 @@ public:
     // The quality of a newly chosen font: "CFQ" (its low byte, at most 6) when not 0; else
     // the dialog's own, with 0 and 1 made ClearType.
     static BYTE ChosenFontQuality(int storedCfq, BYTE dialogQuality);
-    // The drawing library can make a font family of the face (the outline needs one).
-    static BOOL IsDrawableFace(const wchar_t* face);
 
     // The display-format builder (its tokens: ClockPageFormat.h). The format edit holds at
     // most this many characters.
@@ -114,6 +113,8 @@ protected:
 private:
     // The clock window, when there is one.
     CDigitClock* Clock() const;
+    // The look as the page holds it.
+    ClockLook PageLook() const;
     void LoadStartupFlag();
     void SaveStartupFlag();
     void ApplyEnablingRules();

@@ -1,5 +1,6 @@
 #include "DigitClock.h"
 
+#include "ClockRenderCache.h"
 #include "Settings.h"
 #include "StopWatchTimerDlg.h"
 #include "WSoundThread.h"
@@ -22,18 +23,6 @@ namespace {
 
 const int kMaxFontPixels = 1000;
 
-CString RectText(const RECT& r)
-{
-    std::wostringstream s;
-    s << r.left << L"," << r.top << L" " << (r.right - r.left) << L"x" << (r.bottom - r.top);
-    return CString(s.str());
-}
-
-bool IsEmptyRect(const RECT& r)
-{
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
 // The log shows a format as its UTF-8 bytes read back in the ANSI code page, as the
 // settings export and the older log readers expect.
 CString AnsiReadOfUtf8(const wchar_t* text)
@@ -52,16 +41,6 @@ CString AnsiReadOfUtf8(const wchar_t* text)
 }
 
 }  // namespace
-
-RECT GetMonitorRectForWindow(const RECT& window)
-{
-    MONITORINFO mi{};
-    mi.cbSize = sizeof(mi);
-    HMONITOR monitor = MonitorFromRect(&window, MONITOR_DEFAULTTOPRIMARY);
-    if (monitor && GetMonitorInfoW(monitor, &mi)) return mi.rcMonitor;
-    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    return r;
-}
 
 CDigitClock::CDigitClock() : m_formatEnvironment(&GetSystemFormatEnvironment())
 {
@@ -255,50 +234,6 @@ void CDigitClock::SetText(const wchar_t* text)
     PushLayered();
 }
 
-void ActivateOpenOptions()
-{
-    MessageBeep(0);
-    CString title;
-    title.Format(LoadResString(IDS_OPTIONS_TITLE), GetStr(SID_VERSION));
-    if (HWND sheet = FindWindowW(L"#32770", title)) SetForegroundWindow(GetLastActivePopup(sheet));
-}
-
-void CDigitClock::ActivateLastPopup()
-{
-    if (m_hWnd) SetForegroundWindow(GetLastActivePopup(m_hWnd));
-}
-
-void CDigitClock::SavePlacement()
-{
-    if (!m_hWnd) return;
-    WINDOWPLACEMENT wp{};
-    wp.length = sizeof(wp);
-    if (!GetWindowPlacement(m_hWnd, &wp)) {
-        ZN_LOG_ERROR(GetLastError(), L"GetWindowPlacement", LOG_ERROR);
-        return;
-    }
-    RECT window;
-    GetWindowRect(&window);
-    m_monitorArea = m_monitorRect = GetMonitorRectForWindow(window);
-
-    if (!m_placementMayBeSaved || GetSystemMetrics(SM_SHUTTINGDOWN)) {
-        ZN_LOG(LOG_INFO, L"skip wp");
-        ZN_LOG(LOG_WARNING, m_placementMayBeSaved << (GetSystemMetrics(SM_SHUTTINGDOWN) ? L" SD " : L" NSD ")
-                                << RectText(m_monitorRect).GetString() << L" "
-                                << RectText(m_monitorArea).GetString() << L" " << RectText(window).GetString()
-                                << L" " << RectText(wp.rcNormalPosition).GetString());
-        return;
-    }
-    ZN_LOG(LOG_INFO, L"save wp " << RectText(m_monitorRect).GetString() << L" " << RectText(m_monitorArea).GetString()
-                                 << L" " << RectText(window).GetString() << L" "
-                                 << RectText(wp.rcNormalPosition).GetString());
-    DeleteSetting(Setting::kXY);
-    WriteSettingRect(Setting::kMR, m_monitorRect);
-    WriteSettingRect(Setting::kDR, m_monitorArea);
-    WriteSettingInt(Setting::kDP, (GetScreenDpiY() << 16) | (GetScreenDpiX() & 0xFFFF));
-    WriteSettingRect(Setting::kCR, wp.rcNormalPosition);
-}
-
 BOOL CDigitClock::PreCreateWindow(CREATESTRUCTW& cs)
 {
     const wchar_t* cls = GetStr(SID_CLOCK_WNDCLASS);
@@ -328,7 +263,7 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
         return -1;
     }
     if (!m_sntp.Create(m_hWnd)) return -1;
-    m_sntp.SetModalHook([this](BOOL entering) { entering ? EnterModal() : LeaveModal(); });
+    m_sntp.SetModalHook([this](BOOL entering) { entering ? m_modal.EnterModal() : m_modal.LeaveModal(); });
 
     m_proportionalDpi = GetSettingInt(Setting::kPDPI);
     g_soundThread.SetPause(GetSettingInt(Setting::kH3));
@@ -371,98 +306,6 @@ int CDigitClock::OnCreate(CREATESTRUCTW* cs)
     if (GetSettingInt(Setting::kFST) != 0)
         SendMessage(WM_COMMAND, ID_OPTIONS);
     return 0;
-}
-
-void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
-{
-    (void)transparent;
-    const int w = size.cx, h = size.cy;
-
-    RECT cr{}, mr{}, dr{};
-    if (GetSettingRect(Setting::kCR, &cr)) ZN_LOG(LOG_INFO, L"CR " << RectText(cr).GetString());
-    if (GetSettingRect(Setting::kMR, &mr)) ZN_LOG(LOG_INFO, L"MR " << RectText(mr).GetString());
-    if (GetSettingRect(Setting::kDR, &dr)) ZN_LOG(LOG_INFO, L"DR " << RectText(dr).GetString());
-    if (IsEmptyRect(dr)) {
-        ZN_LOG(LOG_WARNING, L"0");
-        RECT none{};
-        dr = mr = GetMonitorRectForWindow(none);
-        ZN_LOG(LOG_INFO, L"DR " << RectText(dr).GetString() << L" MR " << RectText(mr).GetString());
-    }
-
-    int x = 0, y = 0;
-    bool placed = false;
-    if (IsEmptyRect(cr)) {
-        int xy = GetSettingInt(Setting::kXY);
-        if (xy != kPositionUnset) {
-            x = static_cast<short>(LOWORD(xy));
-            if (m_lockRightBorder) x -= w;
-            y = static_cast<short>(HIWORD(xy));
-            RECT r{x, y, x + w, y + h};
-            m_monitorArea = GetMonitorRectForWindow(r);
-            placed = true;
-        }
-    } else if (!m_proportionalDpi) {
-        x = m_lockRightBorder ? cr.right - w : cr.left;
-        y = cr.top;
-        RECT r{x, y, x + w, y + h};
-        m_monitorArea = GetMonitorRectForWindow(r);
-        placed = true;
-    } else {
-        bool rightAnchor = (cr.left - dr.left) > (dr.right - cr.right);
-        bool bottomAnchor = (cr.top - dr.top) > (dr.bottom - cr.bottom);
-        int ax = rightAnchor ? cr.right : cr.left;
-        int ay = bottomAnchor ? cr.bottom : cr.top;
-        SIZE cur{GetScreenDpiX(), GetScreenDpiY()};
-        int dp = GetSettingInt(Setting::kDP, (cur.cy << 16) | cur.cx);
-        int sx = static_cast<short>(LOWORD(dp)), sy = static_cast<short>(HIWORD(dp));
-        // A zero or negative half is damage, not a DPI: it counts as the current one.
-        if (sx <= 0 || sy <= 0) sx = cur.cx, sy = cur.cy;
-        int x0 = ax, y0 = ay;
-        if (sx == cur.cx && sy == cur.cy) {
-            ZN_LOG(LOG_INFO, ax << L"," << ay);
-        } else {
-            ZN_LOG(LOG_WARNING, sx << L" " << sy << L" " << cur.cx << L" " << cur.cy);
-            RECT none{};
-            m_monitorArea = GetMonitorRectForWindow(none);
-            const RECT& area = m_monitorArea;
-            x0 = rightAnchor ? area.right - MulDiv(dr.right - ax, cur.cx, sx)
-                             : area.left + MulDiv(ax - area.left, cur.cx, sx);
-            y0 = bottomAnchor ? area.bottom - MulDiv(area.bottom - ay, cur.cy, sy)
-                              : area.top + MulDiv(ay - area.top, cur.cy, sy);
-        }
-        x = rightAnchor ? x0 - w : x0;
-        y = bottomAnchor ? y0 - h : y0;
-        RECT r{x, y, x + w, y + h};
-        m_monitorArea = m_monitorRect = GetMonitorRectForWindow(r);
-        if (!EqualRect(&m_monitorRect, &mr)) {
-            ZN_LOG(LOG_WARNING, L"MR " << RectText(mr).GetString() << L" DR " << RectText(dr).GetString());
-            if (GetSettingInt(Setting::kLX) == 0 && (r.left - dr.left) > (dr.right - r.right))
-                x += m_monitorArea.right - dr.right;
-            if (GetSettingInt(Setting::kLY) == 0 && (r.top - dr.top) > (dr.bottom - r.bottom))
-                y += m_monitorArea.bottom - dr.bottom;
-        }
-        placed = true;
-    }
-
-    // A stored position that leaves the clock on no monitor at all (damaged settings, or a
-    // monitor long gone) would give an invisible clock: such a position counts as unset.
-    if (placed) {
-        RECT r{x, y, x + w, y + h};
-        if (!MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) {
-            ZN_LOG(LOG_WARNING, L"off screen " << RectText(r).GetString());
-            placed = false;
-        }
-    }
-    if (!placed) {
-        RECT r{0, 0, w, h};
-        m_monitorArea = GetMonitorRectForWindow(r);
-        x = m_monitorArea.right - 3 * GetSystemMetrics(SM_CXSIZE) - w - MulDiv(4, GetScreenDpiY(), 96);
-        y = m_monitorArea.top + 1;
-    }
-
-    m_stateFlags |= STATE_INITIAL_PLACEMENT;
-    ZN_LOG(LOG_INFO, L"set wp " << x << L"," << y << L" " << w << L"x" << h);
-    SetWindowPos(m_hWnd, HWND_TOP, x, y, w, h, SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void CDigitClock::OnDestroy()
@@ -556,22 +399,40 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_QUERYENDSESSION:
         ZN_LOG(LOG_INFO, L"OnQES");
-        AfterMessage(msg, wp, lp);
+        OnSessionEnding(msg, wp, lp);
         return TRUE;
     case WM_ENDSESSION:
         ZN_LOG(LOG_INFO, L"OnES");
         SavePlacement();
-        AfterMessage(msg, wp, lp);
+        OnSessionEnding(msg, wp, lp);
         return 0;
-    case WM_DISPLAYCHANGE:
-    case WM_POWERBROADCAST:
-    case WM_ENTERSIZEMOVE:
-    case WM_EXITSIZEMOVE:
+    case WM_DISPLAYCHANGE: {
+        m_monitorSizes.clear();
+        const LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
+        // A move here may close the window (a DPI change with "PDPI"): nothing follows it.
+        OnDisplayChange(wp, lp);
+        return r;
+    }
     case WM_DPICHANGED: {
-        if (msg == WM_DISPLAYCHANGE || msg == WM_DPICHANGED) m_monitorSizes.clear();
-        LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
-        // May close the window (a DPI change with "PDPI"): nothing follows it.
-        AfterMessage(msg, wp, lp);
+        m_monitorSizes.clear();
+        const LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
+        // May close the window (with "PDPI"): nothing follows it.
+        OnDpiChanged(wp, reinterpret_cast<const RECT*>(lp));
+        return r;
+    }
+    case WM_POWERBROADCAST: {
+        const LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
+        OnPowerBroadcast(wp);
+        return r;
+    }
+    case WM_ENTERSIZEMOVE: {
+        const LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
+        g_clockMoving = 1;
+        return r;
+    }
+    case WM_EXITSIZEMOVE: {
+        const LRESULT r = CFrameWnd::WindowProc(msg, wp, lp);
+        OnExitSizeMove();
         return r;
     }
     default:

@@ -6,6 +6,7 @@
 #include "CFrameWnd.h"
 #include "ChimeSchedule.h"
 #include "FormatEnvironment.h"
+#include "ModalGate.h"
 #include "PaintBuffer.h"
 #include "Settings.h"
 #include "SNTPWnd.h"
@@ -20,12 +21,7 @@
 // The clock window's class name (also how a second start finds the running copy).
 #define ZN_CLOCK_TIMER_ID 15
 
-// The GDI+ objects of the clock's look, kept between renders (DigitClockRender.cpp).
 class CClockRenderCache;
-struct CClockRenderCacheDeleter
-{
-    void operator()(CClockRenderCache* cache) const;
-};
 
 class CDigitClock : public CFrameWnd
 {
@@ -90,6 +86,84 @@ public:
     typedef BOOL(WINAPI* UpdateLayeredWindowFn)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*,
                                                  DWORD);
 
+    // Display timer, full-screen watch and chimes.
+    ChimeSettings GetChimeSettings() const;
+    // Runs one chime step at the clock reading now.
+    void ChimeStep(const ChimeClock& now);
+    // Looks at the foreground window; TRUE when the full-screen state changed.
+    BOOL WatchFullScreen();
+
+    // Placement, display, power and session.
+    void AdjustWindowPos(BOOL transparent, BOOL forced);
+
+    // Tray icon, context menu, commands and the hand-off of clicks.
+    BOOL NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip = nullptr);
+    void ShowContextMenu(POINT screen);
+    // The sound item's state text and the update handlers, applied to the menu's items.
+    void PrepareContextMenu(HMENU popup);
+    LRESULT ForwardClick(int show);
+    void RaiseClock();
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly) override;
+    // The product page: the maker's address + "/zarnock/?src=about&version=" + the full version.
+    static CString WebPageAddress();
+    // Hands an address to the shell; tests stand in for the browser.
+    virtual void OpenAddress(const wchar_t* address);
+    // The SNTP client; the time-synchronisation page reaches it here.
+    CSNTPWnd* GetSntpWnd() { return &m_sntp; }
+    // The values other windows change without a redraw: the always-on-top switch (the window's
+    // own z-order is the caller's), the full-screen watch and the chimes' quiet rules.
+    int AlwaysOnTop() const { return m_alwaysOnTop; }
+    void SetAlwaysOnTop(int on) { m_alwaysOnTop = on; }
+    void SetWatchFullScreen(int watch) { m_watchFullScreen = watch; }
+    void SetSoundWithScreenSaver(int on) { m_soundWithScreenSaver = on; }
+    void SetSoundOverFullScreen(int on) { m_soundOverFullScreen = on; }
+    BOOL HasTrayIcon() const { return m_trayIconAdded; }
+
+    // The registered messages "TaskbarCreated" and the sibling program's tip message.
+    static UINT TaskbarCreatedMessage();
+    static UINT SiblingTipMessage();
+
+protected:
+    BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
+    // SetTimer of the display timer; tests stand in for a system out of timers.
+    virtual UINT_PTR SetDisplayTimer(UINT interval) { return CWnd::SetTimer(ZN_CLOCK_TIMER_ID, interval); }
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+    int OnCreate(CREATESTRUCTW* cs);
+    void OnDestroy();
+    void OnPaint();
+    LRESULT OnSetText(WPARAM wp, LPARAM lp);
+    void OnTimer(UINT_PTR id);
+
+    // WM_QUERYENDSESSION and WM_ENDSESSION, after the message's own step.
+    void OnSessionEnding(UINT msg, WPARAM wp, LPARAM lp);
+    void OnDisplayChange(WPARAM depth, LPARAM size);
+    void OnPowerBroadcast(WPARAM event);
+    void OnDpiChanged(WPARAM dpi, const RECT* suggested);
+    void OnExitSizeMove();
+
+    LRESULT OnTrayNotify(WPARAM wp, LPARAM lp);
+    LRESULT OnTaskbarCreated();
+    void OnContextMenu(POINT screen);
+    void OnCommand(UINT id);
+    void OnClose();
+    void OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnOptions();
+    void OnSoundToggle();
+    void OnLockPosition();
+    void OnExit();
+    void OnWebPage();
+    void OnSyncNow();
+    void OnNewStopwatch();
+    void OnHelpTopics();
+    void OnAbout();
+    void DestroyOwnedDialogs();
+    void TrackMouse(DWORD flags);
+
+private:
+    // Tests and benchmarks reach the state below through this one friend.
+    friend struct CDigitClockAccess;
+
     int m_gdiplusOpaque = Setting::kGPST.intDefault;
     int m_gdiplusLayered = Setting::kGPSTT.intDefault;
     int m_alwaysOnTop = Setting::kAT.intDefault;
@@ -136,101 +210,21 @@ public:
     std::vector<tagTZI2> m_formatZones;
 
     // Display timer, full-screen watch and chimes.
-    ChimeSettings GetChimeSettings() const;
-    // Runs one chime step at the clock reading now.
-    void ChimeStep(const ChimeClock& now);
-    // Looks at the foreground window; TRUE when the full-screen state changed.
-    BOOL WatchFullScreen();
     CChimeSchedule m_chimeSchedule;
     BOOL m_fullScreen = FALSE;
     // The sizes of all monitors, kept until the display, the DPI or a system setting changes;
     // empty when they are to be asked again.
     std::vector<SIZE> m_monitorSizes;
-
     // Placement, display, power and session.
-    void AdjustWindowPos(BOOL transparent, BOOL forced);
     int m_adjustAllowed = Setting::kAWP.intDefault;
     CString m_suspendedLogPath;      // the log closed for a suspend, reopened on resume
-
-    // Tray icon, context menu, commands and the hand-off of clicks.
-    BOOL NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip = nullptr);
-    void ShowContextMenu(POINT screen);
-    // The sound item's state text and the update handlers, applied to the menu's items.
-    void PrepareContextMenu(HMENU popup);
-    LRESULT ForwardClick(int show);
-    void RaiseClock();
-    BOOL OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly) override;
-    // The product page: the maker's address + "/zarnock/?src=about&version=" + the full version.
-    static CString WebPageAddress();
-    // Hands an address to the shell; tests stand in for the browser.
-    virtual void OpenAddress(const wchar_t* address);
-    // The SNTP client; the time-synchronisation page reaches it here.
-    CSNTPWnd* GetSntpWnd() { return &m_sntp; }
+    // Tray icon and the mouse.
     BOOL m_trayIconAdded = FALSE;
     BOOL m_trackingLeave = FALSE;
+    // Handlers running a message loop of their own (the SNTP client's failure box among
+    // them), and a close that waits for them.
+    CModalGate m_modal{m_hWnd};
 
-    // Handlers that may run a message loop of their own (a menu, a dialog, a send to another
-    // program) hold one of these: a close that arrives meanwhile waits until the last of
-    // them is gone, so the window object is never freed under a running handler.
-    class CModalScope
-    {
-    public:
-        explicit CModalScope(CDigitClock* clock);
-        ~CModalScope();
-        CModalScope(const CModalScope&) = delete;
-        CModalScope& operator=(const CModalScope&) = delete;
-
-    private:
-        CDigitClock* m_clock;
-    };
-    int m_modalDepth = 0;
-    BOOL m_closePending = FALSE;
-    // The SNTP client's failure box counts as such a handler.
-    void EnterModal();
-    void LeaveModal();
-
-    // The registered messages "TaskbarCreated" and the sibling program's tip message.
-    static UINT TaskbarCreatedMessage();
-    static UINT SiblingTipMessage();
-
-protected:
-    BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
-    // SetTimer of the display timer; tests stand in for a system out of timers.
-    virtual UINT_PTR SetDisplayTimer(UINT interval) { return CWnd::SetTimer(ZN_CLOCK_TIMER_ID, interval); }
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
-
-    int OnCreate(CREATESTRUCTW* cs);
-    void OnDestroy();
-    void OnPaint();
-    LRESULT OnSetText(WPARAM wp, LPARAM lp);
-    void OnTimer(UINT_PTR id);
-
-    // Window procedure cases that run after the message's own handler.
-    void AfterMessage(UINT msg, WPARAM wp, LPARAM lp);
-    void OnDisplayChange(WPARAM depth, LPARAM size);
-    void OnPowerBroadcast(WPARAM event);
-    void OnDpiChanged(WPARAM dpi, const RECT* suggested);
-    void OnExitSizeMove();
-
-    LRESULT OnTrayNotify(WPARAM wp, LPARAM lp);
-    LRESULT OnTaskbarCreated();
-    void OnContextMenu(POINT screen);
-    void OnCommand(UINT id);
-    void OnClose();
-    void OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp);
-    void OnOptions();
-    void OnSoundToggle();
-    void OnLockPosition();
-    void OnExit();
-    void OnWebPage();
-    void OnSyncNow();
-    void OnNewStopwatch();
-    void OnHelpTopics();
-    void OnAbout();
-    void DestroyOwnedDialogs();
-    void TrackMouse(DWORD flags);
-
-private:
     int NeededTimerInterval() const { return FormatHasMilliseconds() ? 1 : 250; }
     void PushLayered();
     CClockRenderCache& RenderCache();
@@ -255,7 +249,7 @@ private:
     bool HasMonitorSize(const RECT& window);
     // Whether the clock is topmost with no window above it.
     bool IsTopOfZOrder() const;
-    std::unique_ptr<CClockRenderCache, CClockRenderCacheDeleter> m_renderCache;
+    std::unique_ptr<CClockRenderCache> m_renderCache;
 };
 
 // Brings the open Options sheet (and whatever it has open) to the front, with a beep.

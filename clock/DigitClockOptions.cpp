@@ -18,7 +18,7 @@ void CDigitClock::OnOptions()
     const int alwaysOnTop = m_alwaysOnTop;
     {
         // A close that comes while the sheet is open waits for it.
-        CModalScope scope(this);
+        CModalGate::CScope scope(m_modal);
         m_stateFlags |= STATE_OPTIONS_OPEN;
         COptionsSheet sheet(COptionsSheet::Caption(), GetDesktopWindow(),
                             firstStart ? COptionsSheet::kTimeSyncPage : COptionsSheet::kClockPage);

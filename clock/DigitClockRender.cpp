@@ -5,11 +5,10 @@
 #include "ColorHelpers.h"
 #include "ZNMemDC.h"
 #include "Log/LogMan.h"
-#include "GdiplusObjects.h"
+#include "ClockRenderCache.h"
 #include "RTLLayout.h"
 
 #include <cstring>
-#include <cwchar>
 #include <string>
 
 using namespace Gdiplus;
@@ -17,37 +16,9 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-// String format flags: no clip, no wrap, no font fallback, no fit black box.
-const INT kFormatFlags = 0x5404;
-const INT kMeasureTrailingSpaces = 0x800;
-const INT kDirectionRightToLeft = 0x1;
-
 bool RightToLeftReading()
 {
     return IsRTLLayout() != 0;
-}
-
-// A GDI+ status remembered once: the first failure of a draw is the one worth knowing.
-struct GpResult
-{
-    GpStatus first = Ok;
-    GpStatus operator<<(GpStatus s)
-    {
-        if (first == Ok && s != Ok) first = s;
-        return s;
-    }
-};
-
-int PointSize(const LOGFONTW& lf, int pixelsPerInch)
-{
-    return -MulDiv(lf.lfHeight, 72, pixelsPerInch);
-}
-
-INT FontStyleOf(const LOGFONTW& lf)
-{
-    INT style = lf.lfWeight == FW_BOLD ? FontStyleBold : FontStyleRegular;
-    if (lf.lfItalic) style |= FontStyleItalic;
-    return style;
 }
 
 ARGB MakeArgb(int alpha, COLORREF colour)
@@ -86,220 +57,6 @@ UINT DrawTextFlags(int alignment, bool rightToLeft)
 }
 
 }  // namespace
-
-// Building a GDI+ font, family or string format costs far more than drawing with it, and the
-// clock draws up to a hundred times a second: what the look is made of is kept here and
-// made again only when what it is made from changes.
-class CClockRenderCache
-{
-public:
-    // The face name, size in points and style of the clock font.
-    struct FontKey
-    {
-        wchar_t face[LF_FACESIZE] = {};
-        int pointSize = 0;
-        INT style = FontStyleRegular;
-
-        bool operator==(const FontKey& other) const
-        {
-            return pointSize == other.pointSize && style == other.style &&
-                   wcsncmp(face, other.face, LF_FACESIZE) == 0;
-        }
-    };
-
-    static FontKey KeyOf(const LOGFONTW& lf, int pixelsPerInch)
-    {
-        FontKey key;
-        wcsncpy(key.face, lf.lfFaceName, LF_FACESIZE - 1);
-        key.pointSize = PointSize(lf, pixelsPerInch);
-        key.style = FontStyleOf(lf);
-        return key;
-    }
-
-    // The family of the face alone (the outline's, which has no fallback); none when the face
-    // cannot be found.
-    GpFontFamily* Family(const FontKey& key, GpResult& result)
-    {
-        UseFontKey(key);
-        if (!m_familyMade) {
-            m_familyMade = true;
-            if (result << GdipCreateFontFamilyFromName(key.face, nullptr, m_family.Out())) m_family.Release();
-        }
-        return m_family;
-    }
-
-    // The font in points; a face that cannot be had gives the generic sans-serif family.
-    GpFont* Font(const FontKey& key, GpResult& result)
-    {
-        GpFontFamily* family = Family(key, result);
-        if (!m_fontMade) {
-            m_fontMade = true;
-            const REAL size = static_cast<REAL>(key.pointSize);
-            if (family && (result << GdipCreateFont(family, size, key.style, UnitPoint, m_font.Out())))
-                m_font.Release();
-            if (!m_font && GdipGetGenericFontFamilySansSerif(m_fallbackFamily.Out()) == Ok)
-                GdipCreateFont(m_fallbackFamily, size, key.style, UnitPoint, m_font.Out());
-        }
-        return m_font;
-    }
-
-    // A clone of the generic typographic format with the clock's alignment and flags; one
-    // for each reading direction, since measuring is always left to right.
-    GpStringFormat* Format(int alignment, bool rightToLeft, GpResult& result)
-    {
-        Formats& slot = m_formats[rightToLeft ? 1 : 0];
-        if (slot.format && slot.alignment == alignment) return slot.format;
-        slot.format.Reset();
-        GpStringFormat* generic = nullptr;
-        if (result << GdipStringFormatGetGenericTypographic(&generic)) return nullptr;
-        if (result << GdipCloneStringFormat(generic, slot.format.Out())) return nullptr;
-        StringAlignment align = alignment == 1 ? StringAlignmentFar
-                              : alignment == 2 ? StringAlignmentCenter
-                                               : StringAlignmentNear;
-        INT flags = kFormatFlags;
-        if (alignment != 1) flags |= kMeasureTrailingSpaces;
-        if (rightToLeft) flags |= kDirectionRightToLeft;
-        result << GdipSetStringFormatAlign(slot.format, align);
-        result << GdipSetStringFormatFlags(slot.format, flags);
-        result << GdipSetStringFormatTrimming(slot.format, StringTrimmingNone);
-        slot.alignment = alignment;
-        return slot.format;
-    }
-
-    // Solid fills of the text and of the outlined body, each of one colour.
-    GpSolidFill* TextBrush(ARGB colour, GpResult& result) { return Brush(m_textBrush, colour, result); }
-    GpSolidFill* BodyBrush(ARGB colour, GpResult& result) { return Brush(m_bodyBrush, colour, result); }
-
-    // The outline's pen, round-joined.
-    GpPen* Pen(ARGB colour, int width, GpResult& result)
-    {
-        if (m_pen && m_penColour == colour && m_penWidth == width) return m_pen;
-        m_pen.Reset();
-        if (result << GdipCreatePen1(colour, static_cast<REAL>(width), UnitWorld, m_pen.Out())) return nullptr;
-        GdipSetPenLineJoin(m_pen, LineJoinRound);
-        m_penColour = colour;
-        m_penWidth = width;
-        return m_pen;
-    }
-
-    // An empty path in alternate fill mode.
-    GpPath* EmptyPath(GpResult& result)
-    {
-        if (m_path) {
-            if (!(result << GdipResetPath(m_path))) return m_path;
-            m_path.Reset();
-        }
-        if (result << GdipCreatePath(FillModeAlternate, m_path.Out())) return nullptr;
-        return m_path;
-    }
-
-    // Graphics over the paint buffer's pixels as premultiplied ARGB, anti-aliased; made again
-    // when the buffer's DIB section is.
-    GpGraphics* LayeredGraphics(void* pixels, int width, int height, GpResult& result)
-    {
-        // The bitmap's resolution turns the font's points into pixels.
-        const POINT dpi{GetScreenDpiX(), GetScreenDpiY()};
-        if (m_layered && pixels == m_layeredPixels && width == m_layeredSize.cx && height == m_layeredSize.cy &&
-            dpi.x == m_layeredDpi.x && dpi.y == m_layeredDpi.y)
-            return m_layered;
-        m_layered.Reset();
-        m_layeredBitmap.Reset();
-        m_layeredPixels = nullptr;
-        // The rows are bottom-up, so the first scan line is the last in memory.
-        const INT stride = width * 4;
-        BYTE* lastRow = static_cast<BYTE*>(pixels) + static_cast<size_t>(stride) * (height - 1);
-        if (result << GdipCreateBitmapFromScan0(width, height, -stride, PixelFormat32bppPARGB, lastRow,
-                                                m_layeredBitmap.Out()))
-            return nullptr;
-        GdipBitmapSetResolution(m_layeredBitmap, static_cast<REAL>(dpi.x), static_cast<REAL>(dpi.y));
-        if (result << GdipGetImageGraphicsContext(m_layeredBitmap, m_layered.Out())) {
-            m_layeredBitmap.Reset();
-            return nullptr;
-        }
-        result << GdipSetSmoothingMode(m_layered, SmoothingModeAntiAlias);
-        result << GdipSetTextRenderingHint(m_layered, TextRenderingHintAntiAlias);
-        m_layeredPixels = pixels;
-        m_layeredSize = SIZE{width, height};
-        m_layeredDpi = dpi;
-        return m_layered;
-    }
-
-    // Measuring needs a context of the screen's resolution, not the window's own: one
-    // memory context, and the graphics over it, serve every measure.
-    HDC MeasureDC()
-    {
-        if (!m_measureDC) m_measureDC.Reset(CreateCompatibleDC(nullptr));
-        return m_measureDC;
-    }
-    GpGraphics* MeasureGraphics(GpResult& result)
-    {
-        if (!m_measureGraphics && MeasureDC() && (result << GdipCreateFromHDC(m_measureDC, m_measureGraphics.Out())))
-            m_measureGraphics.Release();
-        return m_measureGraphics;
-    }
-
-    // The last measured text and the look it was measured in.
-    struct Measured
-    {
-        BOOL layered = FALSE;
-        HGDIOBJ fontHandle = nullptr;
-        LOGFONTW font{};
-        int values[7] = {};
-        std::wstring text;
-        SIZE size{-1, -1};
-    };
-    Measured m_measured;
-
-private:
-    struct Formats
-    {
-        CGpStringFormat format;
-        int alignment = -1;
-    };
-
-    void UseFontKey(const FontKey& key)
-    {
-        if (m_fontKey == key) return;
-        m_font.Reset();
-        m_fallbackFamily.Reset();
-        m_family.Reset();
-        m_familyMade = m_fontMade = false;
-        m_fontKey = key;
-    }
-
-    static GpSolidFill* Brush(CGpSolidFill& brush, ARGB colour, GpResult& result)
-    {
-        ARGB current = 0;
-        if (brush && GdipGetSolidFillColor(brush, &current) == Ok && current == colour) return brush;
-        brush.Reset();
-        if (result << GdipCreateSolidFill(colour, brush.Out())) return nullptr;
-        return brush;
-    }
-
-    FontKey m_fontKey;
-    bool m_familyMade = false, m_fontMade = false;
-    CGpFontFamily m_family, m_fallbackFamily;
-    CGpFont m_font;
-    Formats m_formats[2];
-    CGpSolidFill m_textBrush, m_bodyBrush;
-    CGpPen m_pen;
-    ARGB m_penColour = 0;
-    int m_penWidth = 0;
-    CGpPath m_path;
-    // Declared after the bitmap it draws into, so it is released first.
-    CGpBitmap m_layeredBitmap;
-    CGpGraphics m_layered;
-    void* m_layeredPixels = nullptr;
-    SIZE m_layeredSize{0, 0};
-    POINT m_layeredDpi{0, 0};
-    CMemDCHandle m_measureDC;
-    CGpGraphics m_measureGraphics;
-};
-
-void CClockRenderCacheDeleter::operator()(CClockRenderCache* cache) const
-{
-    delete cache;
-}
 
 CClockRenderCache& CDigitClock::RenderCache()
 {

@@ -78,27 +78,17 @@ UINT CDigitClock::SiblingTipMessage()
     return message;
 }
 
-CDigitClock::CModalScope::CModalScope(CDigitClock* clock) : m_clock(clock)
+void ActivateOpenOptions()
 {
-    m_clock->EnterModal();
+    MessageBeep(0);
+    CString title;
+    title.Format(LoadResString(IDS_OPTIONS_TITLE), GetStr(SID_VERSION));
+    if (HWND sheet = FindWindowW(L"#32770", title)) SetForegroundWindow(GetLastActivePopup(sheet));
 }
 
-CDigitClock::CModalScope::~CModalScope()
+void CDigitClock::ActivateLastPopup()
 {
-    m_clock->LeaveModal();
-}
-
-void CDigitClock::EnterModal()
-{
-    ++m_modalDepth;
-}
-
-void CDigitClock::LeaveModal()
-{
-    if (--m_modalDepth == 0 && m_closePending) {
-        m_closePending = FALSE;
-        PostMessage(WM_CLOSE);
-    }
+    if (m_hWnd) SetForegroundWindow(GetLastActivePopup(m_hWnd));
 }
 
 BOOL CDigitClock::NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip)
@@ -212,7 +202,7 @@ void CDigitClock::ShowContextMenu(POINT screen)
     }
     HMENU popup = GetSubMenu(bar, 0);
     {
-        CModalScope scope(this);
+        CModalGate::CScope scope(m_modal);
         ActivateLastPopup();
         PrepareContextMenu(popup);
         // Not topmost while the menu is open, or the display tick would push the clock over it.
@@ -285,7 +275,7 @@ BOOL CDigitClock::OnCmdMsg(UINT id, int code, CCmdUI* cmdUI, bool queryOnly)
         // run message loops of their own.
         CWinApp* app = AfxGetApp();
         if (!app || queryOnly) return app ? app->OnCmdMsg(id, code, nullptr, true) : FALSE;
-        CModalScope scope(this);
+        CModalGate::CScope scope(m_modal);
         return app->OnCmdMsg(id, code, nullptr, false);
     }
     }
@@ -347,7 +337,7 @@ void CDigitClock::OnAbout()
 {
     {
         // The box runs its own loop: a close meanwhile waits for it.
-        CModalScope scope(this);
+        CModalGate::CScope scope(m_modal);
         CAboutDlg about(m_hWnd);
         about.DoModal();
     }
@@ -377,10 +367,9 @@ void CDigitClock::DestroyOwnedDialogs()
 
 void CDigitClock::OnClose()
 {
-    if (m_modalDepth > 0) {
+    if (m_modal.HoldClose()) {
         // A handler below runs a loop of its own (a menu, a dialog, a send): it ends first,
         // and the close comes again when the last such handler is done.
-        m_closePending = TRUE;
         EndMenu();
         DestroyOwnedDialogs();
         return;
@@ -461,7 +450,7 @@ LRESULT CDigitClock::ForwardClick(int show)
         if (MaySendToSibling(IsWindowsAtLeast(3) ? 3 : 2, selfKnown, selfElevated != FALSE, siblingKnown,
                              siblingElevated != FALSE)) {
             DWORD_PTR reply = 0;
-            CModalScope scope(this);
+            CModalGate::CScope scope(m_modal);
             // Bounded: a hung sibling never stops the clock.
             if (!SendMessageTimeoutW(sibling, SiblingTipMessage(), reinterpret_cast<WPARAM>(m_hWnd), show ? 1 : 0,
                                      SMTO_ABORTIFHUNG, kSiblingTimeoutMs, &reply))

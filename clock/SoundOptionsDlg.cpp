@@ -363,8 +363,8 @@ void CSoundOptionsDlg::OnOK()
     CWinApp* app = AfxGetApp();
     auto* clock = app ? dynamic_cast<CDigitClock*>(app->m_pMainWnd) : nullptr;
     if (clock && clock->m_hWnd) {
-        clock->m_soundWithScreenSaver = Flag(m_screenSaver);
-        clock->m_soundOverFullScreen = Flag(m_fullScreen);
+        clock->SetSoundWithScreenSaver(Flag(m_screenSaver));
+        clock->SetSoundOverFullScreen(Flag(m_fullScreen));
         WriteSettingInt(Setting::kSSA, Flag(m_screenSaver));
         WriteSettingInt(Setting::kSFS, Flag(m_fullScreen));
         WriteSettingInt(Setting::kMASV, Flag(m_adjustVolume));

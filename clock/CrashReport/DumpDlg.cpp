@@ -1,7 +1,6 @@
 #include "DumpDlg.h"
 
 #include "CrashReport/ThreadSendEmail.h"
-#include "DigitClock.h"
 #include "Log/LogMan.h"
 #include "StringTable.h"
 #include "SupportFiles.h"
@@ -187,11 +186,13 @@ CString CrashMessageBoxText(const wchar_t* zipPath)
     return text;
 }
 
-void RemoveTrayIcon()
+namespace {
+void (*g_removeTrayIcon)() = nullptr;
+}  // namespace
+
+void SetCrashTrayIconRemover(void (*remove)())
 {
-    CWinApp* app = AfxGetApp();
-    if (auto* clock = dynamic_cast<CDigitClock*>(app ? app->m_pMainWnd : nullptr))
-        if (clock->m_hWnd) clock->NotifyIcon(NIM_DELETE, 0, nullptr);
+    g_removeTrayIcon = remove;
 }
 
 void ShowCrashReportDialog(EXCEPTION_POINTERS* pointers, const wchar_t* productName, const wchar_t* zipPath)
@@ -201,7 +202,7 @@ void ShowCrashReportDialog(EXCEPTION_POINTERS* pointers, const wchar_t* productN
     CString subject, body;
     try {
         subject = CrashReportSubject(record->ExceptionCode, reinterpret_cast<ULONG_PTR>(record->ExceptionAddress));
-        RemoveTrayIcon();
+        if (g_removeTrayIcon) g_removeTrayIcon();
         // Only a window of this thread can own the dialog: a window of a thread that is
         // stuck (it may wait for this one) would hang every message sent to it.
         HWND owner = GetLastActivePopupWnd();

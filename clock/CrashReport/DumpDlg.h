@@ -41,8 +41,9 @@ CString GetProductNameAndVersion();
 CString CrashReportSubject(DWORD exceptionCode, ULONG_PTR exceptionAddress);
 // The text of the crash message box for that archive (empty: none).
 CString CrashMessageBoxText(const wchar_t* zipPath);
-// The clock window's tray icon goes before the crash dialog shows.
-void RemoveTrayIcon();
+// How the application's tray icon is taken away before the crash dialog shows (none: there
+// is no icon to take).
+void SetCrashTrayIconRemover(void (*remove)());
 
 // The wait cursor for as long as it lives.
 class CrashWaitCursor

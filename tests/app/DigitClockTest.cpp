@@ -3,6 +3,7 @@
 // many text changes.
 #include "ColorHelpers.h"
 #include "DigitClock.h"
+#include "DigitClockAccess.h"
 #include "StringTable.h"
 
 #include "ClockTestApp.h"
@@ -153,18 +154,18 @@ TEST_F(ClockWindowTest, CustomColoursDeriveTheBorderEdgesFromTheBackground)
     const COLORREF backgrounds[] = {RGB(0, 0, 128), RGB(255, 0, 0), RGB(240, 240, 240), RGB(0, 0, 0)};
     for (COLORREF bg : backgrounds) {
         clock->SetCustomColours(bg, RGB(1, 2, 3));
-        EXPECT_EQ(clock->m_customColours, 1);
-        EXPECT_EQ(clock->m_backgroundColour, bg);
-        EXPECT_EQ(clock->m_textColour, RGB(1, 2, 3));
-        EXPECT_EQ(clock->m_highlightColour, TintColor(bg));
-        EXPECT_EQ(clock->m_shadowColour, DimColor(bg));
+        EXPECT_EQ(ClockFields(clock).m_customColours(), 1);
+        EXPECT_EQ(ClockFields(clock).m_backgroundColour(), bg);
+        EXPECT_EQ(ClockFields(clock).m_textColour(), RGB(1, 2, 3));
+        EXPECT_EQ(ClockFields(clock).m_highlightColour(), TintColor(bg));
+        EXPECT_EQ(ClockFields(clock).m_shadowColour(), DimColor(bg));
     }
     clock->UseSystemColours();
-    EXPECT_EQ(clock->m_customColours, 0);
-    EXPECT_EQ(clock->m_textColour, GetSysColor(COLOR_BTNTEXT));
-    EXPECT_EQ(clock->m_backgroundColour, GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(clock->m_highlightColour, GetSysColor(COLOR_BTNHIGHLIGHT));
-    EXPECT_EQ(clock->m_shadowColour, GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(ClockFields(clock).m_customColours(), 0);
+    EXPECT_EQ(ClockFields(clock).m_textColour(), GetSysColor(COLOR_BTNTEXT));
+    EXPECT_EQ(ClockFields(clock).m_backgroundColour(), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(ClockFields(clock).m_highlightColour(), GetSysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(ClockFields(clock).m_shadowColour(), GetSysColor(COLOR_BTNSHADOW));
 }
 
 TEST_F(ClockWindowTest, FormatIsStoredAsTypedAndABlankOneShowsEmptyClock)
@@ -182,7 +183,7 @@ TEST_F(ClockWindowTest, FormatIsStoredAsTypedAndABlankOneShowsEmptyClock)
     };
     for (const Case& c : cases) {
         clock->SetFormat(c.format, TRUE);
-        EXPECT_EQ(clock->m_format, c.stored);
+        EXPECT_EQ(ClockFields(clock).m_format(), c.stored);
         CString text = clock->GetWindowText();
         if (c.shown) EXPECT_EQ(text, c.shown);
         else EXPECT_FALSE(text.IsEmpty());
@@ -192,12 +193,12 @@ TEST_F(ClockWindowTest, FormatIsStoredAsTypedAndABlankOneShowsEmptyClock)
 TEST_F(ClockWindowTest, MillisecondsSwitchTheDisplayTimerAndBack)
 {
     Create();
-    EXPECT_EQ(clock->m_timerInterval, 250);
-    EXPECT_NE(clock->m_timerId, 0u);
+    EXPECT_EQ(ClockFields(clock).m_timerInterval(), 250);
+    EXPECT_NE(ClockFields(clock).m_timerId(), 0u);
     clock->SetFormat(L"HH:mm:ss.SSS", FALSE);
-    EXPECT_EQ(clock->m_timerInterval, 1);
+    EXPECT_EQ(ClockFields(clock).m_timerInterval(), 1);
     clock->SetFormat(L"HH:mm", FALSE);
-    EXPECT_EQ(clock->m_timerInterval, 250);
+    EXPECT_EQ(ClockFields(clock).m_timerInterval(), 250);
 }
 
 TEST_F(ClockWindowTest, MarginAndBorderGrowTheOpaqueWindow)
@@ -211,7 +212,7 @@ TEST_F(ClockWindowTest, MarginAndBorderGrowTheOpaqueWindow)
     EXPECT_EQ(framed.cx, plain.cx + 2 * 3 + 4);
     EXPECT_EQ(framed.cy, plain.cy + 2 * 3 + 4);
 
-    clock->m_gdiplusOpaque = 1;
+    ClockFields(clock).m_gdiplusOpaque() = 1;
     clock->Refresh();
     SIZE gp = WindowSize(hwnd);
     SIZE box = clock->MeasureClockText(FALSE, clock->GetWindowText());
@@ -226,7 +227,7 @@ TEST_F(ClockWindowTest, MultiLineTextMeasuresAsSeveralLines)
 {
     Create();
     for (int gdiplus = 0; gdiplus <= 1; ++gdiplus) {
-        clock->m_gdiplusOpaque = gdiplus;
+        ClockFields(clock).m_gdiplusOpaque() = gdiplus;
         SIZE one = clock->MeasureClockText(FALSE, L"12:00");
         SIZE two = clock->MeasureClockText(FALSE, L"12:00\nMonday");
         EXPECT_GE(two.cy, one.cy * 2 - 2) << "GDI+ " << gdiplus;
@@ -263,7 +264,7 @@ TEST_F(ClockWindowTest, TransparencyFollowsTheLayeredSupport)
     EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
 
     // Without the function the clock stays opaque.
-    clock->m_pfnUpdateLayeredWindow = nullptr;
+    ClockFields(clock).m_pfnUpdateLayeredWindow() = nullptr;
     clock->SetTransparent(1);
     EXPECT_FALSE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
 }
@@ -290,7 +291,7 @@ TEST_F(ClockWindowTest, SavePlacementWritesThePositionRecordUnlessTheSessionEnds
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(g_app.GetProfileInt(common, GetStr(SID_KEY_DP), 0), dpi);
 
-    clock->m_placementMayBeSaved = 0;
+    ClockFields(clock).m_placementMayBeSaved() = 0;
     SetWindowPos(hwnd, nullptr, 300, 310, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     clock->SavePlacement();
     ASSERT_TRUE(ReadRect(SID_KEY_CR, cr));
@@ -324,10 +325,10 @@ TEST_F(ClockWindowTest, LayeredAlphaOfBodyAndOutline)
         {255, 255, 255},
     };
     for (const Case& c : cases) {
-        clock->m_textAlpha = c.textAlpha;
-        clock->m_outlineAlpha = c.outlineAlpha;
+        ClockFields(clock).m_textAlpha() = c.textAlpha;
+        ClockFields(clock).m_outlineAlpha() = c.outlineAlpha;
         clock->DrawLayered(size, L"88");
-        auto h = AlphaHistogram(clock->m_paintBuffer);
+        auto h = AlphaHistogram(ClockFields(clock).m_paintBuffer());
         EXPECT_GT(h[0], size.cx * size.cy / 4) << "transparent background";
         EXPECT_GT(h[c.bodyAlpha], 50) << c.textAlpha << "/" << c.outlineAlpha;
         int above = 0;
@@ -341,14 +342,14 @@ TEST_F(ClockWindowTest, LayeredAlphaOfBodyAndOutline)
 
 TEST_F(ClockWindowTest, PlainGdiLayeredTextTurnsBrightnessIntoCoverage)
 {
-    clock->m_gdiplusLayered = 0;
+    ClockFields(clock).m_gdiplusLayered() = 0;
     clock->SetOutline(0, 0, 1);
     clock->SetCustomColours(RGB(0, 0, 0), RGB(200, 100, 50));
     Create();
     clock->SetTransparent(1);
     SIZE size = WindowSize(hwnd);
     clock->DrawLayered(size, L"88:88");
-    const BYTE* p = static_cast<const BYTE*>(clock->m_paintBuffer.m_pPixels);
+    const BYTE* p = static_cast<const BYTE*>(ClockFields(clock).m_paintBuffer().m_pPixels);
     int opaque = 0, clear = 0;
     for (int i = 0; i < size.cx * size.cy; ++i, p += 4) {
         int a = p[3];
@@ -393,7 +394,7 @@ TEST_F(ClockWindowTest, ADpiCloseDuringADisplayChangeEndsTheHandlerWithTheWindow
 {
     g_app.WriteProfileInt(GetStr(SID_SECTION_COMMON), GetStr(SID_KEY_PDPI), 1);
     Create();
-    clock->m_monitorRect = RECT{0, 0, 100, 100};   // its monitor is gone: the change moves it
+    ClockFields(clock).m_monitorRect() = RECT{0, 0, 100, 100};   // its monitor is gone: the change moves it
     Probe()->dpiChangeOnMove = true;
     clock = nullptr;                                // the close frees it
     PVOID handler = AddVectoredExceptionHandler(1, ProbeClock::NoteTouchOfFreed);
@@ -424,7 +425,7 @@ TEST_F(ClockWindowTest, ADisplayTimerThatCannotBeReArmedIsLoggedAndKnownGone)
     Probe()->outOfTimers = true;
     LogCapture log;
     clock->SetFormat(L"HH:mm:ss.SS", FALSE);
-    EXPECT_EQ(0u, clock->m_timerId);
+    EXPECT_EQ(0u, ClockFields(clock).m_timerId());
     EXPECT_FALSE(KillTimer(hwnd, ZN_CLOCK_TIMER_ID)) << "no timer runs, as the id says";
     EXPECT_THAT(log.Entries(" * "), testing::ElementsAre(testing::HasSubstr("SetTimer")));
 }

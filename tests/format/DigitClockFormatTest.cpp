@@ -1,4 +1,5 @@
 #include "DigitClock.h"
+#include "DigitClockAccess.h"
 #include "Globals.h"
 #include "ProfileTestApp.h"
 #include "StringTable.h"
@@ -60,7 +61,7 @@ protected:
 
     CString Format(const wchar_t* format, const SYSTEMTIME& time = kTuesday)
     {
-        clock.m_format = format;
+        ClockFields(clock).m_format() = format;
         CString text(L"stale");
         clock.FormatTime(time, text);
         return text;
@@ -297,7 +298,7 @@ TEST_F(FormatTest, MillisecondTest)
         { L"", FALSE, "empty" },
     };
     for (const MsCase& c : cases) EXPECT_EQ(c.expected, CDigitClock::FormatHasMilliseconds(c.format)) << c.why;
-    clock.m_format = L"ss.SS";
+    ClockFields(clock).m_format() = L"ss.SS";
     EXPECT_TRUE(clock.FormatHasMilliseconds());
 }
 
@@ -386,30 +387,30 @@ TEST_F(FurtherZones, PrefixesAndTimeForms)
 TEST_F(FurtherZones, ListLoadingAndLookup)
 {
     clock.LoadFormatTimeZones(L"#005 '#001' #005 #099 #012", FALSE, 2026);
-    ASSERT_EQ(3u, clock.m_formatZones.size()) << "the same number twice gives two entries";
-    EXPECT_EQ(5, clock.m_formatZones[0].key);
-    EXPECT_EQ(5, clock.m_formatZones[1].key);
-    EXPECT_EQ(12, clock.m_formatZones[2].key);
+    ASSERT_EQ(3u, ClockFields(clock).m_formatZones().size()) << "the same number twice gives two entries";
+    EXPECT_EQ(5, ClockFields(clock).m_formatZones()[0].key);
+    EXPECT_EQ(5, ClockFields(clock).m_formatZones()[1].key);
+    EXPECT_EQ(12, ClockFields(clock).m_formatZones()[2].key);
     tagTZI2 zone;
     EXPECT_TRUE(clock.FindFormatTimeZone(12, zone));
     EXPECT_EQ(-600, zone.Bias);
     EXPECT_FALSE(clock.FindFormatTimeZone(1, zone));
     clock.LoadFormatTimeZones(L"hh:mm", FALSE, 2026);
-    EXPECT_TRUE(clock.m_formatZones.empty()) << "a new format empties the list";
+    EXPECT_TRUE(ClockFields(clock).m_formatZones().empty()) << "a new format empties the list";
 }
 
 TEST_F(FurtherZones, ANewYearResolvesTheTransitionsAgain)
 {
     clock.LoadFormatTimeZones(L"#001", FALSE, 2026);
-    ASSERT_EQ(1u, clock.m_formatZones.size());
-    EXPECT_EQ(2026, clock.m_formatZones[0].DaylightStart.GetYear());
-    clock.m_format = L"#001";
+    ASSERT_EQ(1u, ClockFields(clock).m_formatZones().size());
+    EXPECT_EQ(2026, ClockFields(clock).m_formatZones()[0].DaylightStart.GetYear());
+    ClockFields(clock).m_format() = L"#001";
     CString text;
     // 1 July 2027: with 2026's transitions the west zone would count as standard time.
     env.zoneId = TIME_ZONE_ID_DAYLIGHT;
     clock.FormatTime(At(2027, 7, 1, 14, 5, 0), text);
     EXPECT_STREQ(L"08:05", text.GetString());
-    ASSERT_EQ(1u, clock.m_formatZones.size());
-    EXPECT_EQ(2027, clock.m_formatZones[0].DaylightStart.GetYear());
-    EXPECT_STREQ(L"2027-03-14", clock.m_formatZones[0].DaylightStart.Format(L"%Y-%m-%d").GetString());
+    ASSERT_EQ(1u, ClockFields(clock).m_formatZones().size());
+    EXPECT_EQ(2027, ClockFields(clock).m_formatZones()[0].DaylightStart.GetYear());
+    EXPECT_STREQ(L"2027-03-14", ClockFields(clock).m_formatZones()[0].DaylightStart.Format(L"%Y-%m-%d").GetString());
 }

@@ -5,6 +5,7 @@
 #include "ChoozeColorDlg.h"
 #include "ClockPage.h"
 #include "DigitClock.h"
+#include "DigitClockAccess.h"
 #include "Globals.h"
 #include "OptionsSheet.h"
 #include "Settings.h"
@@ -123,22 +124,22 @@ struct Look
     static Look Of(CDigitClock* c)
     {
         Look l{};
-        l.textColour = c->m_textColour;
-        l.background = c->m_backgroundColour;
-        l.outlineColour = c->m_outlineColour;
-        l.customColours = c->m_customColours;
-        l.useOutline = c->m_useOutline;
-        l.thickness = c->m_outlineThickness;
-        l.margin = c->m_margin;
-        l.border = c->m_showBorder;
-        l.reminders = c->m_showReminders;
-        l.alignment = c->m_alignment;
-        l.lockRight = c->m_lockRightBorder;
-        l.alwaysOnTop = c->m_alwaysOnTop;
-        l.fullScreen = c->m_watchFullScreen;
+        l.textColour = ClockFields(c).m_textColour();
+        l.background = ClockFields(c).m_backgroundColour();
+        l.outlineColour = ClockFields(c).m_outlineColour();
+        l.customColours = ClockFields(c).m_customColours();
+        l.useOutline = ClockFields(c).m_useOutline();
+        l.thickness = ClockFields(c).m_outlineThickness();
+        l.margin = ClockFields(c).m_margin();
+        l.border = ClockFields(c).m_showBorder();
+        l.reminders = ClockFields(c).m_showReminders();
+        l.alignment = ClockFields(c).m_alignment();
+        l.lockRight = ClockFields(c).m_lockRightBorder();
+        l.alwaysOnTop = ClockFields(c).m_alwaysOnTop();
+        l.fullScreen = ClockFields(c).m_watchFullScreen();
         l.exStyle = c->GetExStyle() & (WS_EX_LAYERED | WS_EX_TOPMOST);
-        c->m_font.GetLogFont(&l.font);
-        l.format = c->m_format;
+        ClockFields(c).m_font().GetLogFont(&l.font);
+        l.format = ClockFields(c).m_format();
         return l;
     }
     bool operator==(const Look& o) const
@@ -272,7 +273,7 @@ TEST_F(OptionsSheetTest, OpensFromTheClockCommandOnTheClockPageWithoutApplyOnTop
         Click(sheet, IDHELP);
         WaitFor([&] { return g_app.helpCalls > 0; }, 2000);
         topmost = (GetWindowLongPtrW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-        openFlag = (clock->m_stateFlags & CDigitClock::STATE_OPTIONS_OPEN) != 0;
+        openFlag = (ClockFields(clock).m_stateFlags() & CDigitClock::STATE_OPTIONS_OPEN) != 0;
         // A second request only brings the open sheet forward.
         PostMessageW(hwnd, WM_COMMAND, ID_OPTIONS, 0);
         textBefore = GetText(hwnd);
@@ -299,7 +300,7 @@ TEST_F(OptionsSheetTest, OpensFromTheClockCommandOnTheClockPageWithoutApplyOnTop
     EXPECT_TRUE(openFlag);
     EXPECT_EQ(1, sheets);
     EXPECT_NE(textBefore, textAfter) << "the clock ticks while the sheet is open";
-    EXPECT_EQ(0, clock->m_stateFlags & CDigitClock::STATE_OPTIONS_OPEN);
+    EXPECT_EQ(0, ClockFields(clock).m_stateFlags() & CDigitClock::STATE_OPTIONS_OPEN);
 }
 
 TEST_F(OptionsSheetTest, FirstStartOpensTheSheetAndClearsTheFlagWhateverClosesIt)
@@ -329,7 +330,7 @@ TEST_F(OptionsSheetTest, ChangesShowOnTheLiveClockAndOkWritesThem)
         text = GetText(hwnd);
         SendMessageW(GetDlgItem(page, IDC_MARGINS_EDIT), WM_KEYDOWN, VK_UP, 0);
         SendMessageW(GetDlgItem(page, IDC_MARGINS_EDIT), WM_KEYUP, VK_UP, 0);
-        margin = clock->m_margin;
+        margin = ClockFields(clock).m_margin();
         SetCheck(page, IDC_TRANSPARENT, true);
         layered = (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
         SetCheck(page, IDC_ALWAYS_ON_TOP, false);
@@ -356,7 +357,7 @@ TEST_F(OptionsSheetTest, ChangesShowOnTheLiveClockAndOkWritesThem)
     EXPECT_EQ(0, StoredInt(Setting::kAT));
     EXPECT_EQ(1, StoredInt(Setting::kLW));
     EXPECT_EQ(3, StoredInt(Setting::kFDOW));
-    EXPECT_TRUE(clock->m_trayIconAdded) << "not always on top: the tray icon is back";
+    EXPECT_TRUE(ClockFields(clock).m_trayIconAdded()) << "not always on top: the tray icon is back";
 }
 
 TEST_F(OptionsSheetTest, CancelLeavesTheStoreByteForByteAndTheClockAsItWas)
@@ -508,11 +509,11 @@ TEST_F(OptionsSheetTest, TypedInputIsClampedAndAnEmptyFormatIsRefused)
     Open([&](DWORD thread, HWND sheet) {
         HWND page = CurrentPage(sheet);
         SetItemText(page, IDC_MARGINS_EDIT, L"99999");
-        margin = clock->m_margin;
+        margin = ClockFields(clock).m_margin();
         SetCheck(page, IDC_TRANSPARENT, true);
         SetCheck(page, IDC_USE_OUTLINE, true);
         SetItemText(page, IDC_THICKNESS_EDIT, L"0");
-        thickness = clock->m_outlineThickness;
+        thickness = ClockFields(clock).m_outlineThickness();
         HWND edit = GetDlgItem(page, IDC_FORMAT);
         SendMessageW(edit, EM_SETSEL, 0, -1);
         const std::wstring pasted(500, L'H');
@@ -590,14 +591,14 @@ TEST_F(OptionsSheetTest, ColourPopupPicksWithTheMouseAndWithOther)
         ASSERT_TRUE(popup);
         PostMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-50, -50));
         WaitForWindowGone(popup, 5000);
-        afterOutside = clock->m_outlineColour;
+        afterOutside = ClockFields(clock).m_outlineColour();
         Press(sheet, PSBTN_OK);
     });
     EXPECT_TRUE(currentHidden) << "yellow is in the palette";
     EXPECT_EQ(yellowSwatch, focused) << "the focus starts on the current colour's swatch";
-    EXPECT_EQ(RGB(0, 0, 255), clock->m_textColour);
-    EXPECT_GT(CountPixels(clock->m_paintBuffer, RGB(0, 0, 255)), 20) << "the clock draws the new colour";
-    EXPECT_EQ(RGB(10, 20, 30), clock->m_backgroundColour);
+    EXPECT_EQ(RGB(0, 0, 255), ClockFields(clock).m_textColour());
+    EXPECT_GT(CountPixels(ClockFields(clock).m_paintBuffer(), RGB(0, 0, 255)), 20) << "the clock draws the new colour";
+    EXPECT_EQ(RGB(10, 20, 30), ClockFields(clock).m_backgroundColour());
     EXPECT_EQ(static_cast<COLORREF>(StoredInt(Setting::kCO)), afterOutside) << "a click outside changes nothing";
     EXPECT_EQ(RGB(0, 0, 255), static_cast<COLORREF>(StoredInt(Setting::kCT)));
     EXPECT_EQ(RGB(10, 20, 30), static_cast<COLORREF>(StoredInt(Setting::kCB)));
@@ -628,7 +629,7 @@ TEST_F(OptionsSheetTest, ChangeFontTakesTheChosenFaceWithTheStoredQuality)
     });
     EXPECT_EQ(0u, label.find(L"Tahoma (")) << "the label names the face and its points";
     LOGFONTW lf{};
-    clock->m_font.GetLogFont(&lf);
+    ClockFields(clock).m_font().GetLogFont(&lf);
     EXPECT_STREQ(L"Tahoma", lf.lfFaceName);
     EXPECT_EQ(6, lf.lfQuality) << "\"CFQ\" 9 is limited to 6";
     LOGFONTW stored{};

@@ -5,6 +5,7 @@
 #include "ClockTestApp.h"
 
 #include "DigitClock.h"
+#include "DigitClockAccess.h"
 #include "Globals.h"
 #include "LocaleTimeFormats.h"
 #include "Multimedia/AudioSessionVolume.h"
@@ -212,10 +213,10 @@ TEST_F(SoundOptionsTest, ShowsTheStoreAndOkWritesItAndTheProcessWideValues)
     EXPECT_DOUBLE_EQ(g_chimePeriodEnd, (22 * 60 + 15) / 1440.0);
     EXPECT_EQ(g_chimeDays, 0x3D);
     // The clock window's chimes.
-    EXPECT_EQ(m_clock->m_chimeMode, 1);
-    EXPECT_EQ(m_clock->m_chimeFlags, 0x10101);
-    EXPECT_EQ(m_clock->m_soundWithScreenSaver, 1);
-    EXPECT_EQ(m_clock->m_soundOverFullScreen, 0);
+    EXPECT_EQ(ClockFields(m_clock).m_chimeMode(), 1);
+    EXPECT_EQ(ClockFields(m_clock).m_chimeFlags(), 0x10101);
+    EXPECT_EQ(ClockFields(m_clock).m_soundWithScreenSaver(), 1);
+    EXPECT_EQ(ClockFields(m_clock).m_soundOverFullScreen(), 0);
     if (m_session) {
         EXPECT_FLOAT_EQ(Volume(), 0.30f) << "the slider acted at once";
     }
@@ -261,8 +262,8 @@ TEST_F(SoundOptionsTest, NoSoundHandsFlagsZeroButKeepsTheBoxes)
     EXPECT_TRUE(everythingOff);
     EXPECT_EQ(GetSettingInt(Setting::kCH0), 0);
     EXPECT_EQ(GetSettingInt(Setting::kCH1), 0x10101);
-    EXPECT_EQ(m_clock->m_chimeMode, 0);
-    EXPECT_EQ(m_clock->m_chimeFlags, 0);
+    EXPECT_EQ(ClockFields(m_clock).m_chimeMode(), 0);
+    EXPECT_EQ(ClockFields(m_clock).m_chimeFlags(), 0);
 }
 
 TEST_F(SoundOptionsTest, CancelPutsTheVolumeBack)

@@ -2,6 +2,7 @@
 // what the clock then shows), the hidden separators and the zone token, and the time-zone
 // dialogs over the prefix's real "Time Zones" key.
 #include "AddTimeZoneDlg.h"
+#include "DigitClockAccess.h"
 #include "ClockPage.h"
 #include "ClockPageFormat.h"
 #include "Globals.h"
@@ -249,8 +250,8 @@ TEST_F(FormatMenuTest, EveryMenuCodeGoesInAsGivenAndShowsOnTheClock)
         }
         Click(page, IDC_ALIGNMENT);
         ChooseMenuItem(thread, 2);
-        WaitFor([&] { return clock->m_alignment == 2; }, 2000);
-        alignment = clock->m_alignment;
+        WaitFor([&] { return ClockFields(clock).m_alignment() == 2; }, 2000);
+        alignment = ClockFields(clock).m_alignment();
         auto* clockPage = dynamic_cast<CClockPage*>(CWnd::FromHandlePermanent(page));
         image = clockPage ? clockPage->m_alignmentButton.GetImageIndex() : -1;
         Press(sheet, PSBTN_CANCEL);

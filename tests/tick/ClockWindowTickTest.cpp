@@ -5,6 +5,7 @@
 #include "CrashReport/ErrorReportingHelper.h"
 #include "Globals.h"
 #include "DigitClock.h"
+#include "DigitClockAccess.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "ToolTipCtrl3.h"
@@ -91,7 +92,7 @@ TEST_F(ClockTickTest, TrayIconOnlyWhenNotAlwaysOnTopAndBackAfterTheShellRestarts
 {
     WriteSettingInt(Setting::kAT, 0);
     Create();
-    EXPECT_TRUE(clock->m_trayIconAdded);
+    EXPECT_TRUE(ClockFields(clock).m_trayIconAdded());
     EXPECT_TRUE(TrayIconPresent(hwnd));
 
     NOTIFYICONDATAW data{};
@@ -110,7 +111,7 @@ TEST_F(ClockTickTest, TrayIconOnlyWhenNotAlwaysOnTopAndBackAfterTheShellRestarts
 TEST_F(ClockTickTest, NoTrayIconWhenAlwaysOnTopAlsoAfterTheShellRestarts)
 {
     Create();
-    EXPECT_FALSE(clock->m_trayIconAdded);
+    EXPECT_FALSE(ClockFields(clock).m_trayIconAdded());
     EXPECT_FALSE(TrayIconPresent(hwnd));
     SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_FALSE(TrayIconPresent(hwnd));
@@ -155,7 +156,7 @@ TEST_F(ClockTickTest, ContextMenuTextsAndStates)
     Create();
     for (int soundOn : {1, 0}) {
         for (int locked : {0, 1}) {
-            clock->m_soundEnabled = soundOn;
+            ClockFields(clock).m_soundEnabled() = soundOn;
             g_positionLocked = locked;
             std::vector<MenuItem> items = PreparedMenu(clock);
             std::vector<CString> texts;
@@ -191,12 +192,12 @@ TEST_F(ClockTickTest, ContextMenuTextsAndStates)
 TEST_F(ClockTickTest, EachMenuCommandReachesItsHandler)
 {
     Create();
-    clock->m_soundEnabled = 1;
+    ClockFields(clock).m_soundEnabled() = 1;
     SendMessageW(hwnd, WM_COMMAND, ID_SOUND_DISABLE, 0);
-    EXPECT_EQ(clock->m_soundEnabled, 0);
+    EXPECT_EQ(ClockFields(clock).m_soundEnabled(), 0);
     EXPECT_EQ(GetSettingInt(Setting::kSE), 0);
     SendMessageW(hwnd, WM_COMMAND, ID_SOUND_ENABLE, 0);
-    EXPECT_EQ(clock->m_soundEnabled, 1);
+    EXPECT_EQ(ClockFields(clock).m_soundEnabled(), 1);
     EXPECT_EQ(GetSettingInt(Setting::kSE), 1);
 
     SendMessageW(hwnd, WM_COMMAND, ID_LOCK_POSITION, 0);
@@ -211,10 +212,10 @@ TEST_F(ClockTickTest, EachMenuCommandReachesItsHandler)
 
     // A server nobody answers on: the request runs; the close ends it silently.
     WriteSettingString(Setting::kSVR, L"127.0.0.1");
-    clock->m_sntp.LoadOptions(FALSE);
+    ClockFields(clock).m_sntp().LoadOptions(FALSE);
     EXPECT_FALSE(PreparedMenu(clock)[7].grey) << "a server is set and nothing runs";
     SendMessageW(hwnd, WM_COMMAND, ID_SYNC_NOW, 0);
-    EXPECT_TRUE(clock->m_sntp.IsRequestRunning());
+    EXPECT_TRUE(ClockFields(clock).m_sntp().IsRequestRunning());
     EXPECT_TRUE(PreparedMenu(clock)[7].grey) << "greyed while a request runs";
     EXPECT_TRUE(PreparedMenu(clock)[0].grey) << "no Options while a request runs";
 
@@ -226,12 +227,12 @@ TEST_F(ClockTickTest, TrayClicksRaiseTheClockButOnlyBeepWhileTheSheetIsOpen)
 {
     WriteSettingInt(Setting::kAT, 0);
     Create();
-    clock->m_stateFlags |= CDigitClock::STATE_OPTIONS_OPEN;
+    ClockFields(clock).m_stateFlags() |= CDigitClock::STATE_OPTIONS_OPEN;
     // No menu may open: the call returns at once.
     SendMessageW(hwnd, WM_USER + 101, 12, WM_RBUTTONUP);
     SendMessageW(hwnd, WM_USER + 101, 12, WM_LBUTTONDOWN);
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "raised, then not topmost again";
-    clock->m_stateFlags &= ~CDigitClock::STATE_OPTIONS_OPEN;
+    ClockFields(clock).m_stateFlags() &= ~CDigitClock::STATE_OPTIONS_OPEN;
 }
 
 // The colour of a client pixel after the client was filled with marker and asked to paint.
@@ -297,7 +298,7 @@ TEST_F(ClockTickTest, CloseWhileTheMenuIsOpenWaitsForTheMenu)
     clock->ShowContextMenu(POINT{200, 200});
     EXPECT_EQ(g_closeFired, 1) << "the close came while the menu was open";
     ASSERT_TRUE(IsWindow(hwnd)) << "the object is still alive after the menu returned";
-    EXPECT_EQ(clock->m_modalDepth, 0);
+    EXPECT_EQ(ClockFields(clock).m_modal().Depth(), 0);
     zntest::PumpPending();
     EXPECT_FALSE(IsWindow(hwnd)) << "the close was carried out afterwards";
 }
@@ -371,7 +372,7 @@ TEST_F(ClockTickTest, SiblingOfTheChosenKindReceivesTheClockWindowAndShowOrHide)
         EXPECT_EQ(sibling.received[0].first, reinterpret_cast<WPARAM>(hwnd));
         EXPECT_EQ(sibling.received[0].second, 1);
         EXPECT_EQ(sibling.received[1].second, 0);
-        EXPECT_FALSE(IsWindowVisible(clock->m_tip.m_hWnd)) << "no own tip";
+        EXPECT_FALSE(IsWindowVisible(ClockFields(clock).m_tip().m_hWnd)) << "no own tip";
     }
 }
 
@@ -402,12 +403,12 @@ TEST_F(ClockTickTest, OwnTipWhenNoSiblingRuns)
     Create();
     ASSERT_EQ(FindWindowW(L"qx_qdl_tray_32", nullptr), nullptr);
     clock->ForwardClick(1);
-    ASSERT_TRUE(clock->m_tip.m_hWnd);
-    EXPECT_TRUE(IsWindowVisible(clock->m_tip.m_hWnd));
-    EXPECT_EQ(clock->m_tip.m_hAnchor, hwnd);
-    EXPECT_FALSE(clock->m_tip.m_bSiblingFound);
+    ASSERT_TRUE(ClockFields(clock).m_tip().m_hWnd);
+    EXPECT_TRUE(IsWindowVisible(ClockFields(clock).m_tip().m_hWnd));
+    EXPECT_EQ(ClockFields(clock).m_tip().m_hAnchor, hwnd);
+    EXPECT_FALSE(ClockFields(clock).m_tip().m_bSiblingFound);
     clock->ForwardClick(0);
-    EXPECT_FALSE(IsWindowVisible(clock->m_tip.m_hWnd));
+    EXPECT_FALSE(IsWindowVisible(ClockFields(clock).m_tip().m_hWnd));
 }
 
 TEST_F(ClockTickTest, LockedPositionStartsNoDrag)
@@ -444,12 +445,12 @@ TEST_F(ClockTickTest, DisplayChangeBringsTheClockBackToAVisibleMonitor)
     Create();
     RECT monitor = PrimaryMonitor();
     // The clock sat near the right edge of a wider monitor that is gone now.
-    clock->m_monitorRect = RECT{monitor.left, monitor.top, monitor.right + 1000, monitor.bottom};
+    ClockFields(clock).m_monitorRect() = RECT{monitor.left, monitor.top, monitor.right + 1000, monitor.bottom};
     SetWindowPos(hwnd, nullptr, monitor.right + 800, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_FALSE(EnoughShows(Rect()));
     SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(monitor.right, monitor.bottom));
     EXPECT_TRUE(EnoughShows(Rect()));
-    EXPECT_TRUE(EqualRect(&clock->m_monitorRect, &monitor));
+    EXPECT_TRUE(EqualRect(&ClockFields(clock).m_monitorRect(), &monitor));
 }
 
 TEST_F(ClockTickTest, UnforcedAdjustmentNeedsAwpButTheEndOfADragAlwaysMoves)
@@ -507,23 +508,23 @@ TEST_F(ClockTickTest, FullScreenWindowSendsTheClockDownAndSilencesChimes)
     ASSERT_TRUE(full);
     if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
     EXPECT_TRUE(clock->WatchFullScreen());
-    EXPECT_TRUE(clock->m_fullScreen);
+    EXPECT_TRUE(ClockFields(clock).m_fullScreen());
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "moved to the bottom";
     EXPECT_FALSE(clock->WatchFullScreen()) << "no change, nothing done";
     // The display tick takes no chime step over the full-screen window unless "SFS" is on.
     auto tickTakesChimeStep = [&] {
-        clock->m_chimeSchedule.m_lastTick = 0;
+        ClockFields(clock).m_chimeSchedule().m_lastTick = 0;
         SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
-        return clock->m_chimeSchedule.m_lastTick != 0;
+        return ClockFields(clock).m_chimeSchedule().m_lastTick != 0;
     };
     EXPECT_FALSE(tickTakesChimeStep()) << "silent over a full-screen window";
-    clock->m_soundOverFullScreen = 1;
+    ClockFields(clock).m_soundOverFullScreen() = 1;
     EXPECT_TRUE(tickTakesChimeStep()) << "SFS: chimes over it too";
-    clock->m_soundOverFullScreen = 0;
+    ClockFields(clock).m_soundOverFullScreen() = 0;
 
     SetWindowPos(full, nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
     EXPECT_TRUE(clock->WatchFullScreen());
-    EXPECT_FALSE(clock->m_fullScreen);
+    EXPECT_FALSE(ClockFields(clock).m_fullScreen());
     EXPECT_TRUE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "topmost again";
     EXPECT_TRUE(tickTakesChimeStep()) << "chimes again once the window is no longer full-screen";
     DestroyWindow(full);
@@ -538,14 +539,14 @@ TEST_F(ClockTickTest, FullScreenWatchAsksForTheMonitorsAgainWhenTheDisplayChange
     ASSERT_TRUE(full);
     if (GetForegroundWindow() != full) GTEST_SKIP() << "the window system gave the foreground elsewhere";
     for (UINT msg : {WM_DISPLAYCHANGE, WM_SETTINGCHANGE}) {
-        clock->m_fullScreen = FALSE;
+        ClockFields(clock).m_fullScreen() = FALSE;
         // The sizes of the monitors as they were before the change.
-        clock->m_monitorSizes.assign(1, SIZE{640, 480});
+        ClockFields(clock).m_monitorSizes().assign(1, SIZE{640, 480});
         EXPECT_FALSE(clock->WatchFullScreen()) << msg;
         SendMessageW(hwnd, msg, msg == WM_DISPLAYCHANGE ? 32 : 0,
                      msg == WM_DISPLAYCHANGE ? MAKELPARAM(monitor.right, monitor.bottom) : 0);
         EXPECT_TRUE(clock->WatchFullScreen()) << msg;
-        EXPECT_TRUE(clock->m_fullScreen) << msg;
+        EXPECT_TRUE(ClockFields(clock).m_fullScreen()) << msg;
     }
     DestroyWindow(full);
 }
@@ -554,7 +555,7 @@ TEST_F(ClockTickTest, TickPutsTheClockBackOnTopWhenItIsNoLongerThere)
 {
     Create();
     KillTimer(hwnd, ZN_CLOCK_TIMER_ID);
-    clock->m_watchFullScreen = 0;  // the full-screen state below is the test's own
+    ClockFields(clock).m_watchFullScreen() = 0;  // the full-screen state below is the test's own
     struct Case {
         const char* what;
         int reassert;
@@ -579,14 +580,14 @@ TEST_F(ClockTickTest, TickPutsTheClockBackOnTopWhenItIsNoLongerThere)
         } else {
             SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
         }
-        clock->m_reassertTopmost = c.reassert;
-        clock->m_fullScreen = c.fullScreen;
+        ClockFields(clock).m_reassertTopmost() = c.reassert;
+        ClockFields(clock).m_fullScreen() = c.fullScreen;
         SendMessageW(hwnd, WM_TIMER, ZN_CLOCK_TIMER_ID, 0);
         const bool onTop = (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) && !GetWindow(hwnd, GW_HWNDPREV);
         EXPECT_EQ(onTop, c.onTop) << c.what;
         if (other) DestroyWindow(other);
     }
-    clock->m_fullScreen = FALSE;
+    ClockFields(clock).m_fullScreen() = FALSE;
 }
 
 TEST_F(ClockTickTest, TickShowsItsTextAgainAfterATextFromElsewhere)

@@ -3,6 +3,7 @@
 // one that shrinks. The hashes were taken from this renderer on the test bed's Wine and
 // fonts; any change to how the clock draws shows here as a changed hash.
 #include "DigitClock.h"
+#include "DigitClockAccess.h"
 #include "Settings.h"
 #include "StringTable.h"
 
@@ -86,8 +87,8 @@ const Look kLooks[] = {
 // texts and hashes what the window shows.
 uint64_t Render(CDigitClock& clock, const Look& look)
 {
-    if (look.layered) clock.m_gdiplusLayered = look.gdiplus;
-    else clock.m_gdiplusOpaque = look.gdiplus;
+    if (look.layered) ClockFields(clock).m_gdiplusLayered() = look.gdiplus;
+    else ClockFields(clock).m_gdiplusOpaque() = look.gdiplus;
     LOGFONTW lf{};
     lf.lfHeight = -24;
     lf.lfWeight = look.weight;
@@ -102,8 +103,8 @@ uint64_t Render(CDigitClock& clock, const Look& look)
     if (clock.m_hWnd) clock.SetTransparent(look.layered ? 1 : 0);
     for (const wchar_t* text : look.texts) clock.SetText(text);
     if (!look.layered) return HashOpaque(clock);
-    const SIZE size = clock.m_paintBuffer.m_size;
-    const auto* pixels = static_cast<const BYTE*>(clock.m_paintBuffer.m_pPixels);
+    const SIZE size = ClockFields(clock).m_paintBuffer().m_size;
+    const auto* pixels = static_cast<const BYTE*>(ClockFields(clock).m_paintBuffer().m_pPixels);
     return pixels ? HashPixels(size.cx, size.cy, pixels, true) : 0;
 }
 
