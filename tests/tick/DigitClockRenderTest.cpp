@@ -63,6 +63,31 @@ uint64_t HashOpaque(CDigitClock& clock)
     return h;
 }
 
+// The client area as the window shows it, read back from the window's own context.
+uint64_t HashWindow(HWND hwnd)
+{
+    RECT client;
+    GetClientRect(hwnd, &client);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC window = GetDC(hwnd);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    uint64_t h = 0;
+    if (window && dc && dib) {
+        HGDIOBJ old = SelectObject(dc, dib);
+        BitBlt(dc, 0, 0, client.right, client.bottom, window, 0, 0, SRCCOPY);
+        GdiFlush();
+        h = HashPixels(client.right, client.bottom, static_cast<const BYTE*>(bits), false);
+        SelectObject(dc, old);
+    }
+    if (dib) DeleteObject(dib);
+    if (dc) DeleteDC(dc);
+    if (window) ReleaseDC(hwnd, window);
+    return h;
+}
+
 const Look kLooks[] = {
     // name                       layered GDI+ UO AL 3D MS weight  it texts                                   hash
     {"opaque GDI left", false, 0, 0, 0, 0, 2, FW_NORMAL, 0, {L"12:34:56"}, 0x528883749b981230ull},
@@ -152,6 +177,26 @@ TEST_F(DigitClockRenderTest, OneClockTakesEveryLookInTurn)
         for (size_t i = 0; i < std::size(kLooks); ++i) {
             const Look& look = kLooks[pass == 0 ? i : std::size(kLooks) - 1 - i];
             EXPECT_EQ(Render(*clock, look), look.hash) << look.name << ", pass " << pass;
+        }
+    }
+    clock->DestroyWindow();
+}
+
+// The window's own paint shows what the opaque look draws, also after a text that makes the
+// window wider, taller or smaller: the paint's back buffer follows the window's size.
+TEST_F(DigitClockRenderTest, TheWindowShowsTheOpaqueLookAfterEveryResize)
+{
+    auto* clock = new CDigitClock;
+    ASSERT_TRUE(Create(*clock, false));
+    SetWindowPos(clock->m_hWnd, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const wchar_t* const texts[] = {L"12:34:56", L"10:00:00 Monday", L"12:34\nMonday", L"9:00", L"12:34:56"};
+    for (const Look& look : kLooks) {
+        if (look.layered) continue;
+        Render(*clock, look);
+        for (const wchar_t* text : texts) {
+            clock->SetText(text);
+            UpdateWindow(clock->m_hWnd);
+            EXPECT_EQ(HashWindow(clock->m_hWnd), HashOpaque(*clock)) << look.name << ", text " << text;
         }
     }
     clock->DestroyWindow();
