@@ -6,6 +6,8 @@
 // window in front, as on a desktop where the user works in some other program.
 #include "BenchSupport.h"
 #include "DigitClock.h"
+#include "GdiplusObjects.h"
+#include "PaintBuffer.h"
 #include "ProfileTestApp.h"
 #include "Settings.h"
 #include "StringTable.h"
@@ -241,6 +243,8 @@ void MeasureCalls(HWND front)
     });
     TimeCall("GetWindow (the clock, GW_HWNDPREV)",
              [&] { sink = sink + reinterpret_cast<UINT_PTR>(GetWindow(hwnd, GW_HWNDPREV)); });
+    TimeCall("GetPropW (the clock)",
+             [&] { sink = sink + reinterpret_cast<UINT_PTR>(GetPropW(hwnd, L"zn_bench_property")); });
     TimeCall("SetWindowPos (the clock, HWND_TOPMOST, z-order only)",
              [&] { sink = sink + SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly); });
     TimeCall("GetWindowTextLengthW + GetWindowTextW (the clock)", [&] {
@@ -271,7 +275,14 @@ void MeasureCalls(HWND front)
     ReleaseDC(nullptr, screen);
     {
         CClientDC target(clock);
-        TimeCall("the clock's paint buffer alone (CZNMemDC)", [&] { CZNMemDC buffer(&target, clock, TRUE); });
+        TimeCall("a paint buffer made for the paint (CZNMemDC)", [&] { CZNMemDC buffer(&target, clock, TRUE); });
+        CPaintBuffer kept;
+        TimeCall("the clock's kept paint buffer (CZNMemDC)", [&] { CZNMemDC buffer(&target, clock, kept); });
+        CZNMemDC buffer(&target, clock, kept);
+        TimeCall("a GDI+ graphics over the paint buffer (GPST 1)", [&] {
+            CGpGraphics g;
+            sink = sink + Gdiplus::DllExports::GdipCreateFromHDC(buffer.GetDC(), g.Out());
+        });
     }
     TimeCall("a text change and its paint (the clock)", [&] {
         clock->SetText(nextText());
