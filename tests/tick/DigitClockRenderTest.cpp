@@ -39,11 +39,12 @@ uint64_t HashPixels(int width, int height, const BYTE* pixels, bool withAlpha)
     return h;
 }
 
-// The opaque look painted into a 32-bit DIB of the client area's size.
-uint64_t HashOpaque(CDigitClock& clock)
+// What draw puts into a 32-bit DIB of the client area's size.
+template <typename Draw>
+uint64_t HashClient(HWND hwnd, Draw draw)
 {
     RECT client;
-    GetClientRect(clock.m_hWnd, &client);
+    GetClientRect(hwnd, &client);
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -54,7 +55,7 @@ uint64_t HashOpaque(CDigitClock& clock)
         return 0;
     }
     HGDIOBJ old = SelectObject(dc, dib);
-    clock.PaintOpaque(dc);
+    draw(dc, client);
     GdiFlush();
     uint64_t h = HashPixels(client.right, client.bottom, static_cast<const BYTE*>(bits), false);
     SelectObject(dc, old);
@@ -63,29 +64,20 @@ uint64_t HashOpaque(CDigitClock& clock)
     return h;
 }
 
+// The opaque look as the clock draws it.
+uint64_t HashOpaque(CDigitClock& clock)
+{
+    return HashClient(clock.m_hWnd, [&clock](HDC dc, const RECT&) { clock.PaintOpaque(dc); });
+}
+
 // The client area as the window shows it, read back from the window's own context.
 uint64_t HashWindow(HWND hwnd)
 {
-    RECT client;
-    GetClientRect(hwnd, &client);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC window = GetDC(hwnd);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    uint64_t h = 0;
-    if (window && dc && dib) {
-        HGDIOBJ old = SelectObject(dc, dib);
+    return HashClient(hwnd, [hwnd](HDC dc, const RECT& client) {
+        HDC window = GetDC(hwnd);
         BitBlt(dc, 0, 0, client.right, client.bottom, window, 0, 0, SRCCOPY);
-        GdiFlush();
-        h = HashPixels(client.right, client.bottom, static_cast<const BYTE*>(bits), false);
-        SelectObject(dc, old);
-    }
-    if (dib) DeleteObject(dib);
-    if (dc) DeleteDC(dc);
-    if (window) ReleaseDC(hwnd, window);
-    return h;
+        ReleaseDC(hwnd, window);
+    });
 }
 
 const Look kLooks[] = {
