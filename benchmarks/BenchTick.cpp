@@ -6,6 +6,8 @@
 // window in front, as on a desktop where the user works in some other program.
 #include "BenchSupport.h"
 #include "DigitClock.h"
+#include "GdiplusObjects.h"
+#include "PaintBuffer.h"
 #include "ProfileTestApp.h"
 #include "Settings.h"
 #include "StringTable.h"
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -240,6 +243,8 @@ void MeasureCalls(HWND front)
     });
     TimeCall("GetWindow (the clock, GW_HWNDPREV)",
              [&] { sink = sink + reinterpret_cast<UINT_PTR>(GetWindow(hwnd, GW_HWNDPREV)); });
+    TimeCall("GetPropW (the clock)",
+             [&] { sink = sink + reinterpret_cast<UINT_PTR>(GetPropW(hwnd, L"zn_bench_property")); });
     TimeCall("SetWindowPos (the clock, HWND_TOPMOST, z-order only)",
              [&] { sink = sink + SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly); });
     TimeCall("GetWindowTextLengthW + GetWindowTextW (the clock)", [&] {
@@ -270,7 +275,14 @@ void MeasureCalls(HWND front)
     ReleaseDC(nullptr, screen);
     {
         CClientDC target(clock);
-        TimeCall("the clock's paint buffer alone (CZNMemDC)", [&] { CZNMemDC buffer(&target, clock, TRUE); });
+        TimeCall("a paint buffer made for the paint (CZNMemDC)", [&] { CZNMemDC buffer(&target, clock, TRUE); });
+        CPaintBuffer kept;
+        TimeCall("the clock's kept paint buffer (CZNMemDC)", [&] { CZNMemDC buffer(&target, clock, kept); });
+        CZNMemDC buffer(&target, clock, kept);
+        TimeCall("a GDI+ graphics over the paint buffer (GPST 1)", [&] {
+            CGpGraphics g;
+            sink = sink + Gdiplus::DllExports::GdipCreateFromHDC(buffer.GetDC(), g.Out());
+        });
     }
     TimeCall("a text change and its paint (the clock)", [&] {
         clock->SetText(nextText());
@@ -297,22 +309,26 @@ void MeasureCalls(HWND front)
 
 }  // namespace
 
-// With "--calls" only the cost of each call is measured.
+// With "--calls" only the cost of each call is measured; with "--compare N" only N rounds of
+// the hundredths clock against the reference are run.
 int wmain(int argc, wchar_t** argv)
 {
     const bool callsOnly = argc > 1 && wcscmp(argv[1], L"--calls") == 0;
+    const int compareRounds = argc > 2 && wcscmp(argv[1], L"--compare") == 0 ? _wtoi(argv[2]) : 0;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
     {
         ForegroundProgram front;
         std::printf("in front: %s\n", front.window ? "trivial_window.exe" : "no window (it did not take the foreground)");
-        if (!callsOnly) {
+        if (compareRounds > 0) {
+            CompareWithReference(compareRounds, 5000);
+        } else if (!callsOnly) {
             Measure(L"HH:mm:ss", 30000);  // thread times move in 10 ms steps
             Measure(L"HH:mm:ss.SSS", 5000);
             CompareWithReference(4, 5000);
         }
-        MeasureCalls(front.window);
+        if (compareRounds <= 0) MeasureCalls(front.window);
     }
     g_app.ClearStore();
     Gdiplus::GdiplusShutdown(token);

@@ -1,9 +1,42 @@
 #include "CWnd.h"
 
+#include <unordered_map>
+
 namespace {
-// The object behind each window lives in a window property, so any window (our own class,
-// a dialog, a subclassed control) can be routed the same way.
-const wchar_t kObjectProp[] = L"classlib.CWnd";
+// The object behind each window of the process, so any window (our own class, a dialog, a
+// subclassed control) can be routed the same way. The router looks it up for every message:
+// a window property would do, but under Wine each property read is a round trip to the
+// window server. Never freed: objects may unbind while static objects are destroyed.
+struct WindowObjects
+{
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::unordered_map<HWND, CWnd*> objects;
+};
+
+WindowObjects& Windows()
+{
+    static WindowObjects* const windows = new WindowObjects;
+    return *windows;
+}
+
+void SetObject(HWND hwnd, CWnd* wnd)
+{
+    WindowObjects& w = Windows();
+    AcquireSRWLockExclusive(&w.lock);
+    w.objects[hwnd] = wnd;
+    ReleaseSRWLockExclusive(&w.lock);
+}
+
+// Unbinds the window; with only set, only when the window is bound to that object.
+void RemoveObject(HWND hwnd, CWnd* only = nullptr)
+{
+    WindowObjects& w = Windows();
+    AcquireSRWLockExclusive(&w.lock);
+    auto found = w.objects.find(hwnd);
+    if (found != w.objects.end() && (!only || found->second == only)) w.objects.erase(found);
+    ReleaseSRWLockExclusive(&w.lock);
+}
+
 thread_local CWnd* t_creating = nullptr;
 }
 
@@ -13,10 +46,13 @@ CWnd::~CWnd()
         HWND h = m_hWnd;
         if (m_prevProc) UnsubclassWindow();
         else {
-            RemovePropW(h, kObjectProp);
+            RemoveObject(h);
             m_hWnd = nullptr;
             ::DestroyWindow(h);
         }
+    } else if (m_hWnd) {
+        // A window that went without its last message reaching this object.
+        RemoveObject(m_hWnd, this);
     }
 }
 
@@ -77,7 +113,7 @@ BOOL CWnd::DestroyWindow()
 void CWnd::Bind(HWND hwnd)
 {
     m_hWnd = hwnd;
-    SetPropW(hwnd, kObjectProp, this);
+    SetObject(hwnd, this);
 }
 
 BOOL CWnd::SubclassWindow(HWND hwnd)
@@ -95,7 +131,7 @@ HWND CWnd::UnsubclassWindow()
     HWND h = m_hWnd;
     if (!h) return nullptr;
     if (m_prevProc) SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_prevProc));
-    RemovePropW(h, kObjectProp);
+    RemoveObject(h);
     m_prevProc = nullptr;
     m_hWnd = nullptr;
     return h;
@@ -103,7 +139,13 @@ HWND CWnd::UnsubclassWindow()
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd)
 {
-    return hwnd ? static_cast<CWnd*>(GetPropW(hwnd, kObjectProp)) : nullptr;
+    if (!hwnd) return nullptr;
+    WindowObjects& w = Windows();
+    AcquireSRWLockShared(&w.lock);
+    auto found = w.objects.find(hwnd);
+    CWnd* wnd = found == w.objects.end() ? nullptr : found->second;
+    ReleaseSRWLockShared(&w.lock);
+    return wnd;
 }
 
 CString CWnd::GetWindowText(HWND window)
@@ -141,7 +183,7 @@ LRESULT CALLBACK CWnd::Router(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     LRESULT r = wnd->WindowProc(msg, wp, lp);
     if (msg == WM_NCDESTROY) {
         WNDPROC prev = wnd->m_prevProc;
-        RemovePropW(hwnd, kObjectProp);
+        RemoveObject(hwnd);
         if (prev) SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
         wnd->m_prevProc = nullptr;
         wnd->m_hWnd = nullptr;

@@ -1,5 +1,7 @@
 #include "ZNMemDC.h"
 
+#include "PaintBuffer.h"
+
 #include <uxtheme.h>
 
 #include <utility>
@@ -28,14 +30,37 @@ DWORD CBufferedPaintTraits::Close(HANDLE h)
 
 CZNMemDC::CZNMemDC(CDC* target, CWnd* wnd, BOOL create) : m_pTarget(target)
 {
+    SetRect(wnd);
+    SetUp(create);
+}
+
+CZNMemDC::CZNMemDC(CDC* target, CWnd* wnd, CPaintBuffer& kept) : m_pTarget(target)
+{
+    SetRect(wnd);
+    // An empty surface is left to the usual set-up, which draws nothing off-screen for it.
+    const SIZE size{m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
+    if (size.cx > 0 && size.cy > 0 && kept.Prepare(size) == 0 && kept.m_pPixels) {
+        m_memDC.Attach(kept.m_hDC);
+        m_bKept = TRUE;
+        m_bValid = TRUE;
+        return;
+    }
+    SetUp(TRUE);
+}
+
+void CZNMemDC::SetRect(CWnd* wnd)
+{
     HWND hwnd = wnd ? wnd->m_hWnd : nullptr;
     ::GetClientRect(hwnd, &m_rect);
     m_rect.right += GetScrollPos(hwnd, SB_HORZ);
     m_rect.bottom += GetScrollPos(hwnd, SB_VERT);
+}
 
+void CZNMemDC::SetUp(BOOL create)
+{
     if (auto begin = ThemeFunction<BeginBufferedPaintFn>("BeginBufferedPaint")) {
         HDC bufferDC = nullptr;
-        CBufferedPaintHandle paint(begin(*target, &m_rect, BPBF_TOPDOWNDIB, nullptr, &bufferDC));
+        CBufferedPaintHandle paint(begin(*m_pTarget, &m_rect, BPBF_TOPDOWNDIB, nullptr, &bufferDC));
         if (paint && bufferDC) {
             m_hBufferedPaint = std::move(paint);
             m_memDC.Attach(bufferDC);
@@ -46,8 +71,8 @@ CZNMemDC::CZNMemDC(CDC* target, CWnd* wnd, BOOL create) : m_pTarget(target)
     }
 
     if (!create) return;
-    if (m_memDC.CreateCompatibleDC(target) &&
-        m_bitmap.CreateCompatibleBitmap(target, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top)) {
+    if (m_memDC.CreateCompatibleDC(m_pTarget) &&
+        m_bitmap.CreateCompatibleBitmap(m_pTarget, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top)) {
         m_hOldBitmap = m_memDC.SelectObject(&m_bitmap);
         m_bValid = TRUE;
     }
@@ -63,7 +88,17 @@ CZNMemDC::~CZNMemDC()
         return;
     }
     if (!m_bValid) return;
+    CopyBack();
+    if (m_bKept) {
+        // The kept buffer's context and bitmap stay with the buffer for the next paint.
+        m_memDC.Detach();
+        return;
+    }
+    m_memDC.SelectObject(m_hOldBitmap);
+}
 
+void CZNMemDC::CopyBack()
+{
     RECT box = m_rect;
     switch (m_pTarget->GetClipBox(&box)) {
     case NULLREGION:
@@ -78,5 +113,4 @@ CZNMemDC::~CZNMemDC()
                           SRCCOPY);
         break;
     }
-    m_memDC.SelectObject(m_hOldBitmap);
 }

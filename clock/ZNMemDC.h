@@ -6,6 +6,8 @@
 #include "ClassLib.h"
 #include "CHandle.h"
 
+class CPaintBuffer;
+
 // A buffered paint (BeginBufferedPaint): given up, it is ended without touching the target.
 // The end function is taken from the same theme library as the begin, so the kind lives here.
 struct CBufferedPaintTraits
@@ -24,6 +26,9 @@ public:
     // painting is used when the theme library is loaded; otherwise, with create set, a
     // compatible context and bitmap are made.
     CZNMemDC(CDC* target, CWnd* wnd, BOOL create);
+    // The same surface drawn in a back buffer that the window keeps from paint to paint,
+    // made again only when its size changes; when it cannot be had, as above with create set.
+    CZNMemDC(CDC* target, CWnd* wnd, CPaintBuffer& kept);
     virtual ~CZNMemDC();
     CZNMemDC(const CZNMemDC&) = delete;
     CZNMemDC& operator=(const CZNMemDC&) = delete;
@@ -41,9 +46,14 @@ public:
     static const wchar_t* s_themeLibrary;
 
 private:
+    void SetRect(CWnd* wnd);
+    void SetUp(BOOL create);
+    void CopyBack();
+
     CDC* m_pTarget;
     BOOL m_bValid = FALSE;
     CBufferedPaintHandle m_hBufferedPaint;
+    BOOL m_bKept = FALSE;           // the memory context is the kept buffer's
     CDC m_memDC;
     CBitmap m_bitmap;
     HGDIOBJ m_hOldBitmap = nullptr;

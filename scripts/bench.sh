@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs each benchmark (build/bin/bench_*.exe) under Wine on a virtual
-# display of its own; they print their figures. Arguments name benchmarks to run (default all).
+# display of its own; they print their figures. Arguments name benchmarks to run (default all);
+# what follows "--" is passed to each of them (for example: bench_tick -- --compare 6).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
 
@@ -26,13 +27,23 @@ zk_null_audio
 zk_prefix_up "$ZK_BUILD/wine-bench"
 bash "$ZK_ROOT/scripts/chrony.sh" start "$ZARNOCK_CHRONY_DIR"
 bash "$ZK_ROOT/tests/report/http-server.sh" start "$ZARNOCK_HTTP_DIR"
-names=("$@")
+names=()
+args=()
+while [ $# -gt 0 ]; do
+    if [ "$1" = -- ]; then
+        shift
+        args=("$@")
+        break
+    fi
+    names+=("$1")
+    shift
+done
 if [ ${#names[@]} -eq 0 ]; then
     for f in "$ZK_BUILD"/bin/bench_*.exe; do names+=("$(basename "$f" .exe)"); done
 fi
 status=0
 for n in "${names[@]}"; do
     zk_log "running $n"
-    wine "$ZK_BUILD/bin/$n.exe" </dev/null || { zk_log "$n failed"; status=1; }
+    wine "$ZK_BUILD/bin/$n.exe" ${args[@]+"${args[@]}"} </dev/null || { zk_log "$n failed"; status=1; }
 done
 exit $status

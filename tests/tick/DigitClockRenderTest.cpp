@@ -40,11 +40,12 @@ uint64_t HashPixels(int width, int height, const BYTE* pixels, bool withAlpha)
     return h;
 }
 
-// The opaque look painted into a 32-bit DIB of the client area's size.
-uint64_t HashOpaque(CDigitClock& clock)
+// What draw puts into a 32-bit DIB of the client area's size.
+template <typename Draw>
+uint64_t HashClient(HWND hwnd, Draw draw)
 {
     RECT client;
-    GetClientRect(clock.m_hWnd, &client);
+    GetClientRect(hwnd, &client);
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -55,13 +56,29 @@ uint64_t HashOpaque(CDigitClock& clock)
         return 0;
     }
     HGDIOBJ old = SelectObject(dc, dib);
-    clock.PaintOpaque(dc);
+    draw(dc, client);
     GdiFlush();
     uint64_t h = HashPixels(client.right, client.bottom, static_cast<const BYTE*>(bits), false);
     SelectObject(dc, old);
     DeleteObject(dib);
     DeleteDC(dc);
     return h;
+}
+
+// The opaque look as the clock draws it.
+uint64_t HashOpaque(CDigitClock& clock)
+{
+    return HashClient(clock.m_hWnd, [&clock](HDC dc, const RECT&) { clock.PaintOpaque(dc); });
+}
+
+// The client area as the window shows it, read back from the window's own context.
+uint64_t HashWindow(HWND hwnd)
+{
+    return HashClient(hwnd, [hwnd](HDC dc, const RECT& client) {
+        HDC window = GetDC(hwnd);
+        BitBlt(dc, 0, 0, client.right, client.bottom, window, 0, 0, SRCCOPY);
+        ReleaseDC(hwnd, window);
+    });
 }
 
 const Look kLooks[] = {
@@ -153,6 +170,26 @@ TEST_F(DigitClockRenderTest, OneClockTakesEveryLookInTurn)
         for (size_t i = 0; i < std::size(kLooks); ++i) {
             const Look& look = kLooks[pass == 0 ? i : std::size(kLooks) - 1 - i];
             EXPECT_EQ(Render(*clock, look), look.hash) << look.name << ", pass " << pass;
+        }
+    }
+    clock->DestroyWindow();
+}
+
+// The window's own paint shows what the opaque look draws, also after a text that makes the
+// window wider, taller or smaller: the paint's back buffer follows the window's size.
+TEST_F(DigitClockRenderTest, TheWindowShowsTheOpaqueLookAfterEveryResize)
+{
+    auto* clock = new CDigitClock;
+    ASSERT_TRUE(Create(*clock, false));
+    SetWindowPos(clock->m_hWnd, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const wchar_t* const texts[] = {L"12:34:56", L"10:00:00 Monday", L"12:34\nMonday", L"9:00", L"12:34:56"};
+    for (const Look& look : kLooks) {
+        if (look.layered) continue;
+        Render(*clock, look);
+        for (const wchar_t* text : texts) {
+            clock->SetText(text);
+            UpdateWindow(clock->m_hWnd);
+            EXPECT_EQ(HashWindow(clock->m_hWnd), HashOpaque(*clock)) << look.name << ", text " << text;
         }
     }
     clock->DestroyWindow();
