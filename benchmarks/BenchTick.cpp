@@ -281,7 +281,7 @@ void MeasureCalls(HWND front)
         CZNMemDC buffer(&target, clock, kept);
         TimeCall("a GDI+ graphics over the paint buffer (GPST 1)", [&] {
             CGpGraphics g;
-            sink = sink + Gdiplus::DllExports::GdipCreateFromHDC(buffer.GetDC(), g.Out());
+            sink = sink + Gdiplus::DllExports::GdipCreateFromHDC(buffer.GetMemDC(), g.Out());
         });
     }
     TimeCall("a text change and its paint (the clock)", [&] {
