@@ -1,6 +1,7 @@
 #include "FileEx.h"
 
 #include "Log/LogMan.h"
+#include "SupportTime.h"
 
 namespace {
 
@@ -12,8 +13,6 @@ FILETIME UsableOrZero(const FILETIME& time)
     if (FileTimeToLocalFileTime(&time, &local) && FileTimeToSystemTime(&local, &st)) return time;
     return FILETIME{};
 }
-
-bool IsZero(const FILETIME& t) { return t.dwLowDateTime == 0 && t.dwHighDateTime == 0; }
 
 } // namespace
 
@@ -49,7 +48,7 @@ BOOL CFileEx::GetStatus(const wchar_t* path, CFileExStatus& status)
     status.m_ctime = UsableOrZero(data.ftCreationTime);
     status.m_mtime = UsableOrZero(data.ftLastWriteTime);
     status.m_atime = UsableOrZero(data.ftLastAccessTime);
-    if (IsZero(status.m_ctime)) status.m_ctime = status.m_mtime;
-    if (IsZero(status.m_atime)) status.m_atime = status.m_mtime;
+    if (FileTimeEquals(status.m_ctime, FILETIME{})) status.m_ctime = status.m_mtime;
+    if (FileTimeEquals(status.m_atime, FILETIME{})) status.m_atime = status.m_mtime;
     return TRUE;
 }

@@ -7,7 +7,7 @@ namespace {
 
 const FILETIME kBadFileTime = { 0xFFFFFFFFu, 0xFFFFFFFFu };
 
-bool IsZero(const FILETIME& t) { return t.dwLowDateTime == 0 && t.dwHighDateTime == 0; }
+bool IsZero(const FILETIME& t) { return FileTimeEquals(t, FILETIME{}); }
 
 COleDateTime InvalidDate()
 {
@@ -94,7 +94,7 @@ COleDateTime FileTimeToDateTime(const FILETIME& time)
 
 CString FileTimeText(const FILETIME& time)
 {
-    if (time.dwLowDateTime == 0 && time.dwHighDateTime == 0) return CString(L"<unk>");
+    if (IsZero(time)) return CString(L"<unk>");
     return FileTimeToDateTime(time).Format(L"%m/%d/%Y %H:%M:%S");
 }
 
