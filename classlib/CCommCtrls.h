@@ -11,13 +11,9 @@
 class CSpinButtonCtrl : public CWnd
 {
 public:
-    void SetRange32(int lower, int upper) const { SendMessage(UDM_SETRANGE32, static_cast<WPARAM>(lower), upper); }
     // UDM_SETRANGE takes the range as two 16-bit halves: upper in the low word.
     void SetRange(short lower, short upper) const { SendMessage(UDM_SETRANGE, 0, MAKELPARAM(upper, lower)); }
-    int SetPos32(int pos) const { return static_cast<int>(SendMessage(UDM_SETPOS32, 0, pos)); }
     int SetPos(int pos) const { return static_cast<int>(SendMessage(UDM_SETPOS, 0, MAKELPARAM(pos, 0))); }
-    int GetPos32(BOOL* error = nullptr) const { return static_cast<int>(SendMessage(UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(error))); }
-    HWND SetBuddy(HWND buddy) const { return reinterpret_cast<HWND>(SendMessage(UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy))); }
 };
 
 // The trackbar.

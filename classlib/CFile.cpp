@@ -122,9 +122,3 @@ ULONGLONG CFile::GetLength() const
         CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
     return static_cast<ULONGLONG>(size.QuadPart);
 }
-
-void CFile::SetLength(ULONGLONG length)
-{
-    Seek(static_cast<LONGLONG>(length), begin);
-    if (!SetEndOfFile(m_hFile)) CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
-}

@@ -64,9 +64,7 @@ public:
     void Write(const void* buffer, UINT count);
     ULONGLONG Seek(LONGLONG offset, UINT from);
     ULONGLONG SeekToEnd() { return Seek(0, end); }
-    void SeekToBegin() { Seek(0, begin); }
     ULONGLONG GetLength() const;
-    void SetLength(ULONGLONG length);
     CString GetFilePath() const { return m_strFileName; }
 
     bool IsOpen() const { return m_hFile.IsValid(); }

@@ -74,7 +74,6 @@ struct CHandleTraits
 
 template <typename T> inline T NullHandleValue() { return nullptr; }
 inline HANDLE InvalidHandleValue() { return INVALID_HANDLE_VALUE; }
-inline SOCKET InvalidSocketValue() { return INVALID_SOCKET; }
 
 // Kernel handles (events, threads, processes, tokens, mutexes, files, pipes): both null and
 // INVALID_HANDLE_VALUE mean none, since the APIs that make them disagree on which they return.

@@ -175,7 +175,6 @@ bool COleDateTime::GetAsSystemTime(SYSTEMTIME& st) const
 }
 
 int COleDateTime::GetYear() const { return m_status == valid ? Split(m_dt).year : -1; }
-int COleDateTime::GetMonth() const { return m_status == valid ? Split(m_dt).month : -1; }
 int COleDateTime::GetDay() const { return m_status == valid ? Split(m_dt).day : -1; }
 int COleDateTime::GetHour() const { return m_status == valid ? Split(m_dt).hour : -1; }
 int COleDateTime::GetMinute() const { return m_status == valid ? Split(m_dt).minute : -1; }

@@ -46,7 +46,6 @@ public:
 
     // Fields of a valid value; -1 for an invalid one.
     int GetYear() const;
-    int GetMonth() const;
     int GetDay() const;
     int GetHour() const;
     int GetMinute() const;

@@ -78,13 +78,6 @@ void CPropertySheet::AddPage(CPropertyPage* page)
     m_pages.push_back(page);
 }
 
-int CPropertySheet::GetActiveIndex() const
-{
-    if (!m_hWnd) return -1;
-    HWND tab = reinterpret_cast<HWND>(SendMessage(PSM_GETTABCONTROL));
-    return tab ? static_cast<int>(::SendMessageW(tab, TCM_GETCURSEL, 0, 0)) : -1;
-}
-
 int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT msg, LPARAM)
 {
     if (msg != PSCB_INITIALIZED || !t_creatingSheet) return 0;

@@ -15,13 +15,6 @@ public:
     CPropertySheet(UINT captionId, HWND parent = nullptr, UINT startPage = 0);
 
     void AddPage(CPropertyPage* page);
-    int GetPageCount() const { return static_cast<int>(m_pages.size()); }
-    CPropertyPage* GetPage(int index) const { return m_pages[static_cast<size_t>(index)]; }
-    // The index of the page shown, -1 before the sheet exists.
-    int GetActiveIndex() const;
-    BOOL SetActivePage(int index) const { return static_cast<BOOL>(SendMessage(PSM_SETCURSEL, static_cast<WPARAM>(index))); }
-    // PSBTN_OK, PSBTN_CANCEL, ...: as if the user pressed it.
-    void PressButton(int button) const { PostMessage(PSM_PRESSBUTTON, static_cast<WPARAM>(button)); }
 
     // IDOK when the sheet was closed with OK, IDCANCEL otherwise, -1 when it could not be made.
     INT_PTR DoModal() override;

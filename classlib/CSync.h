@@ -32,7 +32,6 @@ public:
 
     BOOL Lock() { if (!m_locked && m_sect) { m_sect->Lock(); m_locked = true; } return TRUE; }
     BOOL Unlock() { if (m_locked) { m_sect->Unlock(); m_locked = false; } return TRUE; }
-    BOOL IsLocked() const { return m_locked; }
 
 private:
     CCriticalSection* m_sect;

@@ -9,7 +9,6 @@ class CStatic : public CWnd
 {
 public:
     HICON SetIcon(HICON icon) const { return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(icon))); }
-    HICON GetIcon() const { return reinterpret_cast<HICON>(SendMessage(STM_GETICON)); }
 };
 
 class CButton : public CWnd
@@ -17,9 +16,6 @@ class CButton : public CWnd
 public:
     int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
     void SetCheck(int check) const { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
-    UINT GetState() const { return static_cast<UINT>(SendMessage(BM_GETSTATE)); }
-    UINT GetButtonStyle() const { return static_cast<UINT>(GetStyle()) & 0xFFFF; }
-    void SetButtonStyle(UINT style, BOOL redraw = TRUE) const { SendMessage(BM_SETSTYLE, style, redraw); }
 
     // Owner-drawn buttons draw here (WM_DRAWITEM reflected by the parent).
     virtual void DrawItem(DRAWITEMSTRUCT* /*item*/) {}
@@ -68,14 +64,8 @@ class CListBox : public CWnd
 {
 public:
     int AddString(const wchar_t* text) const { return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
-    int InsertString(int index, const wchar_t* text) const
-    {
-        return static_cast<int>(SendMessage(LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
-    }
-    int DeleteString(int index) const { return static_cast<int>(SendMessage(LB_DELETESTRING, static_cast<WPARAM>(index))); }
     int GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(LB_GETCURSEL)); }
     int SetCurSel(int index) const { return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index))); }
-    int SetTopIndex(int index) const { return static_cast<int>(SendMessage(LB_SETTOPINDEX, static_cast<WPARAM>(index))); }
     void ResetContent() const { SendMessage(LB_RESETCONTENT); }
 };

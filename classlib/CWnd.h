@@ -41,7 +41,6 @@ public:
 
     static CWnd* FromHandlePermanent(HWND hwnd);
 
-    HWND GetSafeHwnd() const { return this ? m_hWnd : nullptr; }
     operator HWND() const { return m_hWnd; }
 
     LRESULT SendMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::SendMessageW(m_hWnd, msg, wp, lp); }

@@ -15,7 +15,6 @@ public:
     // like the palette and the 16 custom colours of the colour dialog.
     static COLORREF GetCurrentColor() { return s_colors[kCurrent]; }
     static void SetCurrentColor(COLORREF colour) { s_colors[kCurrent] = colour; }
-    static COLORREF* CustomColors() { return s_customColors; }
     // The index of the colour in the palette of 20, -1 when it is not there.
     static int PaletteIndex(COLORREF colour);
     // Where the popup goes: under the anchor's lower-left corner; above the anchor when its

@@ -14,7 +14,6 @@ public:
     static BOOL ClassicLookDefault();
 
     explicit CLookButton(BOOL classic) : m_classic(classic) {}
-    BOOL IsClassic() const { return m_classic; }
     BOOL IsDefault() const { return m_default; }
 
     BOOL OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
