@@ -589,8 +589,7 @@ void CClockPage::OnFindClockWindow()
 void CClockPage::OnSoundOptions()
 {
     // Without an audio device there is no session: the dialog then leaves the volume alone.
-    auto* app = dynamic_cast<CApp*>(AfxGetApp());
-    RunSoundOptions(m_hWnd, app ? app->m_audioSession : nullptr);
+    RunSoundOptions(m_hWnd, GetAppAudioSession());
 }
 
 void CClockPage::OnPrepareLogs()
