@@ -111,8 +111,5 @@ DWORD CSupportFireWall::LogStatus(const wchar_t* imagePath)
 void CSupportFireWall::Cleanup()
 {
     m_profile.Release();
-    if (m_comInitialized) {
-        CoUninitialize();
-        m_comInitialized = FALSE;
-    }
+    LeaveComApartment(m_comInitialized);
 }

@@ -24,6 +24,14 @@ inline DWORD FwPassCode(DWORD code) { return code; }
 #define FW_LOG_ERROR(code, level) ZN_LOG_ERROR((code), L"", (level))
 #endif
 
+// Leaves the COM apartment that an object's Initialize entered, once.
+inline void LeaveComApartment(BOOL& entered)
+{
+    if (!entered) return;
+    CoUninitialize();
+    entered = FALSE;
+}
+
 // Results of the older model's operations (0 success).
 enum FW_ERROR_CODE {
     FW_NOERROR = 0,

@@ -184,8 +184,5 @@ HRESULT CSupportFireWall2::LogRule(const wchar_t* name)
 void CSupportFireWall2::Cleanup()
 {
     m_policy.Release();
-    if (m_comInitialized) {
-        CoUninitialize();
-        m_comInitialized = FALSE;
-    }
+    LeaveComApartment(m_comInitialized);
 }
