@@ -1,5 +1,7 @@
 #include "SntpMessage.h"
 
+#include "SupportTime.h"
+
 namespace {
 
 // Leap indicator 0, version 1, mode 3 (client).
@@ -8,15 +10,6 @@ constexpr BYTE kRequestFirstByte = 0x0B;
 // 100 ns units from 1601-01-01 (FILETIME's origin) to 1900-01-01 (NTP's).
 constexpr ULONGLONG kNtpEpochAsFileTime = 0x014F373BFDE04000ULL;
 constexpr ULONGLONG kTicksPerSecond = 10000000ULL;
-
-ULONGLONG ToUInt64(const FILETIME& ft) { return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
-FILETIME ToFileTime(ULONGLONG v)
-{
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(v);
-    ft.dwHighDateTime = static_cast<DWORD>(v >> 32);
-    return ft;
-}
 
 DWORD ReadBigEndian32(const BYTE* p)
 {
@@ -54,7 +47,7 @@ BOOL SntpSecondsToSystemTime(DWORD seconds, SYSTEMTIME* time)
 {
     ULONGLONG ntpSeconds = seconds;
     if (!(seconds & 0x80000000u)) ntpSeconds += 0x100000000ULL;
-    FILETIME ft = ToFileTime(ntpSeconds * kTicksPerSecond + kNtpEpochAsFileTime);
+    FILETIME ft = FileTimeFromTicks(ntpSeconds * kTicksPerSecond + kNtpEpochAsFileTime);
     return FileTimeToSystemTime(&ft, time);
 }
 
@@ -67,11 +60,11 @@ SntpClockChange MeasureClockChange(const FILETIME& now, const SYSTEMTIME& target
 {
     FILETIME targetFt;
     SystemTimeToFileTime(&target, &targetFt);
-    const ULONGLONG from = ToUInt64(now);
-    const ULONGLONG to = ToUInt64(targetFt);
+    const ULONGLONG from = TicksOfFileTime(now);
+    const ULONGLONG to = TicksOfFileTime(targetFt);
     SntpClockChange change{};
     change.ahead = to > from;
-    FILETIME distanceFt = ToFileTime(change.ahead ? to - from : from - to);
+    FILETIME distanceFt = FileTimeFromTicks(change.ahead ? to - from : from - to);
     FileTimeToSystemTime(&distanceFt, &change.distance);
     return change;
 }

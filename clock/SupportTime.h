@@ -27,6 +27,9 @@ static_assert(sizeof(tagZoneTzi) == 44, "the registry's TZI layout");
 // File times and date-time values. A failed conversion gives a file time with all bits set.
 FILETIME FileTimeFromSystemTime(const SYSTEMTIME& time);
 FILETIME FileTimeFromDateTime(const COleDateTime& time);
+// A count of 100-nanosecond units as a file time, and back.
+inline FILETIME FileTimeFromTicks(ULONGLONG ticks) { return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
+inline ULONGLONG TicksOfFileTime(const FILETIME& time) { return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime; }
 COleDateTime FileTimeToDateTime(const FILETIME& time);
 // "mm/dd/yyyy hh:mm:ss", or "<unk>" for a zero file time.
 CString FileTimeText(const FILETIME& time);

@@ -112,14 +112,6 @@ CString Fraction(ULONGLONG fileTime, const wchar_t* suffix)
     return text;
 }
 
-FILETIME ToFileTime(ULONGLONG value)
-{
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(value);
-    ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
-    return ft;
-}
-
 void AppendUserValue(const RenderedValues& values, const EVT_VARIANT& v, CString& text)
 {
     CString piece;
@@ -129,7 +121,7 @@ void AppendUserValue(const RenderedValues& values, const EVT_VARIANT& v, CString
     case EvtVarTypeUInt64: piece.Format(L"%I64u", v.UInt64Val); break;
     case EvtVarTypeSizeT: piece.Format(L"%d", static_cast<int>(v.SizeTVal)); break;
     case EvtVarTypeFileTime:
-        piece = FileTimeText(ToFileTime(v.FileTimeVal));
+        piece = FileTimeText(FileTimeFromTicks(v.FileTimeVal));
         if (v.FileTimeVal % 10000000) piece += Fraction(v.FileTimeVal, L"Z");
         break;
     case EvtVarTypeBinary: piece = L"{b}"; break;
@@ -250,7 +242,7 @@ HRESULT CEventLogHelper::Render(EVT_HANDLE event)
     CString timeText;
     v = system.Value(2);
     if (v && v->Type == EvtVarTypeFileTime) {
-        timeText = FileTimeText(FileTimeUtcToLocal(ToFileTime(v->FileTimeVal)));
+        timeText = FileTimeText(FileTimeUtcToLocal(FileTimeFromTicks(v->FileTimeVal)));
         if (v->FileTimeVal % 10000000)
             timeText += Fraction(v->FileTimeVal, L"");
         else
