@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "ClockLook.h"
+#include "ClockPlacement.h"
 #include "CrashReport/DumpDlg.h"
 #include "CrashReport/ErrorReportingHelper.h"
 #include "CrashReport/EventLogHelper.h"
@@ -49,13 +50,6 @@ void DeleteRunValueBeforeVista()
 {
     if (IsWindowsAtLeast(kLevelVista)) return;
     DeleteRunValue(GetStr(SID_PRODUCT));
-}
-
-CString RectText(const RECT& r)
-{
-    std::wostringstream s;
-    s << r.left << L"," << r.top << L" " << (r.right - r.left) << L"x" << (r.bottom - r.top);
-    return CString(s.str());
 }
 
 BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM param)

@@ -1,6 +1,7 @@
 #include "ClockPlacement.h"
 
 #include <algorithm>
+#include <sstream>
 
 namespace {
 
@@ -62,4 +63,11 @@ bool CoversMonitor(const RECT& window, const RECT& monitor)
 {
     return window.right - window.left == monitor.right - monitor.left &&
            window.bottom - window.top == monitor.bottom - monitor.top;
+}
+
+CString RectText(const RECT& r)
+{
+    std::wostringstream s;
+    s << r.left << L"," << r.top << L" " << (r.right - r.left) << L"x" << (r.bottom - r.top);
+    return CString(s.str());
 }

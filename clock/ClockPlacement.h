@@ -16,3 +16,5 @@ void ShiftForDisplayChange(RECT& window, const RECT& oldMonitor, const RECT& new
 
 // A window of exactly its monitor's width and height (wherever it lies) is full screen.
 bool CoversMonitor(const RECT& window, const RECT& monitor);
+// "left,top widthxheight", as the placement's log entries write a rectangle.
+CString RectText(const RECT& r);

@@ -13,13 +13,6 @@ int g_clockMoving = 0;
 
 namespace {
 
-CString PlaceText(const RECT& r)
-{
-    std::wostringstream s;
-    s << r.left << L"," << r.top << L" " << (r.right - r.left) << L"x" << (r.bottom - r.top);
-    return CString(s.str());
-}
-
 bool IsEmptyRect(const RECT& r)
 {
     return r.right <= r.left || r.bottom <= r.top;
@@ -53,14 +46,14 @@ void CDigitClock::SavePlacement()
     if (!m_placementMayBeSaved || GetSystemMetrics(SM_SHUTTINGDOWN)) {
         ZN_LOG(LOG_INFO, L"skip wp");
         ZN_LOG(LOG_WARNING, m_placementMayBeSaved << (GetSystemMetrics(SM_SHUTTINGDOWN) ? L" SD " : L" NSD ")
-                                << PlaceText(m_monitorRect).GetString() << L" "
-                                << PlaceText(m_monitorArea).GetString() << L" " << PlaceText(window).GetString()
-                                << L" " << PlaceText(wp.rcNormalPosition).GetString());
+                                << RectText(m_monitorRect).GetString() << L" "
+                                << RectText(m_monitorArea).GetString() << L" " << RectText(window).GetString()
+                                << L" " << RectText(wp.rcNormalPosition).GetString());
         return;
     }
-    ZN_LOG(LOG_INFO, L"save wp " << PlaceText(m_monitorRect).GetString() << L" " << PlaceText(m_monitorArea).GetString()
-                                 << L" " << PlaceText(window).GetString() << L" "
-                                 << PlaceText(wp.rcNormalPosition).GetString());
+    ZN_LOG(LOG_INFO, L"save wp " << RectText(m_monitorRect).GetString() << L" " << RectText(m_monitorArea).GetString()
+                                 << L" " << RectText(window).GetString() << L" "
+                                 << RectText(wp.rcNormalPosition).GetString());
     DeleteSetting(Setting::kXY);
     WriteSettingRect(Setting::kMR, m_monitorRect);
     WriteSettingRect(Setting::kDR, m_monitorArea);
@@ -74,14 +67,14 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
     const int w = size.cx, h = size.cy;
 
     RECT cr{}, mr{}, dr{};
-    if (GetSettingRect(Setting::kCR, &cr)) ZN_LOG(LOG_INFO, L"CR " << PlaceText(cr).GetString());
-    if (GetSettingRect(Setting::kMR, &mr)) ZN_LOG(LOG_INFO, L"MR " << PlaceText(mr).GetString());
-    if (GetSettingRect(Setting::kDR, &dr)) ZN_LOG(LOG_INFO, L"DR " << PlaceText(dr).GetString());
+    if (GetSettingRect(Setting::kCR, &cr)) ZN_LOG(LOG_INFO, L"CR " << RectText(cr).GetString());
+    if (GetSettingRect(Setting::kMR, &mr)) ZN_LOG(LOG_INFO, L"MR " << RectText(mr).GetString());
+    if (GetSettingRect(Setting::kDR, &dr)) ZN_LOG(LOG_INFO, L"DR " << RectText(dr).GetString());
     if (IsEmptyRect(dr)) {
         ZN_LOG(LOG_WARNING, L"0");
         RECT none{};
         dr = mr = GetMonitorRectForWindow(none);
-        ZN_LOG(LOG_INFO, L"DR " << PlaceText(dr).GetString() << L" MR " << PlaceText(mr).GetString());
+        ZN_LOG(LOG_INFO, L"DR " << RectText(dr).GetString() << L" MR " << RectText(mr).GetString());
     }
 
     int x = 0, y = 0;
@@ -130,7 +123,7 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
         RECT r{x, y, x + w, y + h};
         m_monitorArea = m_monitorRect = GetMonitorRectForWindow(r);
         if (!EqualRect(&m_monitorRect, &mr)) {
-            ZN_LOG(LOG_WARNING, L"MR " << PlaceText(mr).GetString() << L" DR " << PlaceText(dr).GetString());
+            ZN_LOG(LOG_WARNING, L"MR " << RectText(mr).GetString() << L" DR " << RectText(dr).GetString());
             if (GetSettingInt(Setting::kLX) == 0 && (r.left - dr.left) > (dr.right - r.right))
                 x += m_monitorArea.right - dr.right;
             if (GetSettingInt(Setting::kLY) == 0 && (r.top - dr.top) > (dr.bottom - r.bottom))
@@ -144,7 +137,7 @@ void CDigitClock::PlaceAtCreation(const SIZE& size, int transparent)
     if (placed) {
         RECT r{x, y, x + w, y + h};
         if (!MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) {
-            ZN_LOG(LOG_WARNING, L"off screen " << PlaceText(r).GetString());
+            ZN_LOG(LOG_WARNING, L"off screen " << RectText(r).GetString());
             placed = false;
         }
     }
@@ -165,7 +158,7 @@ void CDigitClock::AdjustWindowPos(BOOL transparent, BOOL forced)
     RECT r;
     GetWindowRect(&r);
     RECT m = GetMonitorRectForWindow(r);
-    ZN_LOG(LOG_INFO, PlaceText(r).GetString() << L" [" << m_alwaysOnTop << L"] " << PlaceText(m).GetString() << L" {"
+    ZN_LOG(LOG_INFO, RectText(r).GetString() << L" [" << m_alwaysOnTop << L"] " << RectText(m).GetString() << L" {"
                                               << m_alwaysOnTop << L"}");
     if (!KeepOnMonitor(r, m, transparent)) return;
     if (!forced && !m_adjustAllowed) {
@@ -194,11 +187,11 @@ void CDigitClock::OnDisplayChange(WPARAM depth, LPARAM size)
     RECT oldMonitor = m_monitorRect;
     RECT newMonitor = GetMonitorRectForWindow(r);
     m_monitorRect = newMonitor;
-    ZN_LOG(LOG_INFO, PlaceText(newMonitor).GetString() << L" " << PlaceText(r).GetString());
+    ZN_LOG(LOG_INFO, RectText(newMonitor).GetString() << L" " << RectText(r).GetString());
     if (EqualRect(&newMonitor, &oldMonitor)) return;
 
     ShiftForDisplayChange(r, oldMonitor, newMonitor, GetSettingInt(Setting::kLX), GetSettingInt(Setting::kLY));
-    ZN_LOG(LOG_INFO, PlaceText(r).GetString());
+    ZN_LOG(LOG_INFO, RectText(r).GetString());
     // Either move may bring WM_DPICHANGED, whose close (with "PDPI") frees this object: the
     // handle is kept first, and nothing of the object is touched once the window is gone.
     const HWND self = m_hWnd;
@@ -245,10 +238,10 @@ void CDigitClock::OnDpiChanged(WPARAM dpi, const RECT* suggested)
         // A hundredths display changes size with every tick: its DPI notices are noise.
         if (m_format.Find(L"SS") >= 0) return;
         ZN_LOG(LOG_INFO, L"DPI CHANGED cx=" << LOWORD(dpi) << L" cy=" << HIWORD(dpi) << L" "
-                                            << PlaceText(s).GetString() << L" move " << g_clockMoving);
+                                            << RectText(s).GetString() << L" move " << g_clockMoving);
         return;
     }
-    ZN_LOG(LOG_INFO, PlaceText(s).GetString());
+    ZN_LOG(LOG_INFO, RectText(s).GetString());
     if (m_proportionalDpi) {
         ZN_LOG(LOG_WARNING, L"CLOSE");
         // Nothing may touch this object after the send: the close destroys it.
@@ -262,7 +255,7 @@ void CDigitClock::OnExitSizeMove()
     RECT r;
     GetWindowRect(&r);
     m_monitorRect = GetMonitorRectForWindow(r);
-    ZN_LOG(LOG_INFO, PlaceText(r).GetString() << L" " << PlaceText(m_monitorRect).GetString() << L" ESM");
+    ZN_LOG(LOG_INFO, RectText(r).GetString() << L" " << RectText(m_monitorRect).GetString() << L" ESM");
     SavePlacement();
     g_clockMoving = 0;
 }
