@@ -101,7 +101,7 @@ zk_proc_wine_service() {
 }
 
 zk_proc_sweep() {
-    local spare="" markers=() keep=" " pid dir env m e found ok id ids=() cmd
+    local spare="" markers=() keep=" " pid dir env m e found ok id ids=() cmd round
     [ "${1:-}" = --except-wine-services ] && { spare=1; shift; }
     markers=("$@")
     [ ${#markers[@]} -gt 0 ] || return 2
@@ -113,25 +113,31 @@ zk_proc_sweep() {
         [ -n "$ZK_PARENT" ] || break
         pid=$ZK_PARENT
     done
-    for dir in /proc/[0-9]*; do
-        pid=${dir#/proc/}
-        [[ $keep == *" $pid "* ]] && continue
-        # The identity first: a process that replaces this one under the same id between
-        # the two reads has another start time and is not signalled.
-        zk_proc_start "$pid" || continue
-        id="$pid:$ZK_START:$ZK_BOOT"
-        mapfile -d '' env 2>/dev/null <"$dir/environ" || continue
-        ok=1
-        for m in "${markers[@]}"; do
-            found=0
-            for e in "${env[@]}"; do [ "$e" = "$m" ] && { found=1; break; }; done
-            [ "$found" = 1 ] || { ok=0; break; }
+    # A process still running between the listing and its signal can start more (a killed
+    # run's ctest starts its next test): list again until a listing finds none.
+    for ((round = 0; round < 20; round++)); do
+        ids=()
+        for dir in /proc/[0-9]*; do
+            pid=${dir#/proc/}
+            [[ $keep == *" $pid "* ]] && continue
+            # The identity first: a process that replaces this one under the same id between
+            # the two reads has another start time and is not signalled.
+            zk_proc_start "$pid" || continue
+            id="$pid:$ZK_START:$ZK_BOOT"
+            mapfile -d '' env 2>/dev/null <"$dir/environ" || continue
+            ok=1
+            for m in "${markers[@]}"; do
+                found=0
+                for e in "${env[@]}"; do [ "$e" = "$m" ] && { found=1; break; }; done
+                [ "$found" = 1 ] || { ok=0; break; }
+            done
+            [ "$ok" = 1 ] || continue
+            [ -n "$spare" ] && zk_proc_wine_service "$pid" && continue
+            cmd=$(tr '\0' ' ' <"$dir/cmdline" 2>/dev/null | cut -c 1-100)
+            echo "testbed: ending $pid $cmd" >&2
+            ids+=("$id")
         done
-        [ "$ok" = 1 ] || continue
-        [ -n "$spare" ] && zk_proc_wine_service "$pid" && continue
-        cmd=$(tr '\0' ' ' <"$dir/cmdline" 2>/dev/null | cut -c 1-100)
-        echo "testbed: ending $pid $cmd" >&2
-        ids+=("$id")
+        [ ${#ids[@]} -eq 0 ] && return 0
+        zk_proc_signal_all "${ids[@]}"
     done
-    [ ${#ids[@]} -eq 0 ] || zk_proc_signal_all "${ids[@]}"
 }
