@@ -32,8 +32,10 @@ public:
 
     // Starts zarnock.exe with the arguments (may be empty).
     bool Start(const std::wstring& args = L"");
-    // Waits for the clock window of this process; null after the time-out.
-    HWND WaitForWindow(DWORD timeoutMs = 15000);
+    // Waits for the clock window of this process; null after the time-out. The bound is
+    // generous: a first start in a fresh prefix on a machine whose disk is saturated has
+    // taken over 15 s, and the wait ends as soon as the window is there.
+    HWND WaitForWindow(DWORD timeoutMs = 60000);
     // Waits for the process to end; its exit code, or -1 after the time-out.
     int WaitForExit(DWORD timeoutMs = 15000);
     bool IsRunning() const;
