@@ -158,8 +158,8 @@ bool ChooseMenuItemSteps(HWND menuWnd, int index)
     auto lit = [&](int k) {
         return (GetMenuState(menu, static_cast<UINT>(positions[static_cast<size_t>(k)]), MF_BYPOSITION) & MF_HILITE) != 0;
     };
-    // The pointer of the shared display may lie over the menu and select an item of its
-    // own: walk from the first item again until the wanted one is the selected one.
+    // Should the pointer still lie over the menu and select an item of its own, walk from
+    // the first item again until the wanted one is the selected one.
     bool reached = false;
     for (int attempt = 0; attempt < 10 && !reached; ++attempt) {
         PostMessageW(menuWnd, WM_KEYDOWN, VK_HOME, 0);
@@ -197,6 +197,16 @@ const wchar_t kMonth[] = L"(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)";
 
 class FormatMenuTest : public ClockFixture
 {
+protected:
+    void SetUp() override
+    {
+        ClockFixture::SetUp();
+        // The display's pointer starts at its centre, where the pop-up menus open: a menu
+        // mapped under it gets a mouse move, which can select an item of its own between
+        // the keys that chose one and the Enter that takes it. The display is this
+        // program's own, so the pointer is put in the corner no window covers.
+        SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);
+    }
 };
 
 TEST_F(FormatMenuTest, EveryMenuCodeGoesInAsGivenAndShowsOnTheClock)
