@@ -543,9 +543,16 @@ TEST_F(SntpTest, SynchronisesWithChronyOnLoopback)
     wnd.SetClock(nullptr);
     App().WriteProfileString(L"TimeSync", L"SVR", std::wstring(address.begin(), address.end()).c_str());
     ASSERT_TRUE(wnd.Start());
-    wnd.SyncNow(TRUE);
-    ASSERT_TRUE(PumpUntil([&] { return !wnd.IsRequestRunning(); }, 12000));
-    std::string status = Ansi(wnd.m_strStatus);
+    // Not as the user's request: a failure would wait in its message box. Wine takes the new
+    // time only within half a second of its own, and a saturated disk can hold the reply's
+    // road longer than that; only that refusal is tried again.
+    std::string status;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        wnd.SyncNow(FALSE);
+        ASSERT_TRUE(PumpUntil([&] { return !wnd.IsRequestRunning(); }, 12000));
+        status = Ansi(wnd.m_strStatus);
+        if (status != "Failed : unable to set system time") break;
+    }
     EXPECT_EQ(status.rfind("Synchronized : ", 0), 0u) << status;
     EXPECT_NE(SyncLog().find("Time Synchronized to Host '" + address + "' : "), std::string::npos) << SyncLog();
 }
