@@ -52,9 +52,7 @@ std::wstring NewDesktopName()
     for (;;) {
         std::wstring name = kDesktopPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
                             std::to_wstring(GetTickCount64());
-        HDESK taken = OpenDesktopW(name.c_str(), 0, FALSE, DESKTOP_READOBJECTS);
-        if (!taken) return name;
-        CloseDesktop(taken);
+        if (!CDesktopHandle(OpenDesktopW(name.c_str(), 0, FALSE, DESKTOP_READOBJECTS))) return name;
         Sleep(1);
     }
 }
