@@ -24,6 +24,7 @@ bench_down() {
 trap bench_down EXIT
 zk_start_xvfb
 zk_null_audio
+zk_prefix_wine32 "$ZK_BUILD/wine-bench"
 zk_prefix_up "$ZK_BUILD/wine-bench"
 bash "$ZK_ROOT/scripts/chrony.sh" start "$ZARNOCK_CHRONY_DIR"
 bash "$ZK_ROOT/tests/report/http-server.sh" start "$ZARNOCK_HTTP_DIR"

@@ -14,6 +14,7 @@ trap 'exit 130' INT
 zk_build
 zk_start_xvfb
 zk_null_audio
+zk_prefix_wine32 "$ZK_BUILD/wine-tests"
 zk_prefix_up "$ZK_BUILD/wine-tests" unmanaged
 ctest --test-dir "$ZK_BUILD" --output-on-failure --parallel "$(nproc)" "$@" &
 wait $!

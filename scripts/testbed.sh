@@ -2,7 +2,9 @@
 # missing, builds, and brings up a private Wine prefix with its own wineserver and (when
 # needed) its own Xvfb display, and takes down exactly those processes again.
 ZK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-ZK_BUILD=${ZARNOCK_BUILD_DIR:-$ZK_ROOT/build}
+# The whole path: it is the marker of every run of this tree, so two checkouts that use the
+# same relative name must never mark their runs alike.
+ZK_BUILD=$(realpath -m "${ZARNOCK_BUILD_DIR:-$ZK_ROOT/build}")
 
 ZK_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
     binutils-mingw-w64-i686 python3 openssl wine wine64 fonts-wine xvfb xcompmgr x11-utils imagemagick googletest dpkg-dev)
@@ -60,8 +62,23 @@ zk_install() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     zk_log "installing ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    zk_apt_update || zk_log "the package lists could not all be updated; installing from the lists there are"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+        { zk_log "could not install ${missing[*]}"; return 1; }
+}
+
+# apt-get update, tried again a few times: a mirror in the middle of a sync serves index
+# files that do not match its release file for a while ("Mirror sync in progress?").
+ZK_APT_TRIES=${ZK_APT_TRIES:-3}
+ZK_APT_PAUSE=${ZK_APT_PAUSE:-20}
+zk_apt_update() {
+    local try
+    for ((try = 1; ; try++)); do
+        apt-get update -qq && return 0
+        [ "$try" -ge "$ZK_APT_TRIES" ] && return 1
+        zk_log "apt-get update failed; trying again in $ZK_APT_PAUSE s"
+        sleep "$ZK_APT_PAUSE"
+    done
 }
 
 zk_build() {
@@ -175,39 +192,66 @@ PY
     "$probe" 2>/dev/null
 }
 
-# 32-bit programs (the firewall library's end-to-end test) need Debian's wine32 from the
-# i386 architecture. A prefix made before wine32 was there has no syswow64 and cannot run
-# them (they exit 0 without running), so such a prefix is taken down and made again.
-# On a kernel without 32-bit support Debian's wine script would still pick the 32-bit
-# loader whenever wine32 is installed, and nothing would run: there "wine" (and the
-# "wine-stable" that wineboot calls) are the 64-bit loader, and ZK_I386=no tells the
+# Wine's 64-bit loader only, for "wine" and for the "wine-stable" that wineboot calls: with
+# wine32 installed, Debian's wine script would pick the 32-bit loader. The clock is a 64-bit
+# program and needs nothing 32-bit; ZK_I386=no (with the reason in ZK_I386_WHY) tells the
 # 32-bit test to skip itself.
+zk_wine64_only() {
+    local name
+    export ZK_I386=no ZK_I386_WHY=$1
+    mkdir -p "$ZK_BUILD/wine64-only"
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexport WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"\nexec /usr/lib/wine/wine64 "$@"\n' \
+            >"$ZK_BUILD/wine64-only/$name"
+        chmod +x "$ZK_BUILD/wine64-only/$name"
+    done
+    export PATH="$ZK_BUILD/wine64-only:$PATH"
+}
+
+# 32-bit programs (the firewall library's end-to-end test) need Debian's wine32 from the
+# i386 architecture. Where it cannot be had (a kernel without 32-bit programs, a mirror that
+# is out of step) Wine runs 64-bit only and the 32-bit test is skipped with the reason.
 zk_wine32() {
-    local prefix name
     if ! zk_i386_runs; then
         zk_log "this kernel runs no 32-bit programs: Wine runs 64-bit only and the 32-bit test is skipped"
-        export ZK_I386=no
-        mkdir -p "$ZK_BUILD/wine64-only"
-        for name in wine wine-stable; do
-            printf '#!/bin/sh\nexport WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"\nexec /usr/lib/wine/wine64 "$@"\n' \
-                >"$ZK_BUILD/wine64-only/$name"
-            chmod +x "$ZK_BUILD/wine64-only/$name"
-        done
-        export PATH="$ZK_BUILD/wine64-only:$PATH"
+        zk_wine64_only "this kernel runs no 32-bit programs"
         return 0
     fi
-    if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
-        zk_log "installing wine32 (i386)"
-        dpkg --add-architecture i386
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+    zk_installed wine32:i386 && return 0
+    zk_log "installing wine32 (i386)"
+    zk_install_wine32 && return 0
+    zk_log "wine32 (i386) could not be installed (apt-get failed; is the package mirror in the middle of a sync?): vostrel_e2e, the 32-bit library's end-to-end test, is not run"
+    zk_wine64_only "wine32 (i386) could not be installed"
+}
+
+zk_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
+
+# An architecture added here is removed again when nothing of it got installed, so the
+# machine's package setup is as it was (and its own apt-get update is not broken by it).
+zk_install_wine32() {
+    local added=""
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386 || return 1
+        added=1
     fi
-    # Every prefix of this build tree: one made before wine32 runs no program once it is there.
-    for prefix in "$ZK_BUILD"/wine-*; do
-        if [ -f "$prefix/system.reg" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
-            zk_log "making $prefix again: it was made before wine32"
-            WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
-            rm -rf "$prefix"
-        fi
-    done
+    if zk_apt_update &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null; then
+        return 0
+    fi
+    if [ -n "$added" ] && ! dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386; then
+        dpkg --remove-architecture i386 && apt-get update -qq >/dev/null 2>&1
+        zk_log "the i386 architecture added for wine32 is removed again"
+    fi
+    return 1
+}
+
+# A prefix made before wine32 was there has no syswow64 and runs no program once wine32 is
+# there: a prefix of the tests' own is made again (called after the run's live check).
+zk_prefix_wine32() {
+    [ "${ZK_I386:-}" = no ] && return 0
+    if [ -f "$1/system.reg" ] && [ ! -f "$1/drive_c/windows/syswow64/kernel32.dll" ]; then
+        zk_log "making $1 again: it was made before wine32"
+        WINEPREFIX=$1 wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$1"
+    fi
 }
