@@ -362,7 +362,7 @@ LRESULT CDigitClock::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case MM_MCINOTIFY:
         g_soundThread.OnMciNotify(wp, lp);
         return 0;
-    case WM_USER + 101:
+    case kTrayCallbackMessage:
         return OnTrayNotify(wp, lp);
     case WM_CONTEXTMENU:
         OnContextMenu(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});

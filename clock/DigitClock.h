@@ -97,6 +97,8 @@ public:
     void AdjustWindowPos(BOOL transparent, BOOL forced);
 
     // Tray icon, context menu, commands and the hand-off of clicks.
+    // The message the shell sends for the tray icon, with the mouse message in lParam.
+    static constexpr UINT kTrayCallbackMessage = WM_USER + 101;
     BOOL NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip = nullptr);
     void ShowContextMenu(POINT screen);
     // The sound item's state text and the update handlers, applied to the menu's items.

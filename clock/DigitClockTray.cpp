@@ -27,7 +27,6 @@
 namespace {
 
 const UINT kTrayIconId = 12;
-const UINT kTrayCallback = WM_USER + 101;
 // A sibling that does not answer within this time is given up (it may hang).
 const UINT kSiblingTimeoutMs = 3000;
 // The close gives up on owned dialogs it cannot destroy after this many tries.
@@ -104,7 +103,7 @@ BOOL CDigitClock::NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_
         CString text = tip ? CString(tip) : LoadResString(IDR_MAINFRAME);
         lstrcpynW(data.szTip, text, static_cast<int>(sizeof(data.szTip) / sizeof(data.szTip[0])));
     }
-    if (flags & NIF_MESSAGE) data.uCallbackMessage = kTrayCallback;
+    if (flags & NIF_MESSAGE) data.uCallbackMessage = kTrayCallbackMessage;
     if (flags & NIF_ICON) data.hIcon = icon;
     BOOL result = Shell_NotifyIconW(message, &data);
     if (result) {

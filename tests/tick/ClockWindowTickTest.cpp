@@ -229,8 +229,8 @@ TEST_F(ClockTickTest, TrayClicksRaiseTheClockButOnlyBeepWhileTheSheetIsOpen)
     Create();
     ClockFields(clock).m_stateFlags() |= CDigitClock::STATE_OPTIONS_OPEN;
     // No menu may open: the call returns at once.
-    SendMessageW(hwnd, WM_USER + 101, 12, WM_RBUTTONUP);
-    SendMessageW(hwnd, WM_USER + 101, 12, WM_LBUTTONDOWN);
+    SendMessageW(hwnd, CDigitClock::kTrayCallbackMessage, 12, WM_RBUTTONUP);
+    SendMessageW(hwnd, CDigitClock::kTrayCallbackMessage, 12, WM_LBUTTONDOWN);
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "raised, then not topmost again";
     ClockFields(clock).m_stateFlags() &= ~CDigitClock::STATE_OPTIONS_OPEN;
 }
