@@ -1,3 +1,6 @@
+// CApp: the clock program's application object (start-up, the single running copy, the
+// command line, the report commands, the audio objects, help and exit), and the start-up's
+// rules as plain functions: the command-line switch, the week rules, the log file's path.
 #pragma once
 
 #include "ClassLib.h"
@@ -9,8 +12,6 @@ class CAudioSessionVolume;
 class CDigitClock;
 class CVolumeMonitor;
 
-// The clock's application object: start-up, the single running copy, the command line,
-// and the tear-down at exit.
 class CApp : public CWinApp
 {
 public:

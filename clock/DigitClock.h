@@ -17,8 +17,7 @@
 #include <string>
 #include <vector>
 
-
-// The clock window's class name (also how a second start finds the running copy).
+// The display timer's id (set when the window is made and when the format changes).
 #define ZN_CLOCK_TIMER_ID 15
 
 class CClockRenderCache;

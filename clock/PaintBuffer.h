@@ -1,6 +1,7 @@
-// CPaintBuffer: the layered clock window's back buffer, a 32-bit DIB section selected into a
-// memory context that is kept between paints. Callers read the members directly and write
-// m_pPixels only after a Prepare that returned 0.
+// CPaintBuffer: the clock window's back buffer, a 32-bit DIB section selected into a memory
+// context that is kept between paints. The layered look draws its image in it and pushes it
+// to the window; the opaque look's paint draws in it through CZNMemDC and copies it out.
+// Callers read the members directly and write m_pPixels only after a Prepare that returned 0.
 #pragma once
 
 #include "ClassLib.h"
