@@ -133,8 +133,19 @@ TEST_F(StopWatchTest, TabMovesBetweenTheButtonsWhileEnterAndEscapeDoNothing)
     PressKey(VK_TAB);
     EXPECT_EQ(GetFocus(), dlg->m_startButton.m_hWnd) << "the hidden edit is no stop";
     PressKey(VK_RETURN);
-    PressKey(VK_ESCAPE);
     EXPECT_FALSE(dlg->IsRunning()) << "Enter is no press of the default button";
+
+    // Escape neither closes nor hides the panel, and a running count goes on.
+    g_now = 1000;
+    Press(dlg, IDC_SW_START);
+    const HWND panel = dlg->m_hWnd;
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(IsWindow(panel));
+    EXPECT_TRUE(IsWindowVisible(panel));
+    EXPECT_TRUE(dlg->IsRunning() && !dlg->IsPaused());
+    Tick(dlg, 3000);
+    EXPECT_EQ(Shown(dlg), L"00:00:02:00");
+    EXPECT_EQ(GetFocus(), dlg->m_startButton.m_hWnd);
     PressKey(VK_TAB);
     EXPECT_EQ(GetFocus(), dlg->m_stopButton.m_hWnd);
 }
@@ -379,7 +390,6 @@ TEST_F(StopWatchTest, StopwatchesHaveNoOwnerAndTheClockClosesThemAndTheirPlaceIs
     ASSERT_EQ(CStopWatchTimerDlg::OpenStopWatches().size(), 1u);
     CStopWatchTimerDlg* dlg = CStopWatchTimerDlg::OpenStopWatches()[0];
     EXPECT_EQ(GetWindow(dlg->m_hWnd, GW_OWNER), nullptr) << "raising the clock must not take it out of topmost";
-    EXPECT_EQ(GetAncestor(dlg->m_hWnd, GA_PARENT), GetDesktopWindow());
     dlg->m_tickCount = FakeTicks;
     g_now = 0;
     Press(dlg, IDC_SW_START);
