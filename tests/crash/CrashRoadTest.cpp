@@ -127,16 +127,24 @@ TEST_F(CrashRoadTest, StackOverflowShowsNoWindowAndStillReports)
 }
 
 // The report worker cannot start while the crashed thread holds the loader's lock: the
-// dialog still comes, without an archive, once the crashing thread stops waiting for it.
+// dialog still comes, without an archive, once the crashing thread stops waiting for it,
+// and its mail says so.
 TEST_F(CrashRoadTest, CrashHoldingTheLoaderLockStillShowsTheDialog)
 {
     CrashingProcess probe;
     ASSERT_TRUE(probe.Start(L"crash_probe.exe", L"loaderlock", m_temp.Path()));
     HWND dialog = probe.WaitForCrashDialog(kDialogWaitMs);
     ASSERT_TRUE(dialog);
-    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(probe.WaitForExit(10000), kCrashExitCode);
-    EXPECT_TRUE(HasEntry(ProbeLog(), "*", "0x00000102 CrashReportThreadProc"));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(probe.WaitForExit(20000), kCrashExitCode);
+    const std::string log = ProbeLog();
+    EXPECT_TRUE(HasEntry(log, "*", "0x00000102 CrashReportThreadProc"));
+    EXPECT_TRUE(HasEntry(log, "-", "0 3 0")) << "the bug report without an attachment";
+    // The link is the whole entry, too long to be padded up to the source reference.
+    EXPECT_TRUE(std::regex_search(
+        log, std::regex(R"( - mailto:\S+\?Subject=\[Bug Report\] Zarnock \S+ C0000005 \[[0-9A-F]{8}\] -zip( - | +)\[)")))
+        << log;
+    EXPECT_TRUE(FilesIn(DumpFolder()).empty());
 }
 
 TEST_F(CrashRoadTest, ThreadThatCrashesDuringTheReportGetsAMessageBoxThatEndsTheProcess)

@@ -5,13 +5,14 @@
 // second worker crashes once the first one's report is under way; loaderlock: a null write
 // on a worker that holds the loader's lock, as a fault in a library's thread start-up code
 // does, so the report worker can never start (the probe waits 5 s for it instead of two
-// minutes). With a third argument
+// minutes; the mail step's link goes into the log, not to a mail program). With a third argument
 // naming an event, the probe shows its window "crash probe" and waits for the event before
 // it crashes (the benchmark's start signal).
 // The log is probe_log.txt in the temporary folder; the settings store is "CrashProbe".
 #include "ProfileTestApp.h"
 
 #include "CrashReport/ErrorReportingHelper.h"
+#include "CrashReport/ThreadSendEmail.h"
 #include "Log/LogMan.h"
 
 #include <cstdio>
@@ -69,6 +70,12 @@ DWORD WINAPI OverflowThread(void*)
     return static_cast<DWORD>(Recurse(0));
 }
 
+int LogLink(const wchar_t* link, BOOL, HWND)
+{
+    ZN_LOG(LOG_INFO, link);
+    return 1;
+}
+
 LRESULT CALLBACK ProbeWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_APP) NullWrite();
@@ -120,6 +127,7 @@ int wmain(int argc, wchar_t** argv)
         CreateThread(nullptr, 0, CrashAfterGo, nullptr, 0, nullptr);
     } else if (road == L"loaderlock") {
         GetErrorReportingHelper()->m_reportWaitMs = 5000;
+        GetSendEmailSystem().openLink = LogLink;
         CreateThread(nullptr, 0, CrashHoldingTheLoaderLock, nullptr, 0, nullptr);
     } else if (road == L"during") {
         CreateThread(nullptr, 0, CrashWhenReportRuns, nullptr, 0, nullptr);
