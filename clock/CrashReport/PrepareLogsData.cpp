@@ -8,7 +8,6 @@
 #include "SupportFiles.h"
 #include "SupportShell.h"
 #include "SupportText.h"
-#include "SupportTools/ZipHelper.h"
 #include "SupportUtilities.h"
 
 #include <vector>
@@ -143,9 +142,10 @@ void AddLiveLog(CLogMan& log, bool exportIntoLog, const CString& baseName, const
 }
 
 // Packs the work list; the archive's path, or empty when nothing could be put in it.
-CString WriteArchive(const CString& zipPath, const CString& workFolder, const std::vector<tagLogRecordInfo>& work)
+CString WriteArchive(const CString& zipPath, const CString& workFolder, const std::vector<tagLogRecordInfo>& work,
+                     ZipReadFn readSource)
 {
-    CZipHelper zip;
+    CZipHelper zip(readSource);
     if (!zip.Open(zipPath)) {
         ZN_LOG_ERROR(static_cast<DWORD>(E_FAIL), zipPath, LOG_ERROR);
         return CString();
@@ -242,15 +242,10 @@ void CPrepareLogsData::PrepareZipReal()
             ZN_LOG(LOG_INFO, zipPath.GetString());
             FlushLog();
 
-            zipPath = WriteArchive(zipPath, workFolder, work);
-            // With an archive, copies it did not take are of no use to anyone; without one,
-            // the copies are all that is left to send by hand.
-            if (!zipPath.IsEmpty()) {
-                for (const tagLogRecordInfo& entry : work)
-                    if (StartsWithNoCase(entry.path, workFolder) && FileExists(entry.path)) DeleteFileW(entry.path);
-            } else {
-                RemoveDirectoryW(workFolder);  // only when nothing was gathered into it
-            }
+            // The archive deleted the copies it holds whole; a copy it could not store whole
+            // stays beside it, and without an archive every copy stays, to be sent by hand.
+            zipPath = WriteArchive(zipPath, workFolder, work, m_readSource);
+            if (zipPath.IsEmpty()) RemoveDirectoryW(workFolder);  // only when nothing was gathered into it
             FlushLog();
         }
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ClassLib.h"
+#include "SupportTools/ZipHelper.h"
 
 #include <vector>
 
@@ -35,6 +36,7 @@ public:
     int m_dump = 0;
     CString m_dumpPath;
     CString m_zipPath;
+    ZipReadFn m_readSource = ReadFile;  // how the archive reads what it packs
 };
 
 // The archive's file name for a request made at local time `time` (all fields 0 when the

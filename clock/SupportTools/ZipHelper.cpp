@@ -104,7 +104,7 @@ bool CZipHelper::WriteEntryData(HANDLE source, const wchar_t* sourcePath, unsign
     bool readWhole = true;
     for (int flush = Z_NO_FLUSH; flush != Z_FINISH;) {
         DWORD got = 0;
-        if (!ReadFile(source, chunk.data(), kChunkBytes, &got, nullptr)) {
+        if (!m_readSource(source, chunk.data(), kChunkBytes, &got, nullptr)) {
             readWhole = false;
             ZN_LOG_ERROR(static_cast<DWORD>(-1), sourcePath, LOG_ERROR);
             got = 0;

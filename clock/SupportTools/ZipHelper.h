@@ -7,10 +7,13 @@
 
 #include <vector>
 
+// How the writer reads its sources: ReadFile, or a test's reader that fails as a disk would.
+using ZipReadFn = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+
 class CZipHelper
 {
 public:
-    CZipHelper() = default;
+    explicit CZipHelper(ZipReadFn readSource = ReadFile) : m_readSource(readSource) {}
     virtual ~CZipHelper();
     CZipHelper(const CZipHelper&) = delete;
     CZipHelper& operator=(const CZipHelper&) = delete;
@@ -36,5 +39,6 @@ private:
     // Deflates the open source into the open entry; false when a read or write failed.
     bool WriteEntryData(HANDLE source, const wchar_t* sourcePath, unsigned long& crc, unsigned long& size);
 
+    ZipReadFn m_readSource;
     std::vector<CString> m_deleteAfterClose;
 };

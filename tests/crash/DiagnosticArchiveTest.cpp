@@ -75,20 +75,47 @@ TEST(ZipHelperTest, DeletesWhatItAddedUnlessTheFileIsHeld)
     DeleteFileW(zip.c_str());
 }
 
-// A source whose reading fails (this process's memory file: its first page is not mapped)
-// leaves an entry that fails unzip's check instead of one that passes for the whole file.
+// A disk that cannot read a file past its first kReadable bytes.
+template <LONGLONG kReadable>
+BOOL WINAPI FailPast(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    LARGE_INTEGER at{};
+    if (SetFilePointerEx(file, LARGE_INTEGER{}, &at, FILE_CURRENT) && at.QuadPart >= kReadable) {
+        *read = 0;
+        SetLastError(ERROR_CRC);
+        return FALSE;
+    }
+    return ReadFile(file, buffer, size, read, overlapped);
+}
+
+// A source whose reading fails, at once (this process's memory file: its first page is not
+// mapped) or after its first chunk, leaves an entry that fails unzip's check instead of one
+// that passes for the whole file, and is not deleted; the other entries stay sound.
 TEST(ZipHelperTest, EntryThatCouldNotBeReadWholeFailsTheCheck)
 {
     LogCapture log;
-    const std::wstring zip = zntest::UniqueTempPath(L"zn_zip", L".zip");
-    CZipHelper writer;
-    ASSERT_TRUE(writer.Open(zip.c_str()));
-    EXPECT_FALSE(writer.AddFile(L"", L"Z:\\proc\\self\\mem", FALSE, FALSE));
-    EXPECT_TRUE(writer.Close());
-    std::string output;
-    EXPECT_FALSE(UnzipTestPasses(zip, &output));
-    EXPECT_THAT(output, testing::ContainsRegex("mem +bad CRC"));
-    DeleteFileW(zip.c_str());
+    zntest::TempFolder folder;
+    zntest::WriteBytes(folder.Path(L"whole.txt"), "w");
+    zntest::WriteBytes(folder.Path(L"cut.dmp"), std::string(40000, 'c'));
+    const struct {
+        std::wstring source;
+        ZipReadFn read;
+        const char* entry;
+    } cases[] = {{L"Z:\\proc\\self\\mem", ReadFile, "mem"}, {folder.Path(L"cut.dmp"), FailPast<16384>, "cut.dmp"}};
+    for (const auto& c : cases) {
+        const std::wstring zip = zntest::UniqueTempPath(L"zn_zip", L".zip");
+        CZipHelper writer(c.read);
+        ASSERT_TRUE(writer.Open(zip.c_str()));
+        EXPECT_FALSE(writer.AddFile(L"", c.source.c_str(), FALSE, TRUE)) << c.entry;
+        EXPECT_TRUE(writer.AddFile(L"", folder.Path(L"whole.txt").c_str(), FALSE, FALSE));
+        EXPECT_TRUE(writer.Close());
+        std::string output;
+        EXPECT_FALSE(UnzipTestPasses(zip, &output));
+        EXPECT_THAT(output, testing::ContainsRegex(std::string(c.entry) + " +bad CRC"));
+        EXPECT_THAT(output, testing::ContainsRegex("whole.txt +OK"));
+        EXPECT_TRUE(zntest::FileExists(c.source)) << c.entry;
+        DeleteFileW(zip.c_str());
+    }
 }
 
 // An archive that cannot be finished (its file is the full device, so the close fails)
@@ -150,6 +177,36 @@ TEST_F(PrepareLogsTest, CrashRequestPacksDumpSettingsAndLogAndLeavesOnlyTheArchi
     EXPECT_THAT(UnzipListing(zip), ElementsAre("baselog.txt", "bugreport.dmp", "settings.txt"));
     EXPECT_EQ(FilesIn(m_temp.Path(L"Zarnock Dump Files")).size(), 1u) << "the copies went into the archive";
     EXPECT_TRUE(zntest::FileExists(m_temp.Path(L"zn_bug_dump-1.dmp"))) << "the dump itself stays";
+}
+
+// A copy the archive does not hold whole stays for the user to send by hand: the dump cut
+// short beside the archive, or every copy when no archive could be made.
+TEST_F(PrepareLogsTest, CopiesNotStoredWholeStayInTheWorkFolder)
+{
+    const struct {
+        ZipReadFn read;
+        bool archive;
+        std::vector<std::wstring> left;
+    } cases[] = {
+        {FailPast<16384>, true, {L"bugreport.dmp"}},
+        {FailPast<0>, false, {L"baselog.txt", L"bugreport.dmp", L"settings.txt"}},
+    };
+    for (const auto& c : cases) {
+        // A temporary folder of its own for each request.
+        const std::wstring temp = m_temp.Path(c.archive ? L"archive\\" : L"none\\");
+        CreateDirectoryW(temp.c_str(), nullptr);
+        SetEnvironmentVariableW(L"TMP", temp.c_str());
+        zntest::WriteBytes(temp + L"zn_bug_dump-1.dmp", std::string(40000, 'd'));
+        CPrepareLogsData request;
+        request.SetRequest(LOGS_NONE, 1, 1, (temp + L"zn_bug_dump-1.dmp").c_str());
+        request.m_readSource = c.read;
+        request.PrepareZipReal();
+        const CString& zip = request.m_zipPath;
+        EXPECT_EQ(zip.IsEmpty(), !c.archive);
+        std::vector<std::wstring> left = c.left;
+        if (!zip.IsEmpty()) left.push_back(zip.Mid(zip.ReverseFind(L'\\') + 1).GetString());
+        EXPECT_EQ(FilesIn(temp + L"Zarnock Dump Files"), left) << c.archive;
+    }
 }
 
 TEST_F(PrepareLogsTest, NothingRequestedOrNoWorkFolderMakesNoArchive)
