@@ -69,11 +69,19 @@ struct SendRequest {
     Send send;
     HWND owner;
     Message* message;
+    bool threw = false;
 
     static ULONG Call(void* self)
     {
         auto* r = static_cast<SendRequest*>(self);
-        return r->send(0, reinterpret_cast<ULONG_PTR>(r->owner), r->message, kSendFlags, 0);
+        // A C++ exception of a library built with GCC passes the guard (only GCC's unwinder
+        // can take it through the library's frames), so it is caught here, before the guard.
+        try {
+            return r->send(0, reinterpret_cast<ULONG_PTR>(r->owner), r->message, kSendFlags, 0);
+        } catch (...) {
+            r->threw = true;
+            return kFailure;
+        }
     }
 };
 
@@ -85,8 +93,8 @@ ULONG GuardedSend(Send send, HWND owner, Message* message)
     SendRequest<Send, Message> request{send, owner, message};
     DWORD code = 0;
     const ULONG result = CallGuarded(&SendRequest<Send, Message>::Call, &request, kFailure, &code);
-    if (code) {
-        ZN_LOG(LOG_ERROR, HexText(code, TRUE).GetString());
+    if (code || request.threw) {
+        ZN_LOG(LOG_ERROR, (code ? HexText(code, TRUE) : CString(L"C++ exception")).GetString());
         ZN_LOG_ERROR(E_UNEXPECTED, L"MAPISendMail", LOG_ERROR);
     }
     return result;

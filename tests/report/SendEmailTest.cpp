@@ -183,20 +183,27 @@ TEST_F(SendEmailTest, MapiFailureFallsBackToTheMailtoLink_AbortDoesNot)
     ASSERT_EQ(g_sendCalls.links.size(), 1u);
     EXPECT_EQ(Ansi(g_sendCalls.links[0]).rfind("mailto:support@mervale-software.example?Subject=Support Request", 0), 0u);
 
-    // A mail program that faults inside its library has failed like one that answers 2; the
-    // crash road's handlers, in place as in the program, never see the fault.
+    // A mail program that faults or throws inside its library has failed like one that
+    // answers 2; the crash road's handlers, in place as in the program, never see it.
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_RESULT", nullptr);
-    SetEnvironmentVariableW(L"ZARNOCK_MAPI_FAULT", L"1");
-    ASSERT_TRUE(InstallCrashHandler(true, kCrashDumpType));
-    RunDirect(0, {archive.c_str()});
-    EXPECT_EQ(SendMailW(nullptr, L"a@b", L"", L"", L"", {}), 2u);
-    RemoveCrashHandler();
-    EXPECT_EQ(g_crashEntryCount, 0);
-    SetEnvironmentVariableW(L"ZARNOCK_MAPI_FAULT", nullptr);
-    ASSERT_EQ(g_sendCalls.links.size(), 2u) << "the mailto link after the fault";
-    EXPECT_EQ(Ansi(g_sendCalls.links[1]), Ansi(g_sendCalls.links[0]));
-    const std::vector<std::string> errors = log.Texts(" * ");
-    EXPECT_EQ(std::count(errors.begin(), errors.end(), "0xc0000005"), 2) << testing::PrintToString(errors);
+    const struct {
+        const wchar_t* variable;
+        const char* logged;
+    } failures[] = {{L"ZARNOCK_MAPI_FAULT", "0xc0000005"}, {L"ZARNOCK_MAPI_THROW", "C++ exception"}};
+    for (const auto& failure : failures) {
+        const size_t links = g_sendCalls.links.size();
+        SetEnvironmentVariableW(failure.variable, L"1");
+        ASSERT_TRUE(InstallCrashHandler(true, kCrashDumpType));
+        RunDirect(0, {archive.c_str()});
+        EXPECT_EQ(SendMailW(nullptr, L"a@b", L"", L"", L"", {}), 2u) << failure.logged;
+        RemoveCrashHandler();
+        EXPECT_EQ(g_crashEntryCount, 0);
+        SetEnvironmentVariableW(failure.variable, nullptr);
+        ASSERT_EQ(g_sendCalls.links.size(), links + 1) << "the mailto link after " << failure.logged;
+        EXPECT_EQ(Ansi(g_sendCalls.links.back()), Ansi(g_sendCalls.links[0]));
+        const std::vector<std::string> errors = log.Texts(" * ");
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), failure.logged), 2) << testing::PrintToString(errors);
+    }
 
     // An elevated program, or MAPI switched off, never tries MAPI.
     for (int step = 0; step < 2; ++step) {
@@ -206,7 +213,7 @@ TEST_F(SendEmailTest, MapiFailureFallsBackToTheMailtoLink_AbortDoesNot)
         RunDirect(0, {archive.c_str()});
         EXPECT_EQ(Mail(), "") << step;
     }
-    EXPECT_EQ(g_sendCalls.links.size(), 4u);
+    EXPECT_EQ(g_sendCalls.links.size(), 5u);
 }
 
 TEST_F(SendEmailTest, MailtoRoadOpensTheLinkAndTheArchiveFolder)

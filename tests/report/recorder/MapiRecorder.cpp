@@ -3,11 +3,13 @@
 // ZARNOCK_MAPI_RECORD (one "key=value" line each, line ends in values written as "\n").
 // ZARNOCK_MAPI_RESULT, when set, is the result it answers with; ZARNOCK_MAPI_WAIT keeps it
 // busy that many milliseconds first, as a mail program's dialog would; ZARNOCK_MAPI_FAULT makes
-// it write through a null pointer instead of answering, as a broken mail program would.
+// it write through a null pointer instead of answering, as a broken mail program would, and
+// ZARNOCK_MAPI_THROW throw a C++ exception through its own frames.
 #include <windows.h>
 #include <mapi.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -45,6 +47,7 @@ ULONG Answer()
         volatile int* volatile nowhere = nullptr;
         *nowhere = 1;
     }
+    if (GetEnvironmentVariableA("ZARNOCK_MAPI_THROW", nullptr, 0)) throw std::runtime_error("no mail today");
     // ZARNOCK_MAPI_WAIT: milliseconds the "dialog" stays open.
     char wait[16] = {};
     if (GetEnvironmentVariableA("ZARNOCK_MAPI_WAIT", wait, sizeof(wait))) Sleep(strtoul(wait, nullptr, 10));

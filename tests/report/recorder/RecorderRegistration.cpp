@@ -16,6 +16,7 @@ RecorderRegistration::RecorderRegistration()
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_RESULT", nullptr);
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_WAIT", nullptr);
     SetEnvironmentVariableW(L"ZARNOCK_MAPI_FAULT", nullptr);
+    SetEnvironmentVariableW(L"ZARNOCK_MAPI_THROW", nullptr);
     const char* bin = getenv("ZARNOCK_TEST_BIN");
     if (!bin) return;
     std::wstring dll = std::wstring(bin, bin + strlen(bin)) + L"\\zn_mapi_recorder.dll";
