@@ -27,6 +27,16 @@ void SetObject(HWND hwnd, CWnd* wnd)
     ReleaseSRWLockExclusive(&w.lock);
 }
 
+// Binds the window unless an object holds it already.
+bool AddObject(HWND hwnd, CWnd* wnd)
+{
+    WindowObjects& w = Windows();
+    AcquireSRWLockExclusive(&w.lock);
+    const bool added = w.objects.emplace(hwnd, wnd).second;
+    ReleaseSRWLockExclusive(&w.lock);
+    return added;
+}
+
 // Unbinds the window; with only set, only when the window is bound to that object.
 void RemoveObject(HWND hwnd, CWnd* only = nullptr)
 {
@@ -118,10 +128,19 @@ void CWnd::Bind(HWND hwnd)
 
 BOOL CWnd::SubclassWindow(HWND hwnd)
 {
-    if (!hwnd || m_hWnd) return FALSE;
-    Bind(hwnd);
+    // A window has one object: a second one's previous procedure would be the router, which
+    // would hand every message to that same object again, without end.
+    if (!hwnd || m_hWnd || !AddObject(hwnd, this)) return FALSE;
+    m_hWnd = hwnd;
     m_prevProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::Router)));
-    if (!m_prevProc) return FALSE;
+    // Refused (another process's window), or a window of the router's class that no object
+    // holds: nothing of the binding stays, so the destructor leaves the window alone.
+    if (!m_prevProc || m_prevProc == &CWnd::Router) {
+        RemoveObject(hwnd, this);
+        m_prevProc = nullptr;
+        m_hWnd = nullptr;
+        return FALSE;
+    }
     PreSubclassWindow();
     return TRUE;
 }

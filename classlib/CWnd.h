@@ -34,6 +34,8 @@ public:
     virtual BOOL DestroyWindow();
 
     // Routes an existing window's messages through this object (window procedure subclassing).
+    // FALSE, with nothing bound, for a window that an object holds already, one whose procedure
+    // is the router already, and one whose procedure cannot be replaced.
     BOOL SubclassWindow(HWND hwnd);
     // Runs once the object is bound by SubclassWindow: a control may adjust its window here.
     virtual void PreSubclassWindow() {}
