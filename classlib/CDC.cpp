@@ -2,6 +2,8 @@
 
 #include "CWnd.h"
 
+#include <utility>
+
 BOOL CDC::Attach(HDC dc)
 {
     return m_hDC.Attach(dc);
@@ -9,19 +11,24 @@ BOOL CDC::Attach(HDC dc)
 
 HDC CDC::Detach()
 {
+    m_own.Release();
     return m_hDC.Release();
 }
 
 BOOL CDC::CreateCompatibleDC(CDC* dc)
 {
     DeleteDC();
-    return Attach(::CreateCompatibleDC(dc ? dc->m_hDC.Get() : nullptr));
+    CMemDCHandle made(::CreateCompatibleDC(dc ? dc->m_hDC.Get() : nullptr));
+    if (!made) return FALSE;
+    m_hDC.Attach(made.Get());
+    m_own = std::move(made);
+    return TRUE;
 }
 
 BOOL CDC::DeleteDC()
 {
-    if (!m_hDC) return FALSE;
-    return m_hDC.Close() == 0;
+    m_hDC.Release();
+    return m_own && m_own.Close() == 0;
 }
 
 CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd ? wnd->m_hWnd : nullptr)
@@ -32,16 +39,9 @@ CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd ? wnd->m_hWnd : nullptr)
 CPaintDC::~CPaintDC()
 {
     ::EndPaint(m_hWnd, &m_ps);
-    Detach();
 }
 
 CClientDC::CClientDC(CWnd* wnd) : m_lent(GetClientDC(wnd ? wnd->m_hWnd : nullptr))
 {
     Attach(m_lent.Get());
-}
-
-// The context leaves the plain owner here; the lent-context owner gives it back after.
-CClientDC::~CClientDC()
-{
-    Detach();
 }

@@ -1,7 +1,8 @@
-// CDC: a device context. A plain CDC owns what it holds (DeleteDC with the object) unless the
-// handle is detached first; CPaintDC and CClientDC hold the contexts that BeginPaint and GetDC
-// hand out and give them back with EndPaint and ReleaseDC (detaching them before the owner
-// would delete them); CClientDC's goes back through its lent-context owner.
+// CDC: a device context. A CDC deletes only the context that it made itself
+// (CreateCompatibleDC); one it was handed with Attach is borrowed and stays its owner's on
+// every path (an owner-draw item's, a buffered paint's, a kept paint buffer's). CPaintDC and
+// CClientDC borrow the contexts of BeginPaint and GetDC and give them back with EndPaint and,
+// through their lent-context owner, ReleaseDC.
 #pragma once
 
 #include "CGdiObject.h"
@@ -17,9 +18,13 @@ public:
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
+    // Borrows the context: drawn on, never deleted here. Refused while one is held.
     BOOL Attach(HDC dc);
+    // Lets the context go; one that the object made is the caller's to delete from then on.
     HDC Detach();
+    // Makes a context of the object's own, deleted with it.
     BOOL CreateCompatibleDC(CDC* dc);
+    // Deletes the context that the object made; a borrowed one is only let go (FALSE).
     BOOL DeleteDC();
 
     operator HDC() const { return m_hDC.Get(); }
@@ -65,7 +70,10 @@ public:
         FillSolidRect(&edge, bottomRight);
     }
 
-    CMemDCHandle m_hDC;
+    CBorrowedDCHandle m_hDC;   // the context drawn on, whoever owns it
+
+private:
+    CMemDCHandle m_own;        // the same context when the object made it
 };
 
 class CPaintDC : public CDC
@@ -85,7 +93,6 @@ class CClientDC : public CDC
 {
 public:
     explicit CClientDC(CWnd* wnd);
-    ~CClientDC() override;
 
 private:
     CClientDCHandle m_lent;

@@ -61,7 +61,6 @@ void CButtonEx::DrawItem(DRAWITEMSTRUCT* item)
             }
         }
     }
-    target.Detach();
 }
 
 LRESULT CButtonEx::DrawImage(NMCUSTOMDRAW* draw)

@@ -156,7 +156,6 @@ void CChoozeColorDlg::OnDrawItem(DRAWITEMSTRUCT* item)
         InflateRect(&r, -1, -1);
     }
     dc.FillSolidRect(&r, s_colors[item->CtlID - IDC_COLOR_FIRST]);
-    dc.Detach();
 }
 
 LRESULT CChoozeColorDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)

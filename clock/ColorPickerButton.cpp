@@ -105,7 +105,6 @@ void CColorPickerButton::DrawItem(DRAWITEMSTRUCT* item)
         const int g = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top) / 2;
         DrawArrow(dc, swatch.right, g, enabled);
     }
-    target.Detach();
 }
 
 BOOL WINAPI CloseThemeHandle(HANDLE h)
@@ -146,6 +145,5 @@ LRESULT CColorPickerButton::OnCustomDraw(NMCUSTOMDRAW* draw)
         InflateRect(&swatch, -1, -1);
         if (m_brush) ::FillRect(dc, &swatch, m_brush);
     }
-    dc.Detach();
     return CDRF_SKIPDEFAULT;
 }

@@ -55,8 +55,6 @@ void CSkinButton::DrawItem(DRAWITEMSTRUCT* item)
             }
         }
     }
-    // The context belongs to the system's drawing call.
-    target.Detach();
 }
 
 LRESULT CSkinButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp)

@@ -81,19 +81,15 @@ void CZNMemDC::SetUp(BOOL create)
 CZNMemDC::~CZNMemDC()
 {
     if (m_hBufferedPaint) {
-        // The buffer's context belongs to the buffered paint.
-        m_memDC.Detach();
+        // The buffer's context is the buffered paint's (borrowed): ending the paint frees it.
         if (auto end = ThemeFunction<EndBufferedPaintFn>("EndBufferedPaint"))
             end(static_cast<HPAINTBUFFER>(m_hBufferedPaint.Release()), TRUE);
         return;
     }
     if (!m_bValid) return;
     CopyBack();
-    if (m_bKept) {
-        // The kept buffer's context and bitmap stay with the buffer for the next paint.
-        m_memDC.Detach();
-        return;
-    }
+    // The kept buffer's context (borrowed) and bitmap stay with the buffer for the next paint.
+    if (m_bKept) return;
     m_memDC.SelectObject(m_hOldBitmap);
 }
 
