@@ -20,38 +20,68 @@ zk_log() { echo "zarnock: $*" >&2; }
 source "$ZK_ROOT/scripts/procs.sh"
 
 ZK_RUN_OWNER=""
+ZK_RUN_ROLE=""
 
-# A run of ROLE (tests, bench, clock) in this build tree. Everything the run starts inherits
+# A run of ROLE (tests, bench) in this build tree. Everything the run starts inherits
 # markers in its environment (tree, role, run), through Wine's own process starts too. A
 # run that is still alive keeps others of its role out; what a killed run of the same tree
 # and role left behind (Wine programs, wineservers, displays, servers) is ended first.
+# The clock's own run (role clock) carries no markers and sweeps nothing: programs that the
+# clock opens for the user (a browser, a mail program) are not the test bed's. It ends only
+# its prefix's Wine programs and the display it recorded; while it is alive, zk_run_begin
+# returns 3 and a second start goes to its clock (run-clock.sh).
 zk_run_begin() {
     local role=$1 owner="$ZK_BUILD/.testbed-$1.owner"
     mkdir -p "$ZK_BUILD"
     (
         flock 9
         if zk_proc_alive "$owner"; then
+            [ "$role" = clock ] && exit 3
             zk_log "another $role run of $ZK_BUILD is still running (process $(cut -d: -f1 "$owner"))"
             exit 1
         fi
-        zk_proc_sweep "ZK_TESTBED_TREE=$ZK_BUILD" "ZK_TESTBED_ROLE=$role"
+        if [ "$role" = clock ]; then
+            zk_clock_leftovers
+        else
+            zk_proc_sweep "ZK_TESTBED_TREE=$ZK_BUILD" "ZK_TESTBED_ROLE=$role"
+        fi
         zk_proc_record "$owner" $$
-    ) 9>"$ZK_BUILD/.testbed-$role.lock" || return 1
-    ZK_RUN_OWNER=$owner
+    ) 9>"$ZK_BUILD/.testbed-$role.lock" || return $?
+    ZK_RUN_OWNER=$owner ZK_RUN_ROLE=$role
+    [ "$role" = clock ] && return 0
     export ZK_TESTBED_TREE=$ZK_BUILD ZK_TESTBED_ROLE=$role
     ZK_TESTBED_RUN=$(cat /proc/sys/kernel/random/uuid)
     export ZK_TESTBED_RUN
 }
 
-# The end of a run, however it ends: its display and prefix first, then whatever else it
-# started that is still there.
+# The end of a run, however it ends: its display and prefix first, then (tests and
+# benchmarks) whatever else it started that is still there.
 zk_run_end() {
     zk_testbed_down
     if [ -n "$ZK_RUN_OWNER" ]; then
-        zk_proc_sweep "ZK_TESTBED_RUN=$ZK_TESTBED_RUN"
+        if [ "$ZK_RUN_ROLE" = clock ]; then
+            rm -f "$ZK_BUILD"/.testbed-clock.{xvfb,xcompmgr,display}
+        else
+            zk_proc_sweep "ZK_TESTBED_RUN=$ZK_TESTBED_RUN"
+        fi
         rm -f "$ZK_RUN_OWNER"
         ZK_RUN_OWNER=""
     fi
+    return 0
+}
+
+# The clock run's prefix and the records of its display, compositing manager and the
+# display its clock shows on (for a second start).
+ZK_CLOCK_PREFIX=$ZK_BUILD/wine-run
+zk_clock_record() { echo "$2" >"$ZK_BUILD/.testbed-clock.$1"; }
+
+# What a killed clock run left behind: the Wine programs of its prefix (ended with the
+# prefix's wineserver) and the display it started, by their recorded identities.
+zk_clock_leftovers() {
+    [ -d "$ZK_CLOCK_PREFIX" ] && WINEPREFIX=$ZK_CLOCK_PREFIX wineserver -k >/dev/null 2>&1
+    zk_proc_end "$ZK_BUILD/.testbed-clock.xcompmgr" 2>/dev/null
+    zk_proc_end "$ZK_BUILD/.testbed-clock.xvfb" 2>/dev/null
+    rm -f "$ZK_BUILD/.testbed-clock.display"
     return 0
 }
 
@@ -200,10 +230,12 @@ zk_wine64_only() {
     local name
     export ZK_I386=no ZK_I386_WHY=$1
     mkdir -p "$ZK_BUILD/wine64-only"
+    # Written aside and moved in: another run of the tree may be starting one right now.
     for name in wine wine-stable; do
         printf '#!/bin/sh\nexport WINELOADER="${WINELOADER:-/usr/lib/wine/wine64}"\nexec /usr/lib/wine/wine64 "$@"\n' \
-            >"$ZK_BUILD/wine64-only/$name"
-        chmod +x "$ZK_BUILD/wine64-only/$name"
+            >"$ZK_BUILD/wine64-only/$name.$$"
+        chmod +x "$ZK_BUILD/wine64-only/$name.$$"
+        mv -f "$ZK_BUILD/wine64-only/$name.$$" "$ZK_BUILD/wine64-only/$name"
     done
     export PATH="$ZK_BUILD/wine64-only:$PATH"
 }

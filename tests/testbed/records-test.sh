@@ -48,7 +48,7 @@ TABLE
 
 zk_proc_end "$(stale "$other")" 2>/dev/null
 check "end spares the process a stale identity names" alive "$other"
-zk_proc_end "$other:1:not-this-boot" 2>/dev/null
+zk_proc_end "$(zk_proc_id "$other" | cut -d: -f1,2):another-boot" 2>/dev/null
 check "end spares the process a record of another boot names" alive "$other"
 
 bystander own
@@ -58,10 +58,16 @@ zk_proc_end "$dir/own.owner"
 check "end ends the process its record names" gone "$own"
 
 bystander marked env ZK_TESTBED_RUN=records-test-$$
+bystander longer env ZK_TESTBED_RUN=records-test-$$-2
 sleep 0.2
-zk_proc_sweep "ZK_TESTBED_RUN=records-test-$$" 2>/dev/null
+# The sweep from a shell that carries the marker, started by another that carries it too.
+env ZK_TESTBED_RUN=records-test-$$ bash -c "bash -c 'source \"$root/scripts/procs.sh\"
+    zk_proc_sweep ZK_TESTBED_RUN=records-test-$$ 2>/dev/null; echo caller' && echo parent" >"$dir/sweep.out"
 check "a sweep ends the processes with its marker" gone "$marked"
 check "a sweep spares the processes without it" alive "$other"
+check "a sweep spares a marker that only begins like its own" alive "$longer"
+check "a sweep spares its caller" grep -qx caller "$dir/sweep.out"
+check "and the caller's ancestors" grep -qx parent "$dir/sweep.out"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
