@@ -15,42 +15,44 @@ const wchar_t* IdText(LPCWSTR id)
 const PROPERTYKEY kFriendlyName = {
     {0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}}, 14};
 
-// Core Audio may already be inside a callback when the application unregisters and
-// releases the monitor: every callback holds a reference while it runs, so the last
-// release cannot free the object under it.
-class CallbackReference
-{
-public:
-    explicit CallbackReference(CVolumeMonitor* monitor) : m_monitor(monitor) { m_monitor->AddRef(); }
-    ~CallbackReference() { m_monitor->Release(); }
-    CallbackReference(const CallbackReference&) = delete;
-    CallbackReference& operator=(const CallbackReference&) = delete;
-
-private:
-    CVolumeMonitor* m_monitor;
-};
-
 }  // namespace
+
+HRESULT CVolumeMonitor::CreateEnumerator(IMMDeviceEnumerator** out)
+{
+    return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                            reinterpret_cast<void**>(out));
+}
 
 HRESULT CVolumeMonitor::Start(BOOL verbose)
 {
     m_verbose = verbose;
-    HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                  reinterpret_cast<void**>(m_enumerator.Out()));
+    HRESULT hr = CreateEnumerator(m_enumerator.Out());
     if (FAILED(hr)) return hr;
     hr = m_enumerator->RegisterEndpointNotificationCallback(this);
     if (FAILED(hr)) return hr;
+    // Core Audio's reference (it takes none itself), given back by Stop. The endpoint callback
+    // is registered only while this one is, so the one reference covers both.
+    AddRef();
     m_deviceCallbackOn = TRUE;
     return AttachDefaultEndpoint();
 }
 
 void CVolumeMonitor::Stop()
 {
-    DetachEndpoint();
+    // Unregistering returns only once no callback of its kind runs any more.
+    BOOL unregistered = DetachEndpoint();
+    const BOOL registered = m_deviceCallbackOn;
     if (m_deviceCallbackOn && m_enumerator) {
-        m_enumerator->UnregisterEndpointNotificationCallback(this);
+        unregistered = SUCCEEDED(m_enumerator->UnregisterEndpointNotificationCallback(this)) && unregistered;
         m_deviceCallbackOn = FALSE;
     }
+    {
+        CSingleLock lock(&m_lock, TRUE);
+        m_enumerator.Release();
+    }
+    // Core Audio's reference, the last one when the owner has let go already; a registration
+    // that could not be undone keeps it, and the monitor stays for the rest of the run.
+    if (registered && unregistered) Release();
 }
 
 HRESULT CVolumeMonitor::AttachDefaultEndpoint()
@@ -67,15 +69,18 @@ HRESULT CVolumeMonitor::AttachDefaultEndpoint()
     return hr;
 }
 
-void CVolumeMonitor::DetachEndpoint()
+BOOL CVolumeMonitor::DetachEndpoint()
 {
     CSingleLock lock(&m_lock, TRUE);
+    BOOL unregistered = TRUE;
     if (m_endpointCallbackOn && m_endpointVolume) {
-        m_endpointVolume->UnregisterControlChangeNotify(static_cast<IAudioEndpointVolumeCallback*>(this));
+        unregistered = SUCCEEDED(
+            m_endpointVolume->UnregisterControlChangeNotify(static_cast<IAudioEndpointVolumeCallback*>(this)));
         m_endpointCallbackOn = FALSE;
     }
     m_endpointVolume.Release();
     m_device.Release();
+    return unregistered;
 }
 
 HRESULT CVolumeMonitor::QueryInterface(REFIID iid, void** out)
@@ -107,7 +112,6 @@ ULONG CVolumeMonitor::Release()
 
 HRESULT CVolumeMonitor::OnDeviceStateChanged(LPCWSTR id, DWORD state)
 {
-    CallbackReference hold(this);
     ZN_LOG(LOG_WARNING, state << L" " << IdText(id));
     LogDevice(id, FALSE, PROPERTYKEY{});
     return S_OK;
@@ -115,7 +119,6 @@ HRESULT CVolumeMonitor::OnDeviceStateChanged(LPCWSTR id, DWORD state)
 
 HRESULT CVolumeMonitor::OnDeviceAdded(LPCWSTR id)
 {
-    CallbackReference hold(this);
     ZN_LOG(LOG_WARNING, IdText(id));
     LogDevice(id, FALSE, PROPERTYKEY{});
     return S_OK;
@@ -123,7 +126,6 @@ HRESULT CVolumeMonitor::OnDeviceAdded(LPCWSTR id)
 
 HRESULT CVolumeMonitor::OnDeviceRemoved(LPCWSTR id)
 {
-    CallbackReference hold(this);
     ZN_LOG(LOG_WARNING, IdText(id));
     LogDevice(id, FALSE, PROPERTYKEY{});
     return S_OK;
@@ -131,7 +133,6 @@ HRESULT CVolumeMonitor::OnDeviceRemoved(LPCWSTR id)
 
 HRESULT CVolumeMonitor::OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR id)
 {
-    CallbackReference hold(this);
     // The endpoint stays the one of the start: only the change itself is recorded.
     ZN_LOG(LOG_WARNING, static_cast<int>(flow) << L" " << static_cast<int>(role) << L" " << IdText(id));
     LogDevice(id, FALSE, PROPERTYKEY{});
@@ -140,7 +141,6 @@ HRESULT CVolumeMonitor::OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWS
 
 HRESULT CVolumeMonitor::OnPropertyValueChanged(LPCWSTR id, const PROPERTYKEY key)
 {
-    CallbackReference hold(this);
     ZN_LOG(LOG_WARNING, IdText(id));
     LogDevice(id, TRUE, key);
     return S_OK;
@@ -148,7 +148,6 @@ HRESULT CVolumeMonitor::OnPropertyValueChanged(LPCWSTR id, const PROPERTYKEY key
 
 HRESULT CVolumeMonitor::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data)
 {
-    CallbackReference hold(this);
     if (!data) return S_OK;
     ZN_LOG(LOG_WARNING, (data->bMuted ? 1 : 0) << L" " << data->fMasterVolume << L" " << data->nChannels << L" "
                                                << (data->nChannels ? data->afChannelVolumes[0] : 0.0f));

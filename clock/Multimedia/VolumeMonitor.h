@@ -2,7 +2,9 @@
 // for the volume notifications of the default playback device as it was at start, and
 // writes each one into the program log (with the device's friendly name when verbose).
 // Core Audio calls it on its own threads; the device and endpoint state is guarded by the
-// monitor's lock. A reference-counted COM object, released rather than deleted.
+// monitor's lock. A reference-counted COM object, released rather than deleted: while Core
+// Audio may call it, it holds a reference for Core Audio, so it never goes away under a
+// callback, and its last release never happens inside one.
 #pragma once
 
 #include "ClassLib.h"
@@ -17,6 +19,8 @@ public:
     CVolumeMonitor() = default;
 
     HRESULT Start(BOOL verbose);
+    // Unregisters both notifications and lets go of the Core Audio objects, on the caller's
+    // thread: no device-API object may lose its last reference inside a callback.
     void Stop();
 
     // IUnknown, shared by both interfaces.
@@ -42,10 +46,13 @@ public:
 
 protected:
     virtual ~CVolumeMonitor() = default;
+    // The device enumerator of Start.
+    virtual HRESULT CreateEnumerator(IMMDeviceEnumerator** out);
 
 private:
     HRESULT AttachDefaultEndpoint();
-    void DetachEndpoint();
+    // FALSE when the endpoint callback was registered and could not be unregistered.
+    BOOL DetachEndpoint();
     // When verbose, one warning line describing the device (its name; the key when given);
     // a device or property store that cannot be had is skipped silently.
     void LogDevice(LPCWSTR id, BOOL withKey, const PROPERTYKEY& key);

@@ -11,8 +11,6 @@
 
 #include <gmock/gmock.h>
 
-#include <thread>
-
 namespace {
 
 // The device's friendly name.
@@ -164,42 +162,67 @@ TEST_F(AudioVolumeTest, MonitorLogsEachNotificationAndNamesKnownDevices)
     EXPECT_EQ(log.Entries(" W ").size(), before + 2) << "no description line without names";
 }
 
-// A Core Audio callback caught half-way: the log's time stamp holds its thread.
-HANDLE g_entered, g_letGo;
-DWORD g_heldThread;
-void WINAPI HeldLocalTime(LPSYSTEMTIME now)
-{
-    if (GetCurrentThreadId() == g_heldThread) SignalObjectAndWait(g_entered, g_letGo, 10000, FALSE);
-    GetLocalTime(now);
-}
+// Core Audio's enumerator as the monitor relies on it: the client is kept without a reference.
+struct FakeEnumerator : IMMDeviceEnumerator {
+    LONG refs = 1;
+    IMMNotificationClient* client = nullptr;
+    bool releasedWhileRegistered = false;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        releasedWhileRegistered = client != nullptr;
+        return InterlockedDecrement(&refs);
+    }
+    HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow, DWORD, IMMDeviceCollection**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow, ERole, IMMDevice**) override { return E_NOTFOUND; }
+    HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice**) override { return E_NOTFOUND; }
+    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient* c) override
+    {
+        client = c;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override
+    {
+        client = nullptr;
+        return S_OK;
+    }
+};
 
-TEST(VolumeMonitorLife, ACallbackUnderWayOutlivesTheLastRelease)
+struct FakeAudioMonitor : CVolumeMonitor {
+    FakeAudioMonitor(FakeEnumerator* f, bool* d) : fake(f), deleted(d) {}
+    FakeEnumerator* fake;
+    bool* deleted;
+    HRESULT CreateEnumerator(IMMDeviceEnumerator** out) override
+    {
+        fake->AddRef();
+        *out = fake;
+        return S_OK;
+    }
+    ~FakeAudioMonitor() override { *deleted = true; }
+};
+
+// Whether its owner lets go before or after stopping it, the monitor stays while Core Audio
+// can call it, and lets go of Core Audio when it stops, once it is unregistered.
+TEST(VolumeMonitorLife, CoreAudioReachesTheMonitorUntilItStops)
 {
-    struct NotedMonitor : CVolumeMonitor {
-        bool* deleted;
-        ~NotedMonitor() override { *deleted = true; }
-    };
     LogCapture log;
-    GetAppLogMan()->SetTimeSource(HeldLocalTime);
-    g_entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    g_letGo = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    bool deleted = false;
-    auto* monitor = new NotedMonitor;
-    monitor->deleted = &deleted;
-    std::thread coreAudio([&] {
-        g_heldThread = GetCurrentThreadId();
-        monitor->OnDeviceAdded(L"{gone}");
-    });
-    EXPECT_EQ(WaitForSingleObject(g_entered, 10000), WAIT_OBJECT_0);
-    monitor->Stop();
-    monitor->Release();
-    EXPECT_FALSE(deleted) << "freed under a running callback";
-    SetEvent(g_letGo);
-    coreAudio.join();
-    EXPECT_TRUE(deleted) << "the callback's end releases it";
-    GetAppLogMan()->SetTimeSource(nullptr);
-    CloseHandle(g_entered);
-    CloseHandle(g_letGo);
+    for (const bool ownerFirst : {false, true}) {
+        SCOPED_TRACE(ownerFirst ? "the owner lets go first" : "stopped first");
+        FakeEnumerator fake;
+        bool deleted = false;
+        auto* monitor = new FakeAudioMonitor(&fake, &deleted);
+        EXPECT_EQ(monitor->Start(TRUE), E_NOTFOUND) << "no default device: the device callback alone";
+        if (ownerFirst) monitor->Release();
+        ASSERT_FALSE(deleted) << "freed while Core Audio can call it";
+        fake.client->OnDeviceAdded(L"{gone}");
+        monitor->Stop();
+        EXPECT_EQ(fake.refs, 1) << "the enumerator goes when the monitor stops";
+        EXPECT_FALSE(fake.releasedWhileRegistered);
+        EXPECT_EQ(deleted, ownerFirst);
+        if (!ownerFirst) monitor->Release();
+        EXPECT_TRUE(deleted);
+    }
 }
 
 TEST(VolumeMonitorText, PropertyValuesAndKeys)
