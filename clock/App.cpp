@@ -16,6 +16,7 @@
 #include "StringTable.h"
 #include "SupportSettings.h"
 #include "SupportRegistry.h"
+#include "SupportTools/SupportCheckUpdates.h"
 #include "SupportFiles.h"
 #include "SupportMail.h"
 #include "SupportUtilities.h"
@@ -43,6 +44,9 @@ const UINT kHandOverTimeoutMs = 3000;
 // A z-order change only, and posted rather than sent: a running clock that hangs cannot
 // hang the second start.
 const UINT kRaiseFlags = kZOrderOnly | SWP_ASYNCWINDOWPOS;
+// An update check cut short by the quit message ends within about a second, unless libcurl
+// is held by something it cannot cut short (a name look-up): exit waits this long for it.
+const DWORD kUpdateCheckExitWaitMs = 5000;
 
 // Before Windows Vista the clock's own Run value goes with "-uninstall"; later the
 // installer removes it.
@@ -388,5 +392,13 @@ int CApp::ExitInstance()
         m_bufferedPaintOn = FALSE;
     }
     RemoveCrashHandler();
-    return CWinApp::ExitInstance();
+    const int code = CWinApp::ExitInstance();
+    // The check's worker writes to the log, which goes with this object when the process
+    // ends: one that still runs is ended with the process here, before anything is torn down.
+    if (!WaitForUpdateChecks(kUpdateCheckExitWaitMs)) {
+        ZN_LOG_ERROR(WAIT_TIMEOUT, L"update check", LOG_WARNING);
+        FlushLog();
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+    }
+    return code;
 }

@@ -14,13 +14,12 @@
 
 #include <cwctype>
 #include <memory>
+#include <vector>
 
 namespace {
 const wchar_t kUnable[] = L"Unable to check for updates.";
 const char kUserAgent[] = "User-Agent: www.mervale-software.example Update Checker";
 constexpr size_t kAnswerChars = 31;
-// After the quit message: how long the cut-short request is waited for.
-constexpr DWORD kAbortWaitMs = 5000;
 
 CString SiteAddress()
 {
@@ -57,11 +56,21 @@ std::string Trimmed(const std::string& text)
 }
 
 // What the check's worker shares with the thread that started it. Each holds a reference, so
-// a worker given up at exit still has its request.
+// a worker given up at exit still has its request and libcurl: the last one out cleans
+// libcurl up (libcurl built for Vista and later makes its global init and cleanup thread-safe).
 struct CheckJob {
+    CheckJob() : curlReady(curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK) {}
+    ~CheckJob()
+    {
+        if (curlReady) curl_global_cleanup();
+    }
+    const bool curlReady;
     UpdateCheckRequest request;
     std::atomic<bool> abort{false};
 };
+
+// The workers of checks that were given up (this thread's only).
+std::vector<CHandle> g_givenUp;
 
 DWORD WINAPI QueryThread(void* param)
 {
@@ -184,8 +193,11 @@ bool CheckForUpdates(HWND owner)
             // and the exit must not wait for the site's time limits.
             quit = w == kWaitQuitReceived;
             job->abort = true;
-            ended = WaitForSingleObject(h, kAbortWaitMs) == WAIT_OBJECT_0;
-            if (!ended) ZN_LOG_ERROR(WAIT_TIMEOUT, L"update check", LOG_WARNING);
+            ended = WaitForSingleObject(h, GetUpdateCheckSite().abortWaitMs) == WAIT_OBJECT_0;
+            if (!ended) {
+                ZN_LOG_ERROR(WAIT_TIMEOUT, L"update check", LOG_WARNING);
+                g_givenUp.push_back(std::move(thread));
+            }
         }
     }
     if (disable) EnableWindow(owner, TRUE);
@@ -202,6 +214,17 @@ void RunCheckForUpdates(HWND owner)
         ShowBox(owner, kUnable, MB_ICONWARNING);
         return;
     }
-    // A request still running after the quit message keeps libcurl: the process ends soon.
-    if (CheckForUpdates(owner)) curl_global_cleanup();
+    CheckForUpdates(owner);
+    curl_global_cleanup();
+}
+
+bool WaitForUpdateChecks(DWORD waitMs)
+{
+    const DWORD start = GetTickCount();
+    for (const CHandle& worker : g_givenUp) {
+        const DWORD spent = GetTickCount() - start;
+        if (WaitForSingleObject(worker, spent < waitMs ? waitMs - spent : 0) != WAIT_OBJECT_0) return false;
+    }
+    g_givenUp.clear();
+    return true;
 }

@@ -26,18 +26,22 @@ struct UpdateCheckSite
     CString address;                 // empty: the maker's site
     long connectTimeoutMs = 15000;
     long totalTimeoutMs = 30000;
+    DWORD abortWaitMs = 5000;        // after the quit message: how long the cut-short request is waited for
     int (*showBox)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) = nullptr;
     int (*openAddress)(const wchar_t* address, HWND owner) = nullptr;
 };
 UpdateCheckSite& GetUpdateCheckSite();
 
-// The caller has initialised libcurl (curl_global_init) and cleans it up after the call,
-// unless this returns false.
+// The caller has initialised libcurl (curl_global_init) and cleans it up after the call.
 // The request runs on a worker thread while this thread keeps dispatching messages, so the
 // clock keeps ticking; the owner is disabled meanwhile. When the quit message arrives
 // meanwhile, the request is cut short, waited for a few seconds at most, and no box is shown;
-// false when it had not ended by then (it still uses libcurl, and finishes on its own).
+// false when it had not ended by then: the worker finishes on its own, with a libcurl
+// reference of its own, and exit waits for it (WaitForUpdateChecks).
 bool CheckForUpdates(HWND owner);
+// For exit, before the program log goes: waits up to waitMs for the workers of checks that
+// were given up; false when one still runs (it still writes to the log).
+bool WaitForUpdateChecks(DWORD waitMs);
 // The Clock page's "Check For Updates": libcurl initialised for the process around the
 // check; when it cannot be, the user is told the check is not possible.
 void RunCheckForUpdates(HWND owner);

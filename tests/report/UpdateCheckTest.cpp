@@ -229,4 +229,32 @@ TEST_F(UpdateCheckTest, QuitDuringTheCheckShowsNothingAndEndsTheRequest)
     EXPECT_LT(elapsed, 20000u) << "the site answers nothing for 30 s";
 }
 
+// libcurl takes the allocator of a fresh start only once its last reference has gone.
+int g_allocations = 0;
+void* CountedCalloc(size_t count, size_t size)
+{
+    ++g_allocations;
+    return calloc(count, size);
+}
+
+// A check given up after the quit message (at once here: libcurl notices the cut only at its
+// next progress call) is waited for at exit, before the log and libcurl go.
+TEST_F(UpdateCheckTest, ExitWaitsForACheckThatWasGivenUp)
+{
+    GetUpdateCheckSite().address = (SiteAddress(false) + L"/silent").c_str();
+    GetUpdateCheckSite().totalTimeoutMs = 60000;
+    GetUpdateCheckSite().abortWaitMs = 0;
+    curl_global_cleanup();
+    SetTimer(nullptr, 0, 300, QuitOnce);
+    RunCheckForUpdates(nullptr);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_TRUE(WaitForUpdateChecks(10000));
+    EXPECT_THAT(log.Texts(" * "), testing::Contains(testing::HasSubstr("curl_easy_perform")))
+        << "the worker's last entry comes before exit goes on";
+    ASSERT_EQ(curl_global_init_mem(CURL_GLOBAL_ALL, malloc, free, realloc, _strdup, CountedCalloc), CURLE_OK);
+    curl_easy_cleanup(curl_easy_init());
+    EXPECT_GT(g_allocations, 0) << "libcurl was cleaned up";
+}
+
 }  // namespace
