@@ -10,6 +10,7 @@ dir=${2:?state folder}
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/zarnock/chrony
 chronyd=$cache/root/usr/sbin/chronyd
 source "$(dirname "${BASH_SOURCE[0]}")/procs.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/apt.sh"
 
 log() { echo "chrony.sh: $*" >&2; }
 
@@ -29,7 +30,7 @@ start() {
     if [ ! -x "$chronyd" ]; then
         if ! ls "$cache"/chrony_*.deb >/dev/null 2>&1; then
             (cd "$cache" && apt-get download chrony >/dev/null 2>&1) ||
-                { apt-get update -qq && (cd "$cache" && apt-get download chrony >/dev/null); }
+                { zk_apt_update || true; (cd "$cache" && apt-get download chrony >/dev/null); }
         fi
         dpkg -x "$(ls "$cache"/chrony_*.deb | head -n1)" "$cache/root"
     fi

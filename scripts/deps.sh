@@ -10,6 +10,9 @@ triplet=x86_64-w64-mingw32
 jobs=$(nproc)
 
 log() { echo "deps: $*" >&2; }
+source "$here/apt.sh"
+# Lists that could not all be updated still hold what they held: go on with them.
+update() { zk_apt_update || log "the package lists could not all be updated; going on with the lists there are"; }
 
 # apt-get source needs a deb-src entry: copy the system's own entry and change its type.
 ensure_deb_src() {
@@ -26,7 +29,7 @@ ensure_deb_src() {
         log "no apt sources entry to copy"; exit 1
     fi
     log "added a deb-src entry; updating the package lists"
-    apt-get update -qq >&2
+    update
 }
 
 # Source versions apt knows of, newest first. A mirror may lack the newest one (seen with
@@ -50,7 +53,7 @@ command -v dpkg-source >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get inst
 curl_v=$(versions_of curl | tr '\n' ' ')
 zlib_v=$(versions_of zlib | tr '\n' ' ')
 if [ -z "$curl_v" ] || [ -z "$zlib_v" ]; then
-    apt-get update -qq >&2
+    update
     curl_v=$(versions_of curl | tr '\n' ' '); zlib_v=$(versions_of zlib | tr '\n' ' ')
 fi
 [ -n "$curl_v" ] && [ -n "$zlib_v" ] || { log "cannot find the curl and zlib source packages"; exit 1; }

@@ -18,6 +18,7 @@ zk_log() { echo "zarnock: $*" >&2; }
 # Every process the test bed ends is named by its identity (id, start time, boot), checked
 # again right before the signal: never by an id alone, never by a name.
 source "$ZK_ROOT/scripts/procs.sh"
+source "$ZK_ROOT/scripts/apt.sh"
 
 ZK_RUN_OWNER=""
 ZK_RUN_ROLE=""
@@ -95,20 +96,6 @@ zk_install() {
     zk_apt_update || zk_log "the package lists could not all be updated; installing from the lists there are"
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
         { zk_log "could not install ${missing[*]}"; return 1; }
-}
-
-# apt-get update, tried again a few times: a mirror in the middle of a sync serves index
-# files that do not match its release file for a while ("Mirror sync in progress?").
-ZK_APT_TRIES=${ZK_APT_TRIES:-3}
-ZK_APT_PAUSE=${ZK_APT_PAUSE:-20}
-zk_apt_update() {
-    local try
-    for ((try = 1; ; try++)); do
-        apt-get update -qq && return 0
-        [ "$try" -ge "$ZK_APT_TRIES" ] && return 1
-        zk_log "apt-get update failed; trying again in $ZK_APT_PAUSE s"
-        sleep "$ZK_APT_PAUSE"
-    done
 }
 
 zk_build() {
