@@ -26,8 +26,14 @@ while [ $# -gt 0 ]; do
 done
 
 # The picture of DISPLAY, after the wait.
+# Waits in the background: bash runs no trap while it waits for a foreground command, and a
+# signal must end the run at once.
+sleeper=""
 screenshot() {
-    sleep "$seconds"
+    sleep "$seconds" &
+    sleeper=$!
+    wait $!
+    sleeper=""
     import -window root "$shot"
     zk_log "screenshot saved to $shot"
 }
@@ -51,6 +57,11 @@ clock="$ZK_BUILD/bin/zarnock.exe"
 zk_install
 # The clock is a 64-bit program: it needs nothing 32-bit, whatever this machine has.
 zk_wine64_only "the clock runs 64-bit only"
+# The wait's own sleep is a child not yet waited for: its id is still its own. Before the
+# run begins zk_run_end has nothing to end.
+trap '[ -z "$sleeper" ] || kill "$sleeper" 2>/dev/null; zk_run_end' EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 status=0
 zk_run_begin clock || status=$?
 if [ "$status" = 3 ]; then
@@ -58,9 +69,6 @@ if [ "$status" = 3 ]; then
     exit $?
 fi
 [ "$status" = 0 ] || exit "$status"
-trap zk_run_end EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
 zk_build
 if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     zk_start_xvfb
@@ -77,7 +85,8 @@ wine reg add 'HKLM\Software\Mervale Software\Zarnock\Install' /v Path /t REG_SZ 
 zk_clock_record display "$DISPLAY"
 
 if [ -z "$shot" ]; then
-    wine "$clock" ${args[@]+"${args[@]}"}
+    wine "$clock" ${args[@]+"${args[@]}"} &
+    wait $!
     exit $?
 fi
 wine "$clock" ${args[@]+"${args[@]}"} </dev/null >/dev/null 2>&1 &
