@@ -5,17 +5,11 @@
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$root/scripts/procs.sh"
+source "$root/tests/testbed/lib.sh"
 dir=$(mktemp -d)
-failures=0
-passes=0
 ids=()
 trap 'for i in "${ids[@]}"; do zk_proc_end "$i" 2>/dev/null; done; rm -rf "$dir"' EXIT
 
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
 alive() { [ -d "/proc/$1" ] && ! grep -q '^State:.*Z' "/proc/$1/status"; }
 gone() { for _ in $(seq 100); do alive "$1" || return 0; sleep 0.1; done; return 1; }
 # bystander VAR [PREFIX...]: a process of the test's own, its id in VAR, ended at the exit.
@@ -69,5 +63,4 @@ check "a sweep spares a marker that only begins like its own" alive "$longer"
 check "a sweep spares its caller" grep -qx caller "$dir/sweep.out"
 check "and the caller's ancestors" grep -qx parent "$dir/sweep.out"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary

@@ -1,0 +1,41 @@
+# Shared by the test bed's own tests: a table of checks, and stand-ins linked under their
+# names into DIR/bin, first on PATH (standins DIR), so no test touches this machine's setup:
+#   apt-get     its update fails as a mirror in the middle of a sync does; install exits
+#               $STANDIN_INSTALL (0 when unset)
+#   dpkg        records what it is asked and changes nothing; its foreign architectures are
+#               DIR/archs
+#   dpkg-query  knows nothing of $STANDIN_MISSING ("all": of any package), asks the real one
+#               of the rest
+#   cmake       does nothing (the programs are built); xdg-open starts a program that goes
+#               on after it, as a browser does, and writes its id to DIR/opened
+# Every call is recorded in DIR/calls.
+failures=0
+passes=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+summary() { echo "$passes passed, $failures failed"; [ "$failures" -eq 0 ]; }
+
+standins() {
+    mkdir -p "$1/bin"
+    cat >"$1/bin/standin" <<'SH'
+#!/bin/sh
+echo "$(basename "$0") $*" >>"$STANDIN_DIR/calls"
+case $(basename "$0") in
+apt-get) case "$*" in
+    *update*) echo "E: ... File has unexpected size. Mirror sync in progress?" >&2; exit 100 ;;
+    *install*) exit "${STANDIN_INSTALL:-0}" ;; esac ;;
+dpkg) [ "$1" != --print-foreign-architectures ] || cat "$STANDIN_DIR/archs" 2>/dev/null ;;
+dpkg-query) case "$STANDIN_MISSING $*" in all\ * | *\ *"$STANDIN_MISSING"*) exit 1 ;; esac
+    exec /usr/bin/dpkg-query "$@" ;;
+xdg-open) setsid sleep 600 </dev/null >/dev/null 2>&1 &
+    echo $! >"$STANDIN_DIR/opened" ;;
+esac
+exit 0
+SH
+    chmod +x "$1/bin/standin"
+    for name in apt-get dpkg dpkg-query cmake xdg-open; do ln -sf standin "$1/bin/$name"; done
+    export STANDIN_DIR=$1 PATH="$1/bin:$PATH" STANDIN_MISSING=${STANDIN_MISSING:-all}
+}
