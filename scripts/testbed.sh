@@ -246,22 +246,33 @@ zk_wine32() {
 zk_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
 
 # An architecture added here is removed again when nothing of it got installed, so the
-# machine's package setup is as it was (and its own apt-get update is not broken by it).
+# machine's package setup is as it was (and its own apt-get update is not broken by it). A
+# mark outside the tree says it was added here: a run ended during the install leaves it
+# for the next run of any tree, and a signal during the install takes it back at once.
+ZK_I386_MARK=${ZARNOCK_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zarnock}/i386-added
 zk_install_wine32() {
-    local added=""
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        mkdir -p "$(dirname "$ZK_I386_MARK")" && touch "$ZK_I386_MARK" || return 1
         dpkg --add-architecture i386 || return 1
-        added=1
     fi
+    trap 'zk_i386_undo; exit 143' TERM
+    trap 'zk_i386_undo; exit 130' INT
     if zk_apt_update &&
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null; then
-        return 0
+        rm -f "$ZK_I386_MARK"
+    else
+        zk_i386_undo
     fi
-    if [ -n "$added" ] && ! dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386; then
-        dpkg --remove-architecture i386 && apt-get update -qq >/dev/null 2>&1
-        zk_log "the i386 architecture added for wine32 is removed again"
-    fi
-    return 1
+    trap - TERM INT
+    zk_installed wine32:i386
+}
+
+zk_i386_undo() {
+    [ -f "$ZK_I386_MARK" ] || return 0
+    dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386 && return 0
+    dpkg --remove-architecture i386 && apt-get update -qq >/dev/null 2>&1
+    rm -f "$ZK_I386_MARK"
+    zk_log "the i386 architecture added for wine32 is removed again"
 }
 
 # A prefix made before wine32 was there has no syswow64 and runs no program once wine32 is

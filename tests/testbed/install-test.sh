@@ -14,7 +14,7 @@ run() {
     printf '%s' "$3" >"$dir/$1/archs"
     (
         standins "$dir/$1"
-        export STANDIN_INSTALL=$2 ZARNOCK_BUILD_DIR="$dir/$1/build" ZK_APT_PAUSE=0
+        export STANDIN_INSTALL=$2 ZARNOCK_BUILD_DIR="$dir/$1/build" ZARNOCK_CACHE="$dir/$1/cache" ZK_APT_PAUSE=0
         source "$root/scripts/testbed.sh"
         zk_i386_runs() { return 0; }
         "$4" && echo "ZK_I386=${ZK_I386:-} wine=$(command -v wine)"
@@ -26,6 +26,8 @@ hasnt() { ! has "$@"; }
 
 run added 100 "" zk_wine32
 run present 100 "i386" zk_wine32
+mkdir -p "$dir/leftover/cache" && touch "$dir/leftover/cache/i386-added"  # a run ended mid-install
+run leftover 100 "i386" zk_wine32
 run lists 0 "" zk_install
 run nothing 100 "" zk_install
 while IFS='|' read -r what file pattern; do
@@ -38,6 +40,7 @@ the architecture added for it is removed again|added/calls|dpkg --remove-archite
 a failed update still installs from the lists there are|lists/calls|apt-get install
 and the step succeeds|lists/status|^0$
 an install that fails stops the step with a clear line|nothing/out|could not install
+the architecture that a run ended mid-install added is removed by the next|leftover/calls|dpkg --remove-architecture i386
 TABLE
 check "apt-get update is tried three times, then once without the architecture" \
     test "$(grep -c 'apt-get update' "$dir/added/calls")" = 4
