@@ -161,14 +161,8 @@ using CImageListHandle = CUniqueAny<CHandleTraits<HIMAGELIST, ImageList_Destroy,
 using CMemDCHandle = CUniqueAny<CHandleTraits<HDC, DeleteDC, NullHandleValue<HDC>>>;
 // Contexts that another owner gives back (BeginPaint's, GetDC's, an owner-draw item's, a
 // buffered paint's, a kept paint buffer's): held to draw on, never deleted or given back here.
-struct CBorrowedDCTraits
-{
-    using Type = HDC;
-    static HDC None() { return nullptr; }
-    static bool IsNone(HDC h) { return h == nullptr; }
-    static DWORD Close(HDC) { return 0; }
-};
-using CBorrowedDCHandle = CUniqueAny<CBorrowedDCTraits>;
+inline BOOL WINAPI KeepBorrowedDC(HDC) { return TRUE; }
+using CBorrowedDCHandle = CUniqueAny<CHandleTraits<HDC, KeepBorrowedDC, NullHandleValue<HDC>>>;
 using CClientDCHandle = CUniqueAny<CLentDCTraits>;
 inline CClientDCHandle GetClientDC(HWND window) { return CClientDCHandle(CLentDC{window, GetDC(window)}); }
 using CFindHandle = CUniqueAny<CHandleTraits<HANDLE, CloseFindHandle, InvalidHandleValue>>;

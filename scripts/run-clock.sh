@@ -25,9 +25,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-# The picture of DISPLAY, after the wait.
-# Waits in the background: bash runs no trap while it waits for a foreground command, and a
-# signal must end the run at once.
+# The picture of DISPLAY, after the wait. The wait runs in the background: bash runs no trap
+# while it waits for a foreground command, and a signal must end the run at once.
 sleeper=""
 screenshot() {
     sleep "$seconds" &

@@ -86,10 +86,12 @@ zk_clock_leftovers() {
     return 0
 }
 
+zk_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
+
 zk_install() {
     local missing=() p
     for p in "${ZK_PACKAGES[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+        zk_installed "$p" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     zk_log "installing ${missing[*]}"
@@ -242,8 +244,6 @@ zk_wine32() {
     zk_log "wine32 (i386) could not be installed (apt-get failed; is the package mirror in the middle of a sync?): vostrel_e2e, the 32-bit library's end-to-end test, is not run"
     zk_wine64_only "wine32 (i386) could not be installed"
 }
-
-zk_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
 
 # An architecture added here is removed again when nothing of it got installed, so the
 # machine's package setup is as it was (and its own apt-get update is not broken by it). A
