@@ -9,6 +9,7 @@
 #include "DigitClock.h"
 #include "FirewallStatus.h"
 #include "Globals.h"
+#include "GivenUpWorkers.h"
 #include "LocaleTimeFormats.h"
 #include "MessageBoxEx.h"
 #include "RTLLayout.h"
@@ -16,7 +17,6 @@
 #include "StringTable.h"
 #include "SupportSettings.h"
 #include "SupportRegistry.h"
-#include "SupportTools/SupportCheckUpdates.h"
 #include "SupportFiles.h"
 #include "SupportMail.h"
 #include "SupportUtilities.h"
@@ -45,8 +45,9 @@ const UINT kHandOverTimeoutMs = 3000;
 // hang the second start.
 const UINT kRaiseFlags = kZOrderOnly | SWP_ASYNCWINDOWPOS;
 // An update check cut short by the quit message ends within about a second, unless libcurl
-// is held by something it cannot cut short (a name look-up): exit waits this long for it.
-const DWORD kUpdateCheckExitWaitMs = 5000;
+// is held by something it cannot cut short (a name look-up); a sound worker stuck in the
+// device may never end: exit waits this long for the workers given up on.
+const DWORD kGivenUpExitWaitMs = 5000;
 
 // Before Windows Vista the clock's own Run value goes with "-uninstall"; later the
 // installer removes it.
@@ -380,7 +381,17 @@ int CApp::ExitInstance()
     m_mailWorker.Stop(30000);
     if (m_mailNotice) DestroyWindow(m_mailNotice);
     m_mailNotice = nullptr;
-    ReleaseAudioObjects();
+    if (!ReleaseAudioObjects()) ReportStillRegistered(L"volume monitor");
+    // Nothing gives a worker up after this, and nothing is torn down before it: a worker
+    // given up on (an update check, a sound in a hung device) or a monitor Core Audio can still
+    // call writes to the log and the sound player's platform, which go with the static
+    // objects after this returns. One still there is ended with the process here.
+    CString pending;
+    if (!WaitForGivenUpWorkers(kGivenUpExitWaitMs, &pending)) {
+        ZN_LOG(LOG_WARNING, L"Still running at exit: " << pending.GetString());
+        FlushLog();
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(CWinApp::ExitInstance()));
+    }
     ZN_LOG(LOG_INFO, L"END");
     if (m_gdiplusToken) {
         Gdiplus::GdiplusShutdown(m_gdiplusToken);
@@ -392,13 +403,5 @@ int CApp::ExitInstance()
         m_bufferedPaintOn = FALSE;
     }
     RemoveCrashHandler();
-    const int code = CWinApp::ExitInstance();
-    // The check's worker writes to the log, which goes with this object when the process
-    // ends: one that still runs is ended with the process here, before anything is torn down.
-    if (!WaitForUpdateChecks(kUpdateCheckExitWaitMs)) {
-        ZN_LOG_ERROR(WAIT_TIMEOUT, L"update check", LOG_WARNING);
-        FlushLog();
-        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
-    }
-    return code;
+    return CWinApp::ExitInstance();
 }

@@ -42,9 +42,10 @@ public:
     // Applies the settings to the clock window object and creates its window.
     BOOL CreateClockWindow();
     // Steps of start-up and exit: the volume monitor ("MMNC") and the program's own session
-    // volume ("MASV", "ASVP"); without an audio device both stay null.
+    // volume ("MASV", "ASVP"); without an audio device both stay null. The release is false
+    // when the monitor stays registered (Core Audio can still call it).
     void StartAudioObjects();
-    void ReleaseAudioObjects();
+    bool ReleaseAudioObjects();
 
     CLogMan m_log;
     CHandle m_hMutex;

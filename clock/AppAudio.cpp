@@ -55,10 +55,11 @@ void CApp::StartAudioObjects()
     }
 }
 
-void CApp::ReleaseAudioObjects()
+bool CApp::ReleaseAudioObjects()
 {
+    bool letGo = true;
     if (m_volumeMonitor) {
-        m_volumeMonitor->Stop();
+        letGo = m_volumeMonitor->Stop() != FALSE;
         m_volumeMonitor->Release();
         m_volumeMonitor = nullptr;
     }
@@ -67,6 +68,7 @@ void CApp::ReleaseAudioObjects()
         m_audioSession->Release();
         m_audioSession = nullptr;
     }
+    return letGo;
 }
 
 CAudioSessionVolume* GetAppAudioSession()

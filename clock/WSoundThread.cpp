@@ -1,10 +1,12 @@
 #include "WSoundThread.h"
 
 #include "FileEx.h"
+#include "GivenUpWorkers.h"
 #include "Log/LogMan.h"
 #include "SupportWindowsHelpers.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -248,10 +250,12 @@ void CWSoundThread::Stop()
         ZN_LOG_ERROR(GetLastError(), L"SetEvent (sound stop)", LOG_ERROR);
     if (m_hThread) {
         const DWORD woke = WaitForSingleObject(m_hThread, m_joinTimeoutMs);
-        if (woke == WAIT_TIMEOUT)
+        if (woke == WAIT_TIMEOUT) {
             ZN_LOG(LOG_WARNING, L"The sound worker did not end within " << m_joinTimeoutMs
                                                                      << L" ms; it is left to end by itself");
-        else if (woke == WAIT_FAILED)
+            // It still calls the platform and writes to the log: exit waits for it.
+            GiveUpWorker(std::move(m_hThread), L"sound worker");
+        } else if (woke == WAIT_FAILED)
             ZN_LOG_ERROR(GetLastError(), L"WaitForSingleObject (sound worker)", LOG_ERROR);
     }
     if (DWORD error = m_hThread.Close())

@@ -56,7 +56,8 @@ public:
     // behind).
     BOOL StartThread(LPTHREAD_START_ROUTINE routine, int argument);
     // Signals the play to stop and waits for its worker, at most m_joinTimeoutMs: a worker
-    // stuck in the device or a file query is left to end by itself and never waited for again.
+    // stuck in the device or a file query is left to end by itself; only exit waits for it
+    // again (GivenUpWorkers.h).
     void Stop();
 
     // The clock window's MM_MCINOTIFY: wParam is the notice, lParam the device.

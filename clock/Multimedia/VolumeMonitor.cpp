@@ -37,7 +37,7 @@ HRESULT CVolumeMonitor::Start(BOOL verbose)
     return AttachDefaultEndpoint();
 }
 
-void CVolumeMonitor::Stop()
+BOOL CVolumeMonitor::Stop()
 {
     // Unregistering returns only once no callback of its kind runs any more.
     BOOL unregistered = DetachEndpoint();
@@ -53,6 +53,7 @@ void CVolumeMonitor::Stop()
     // Core Audio's reference, the last one when the owner has let go already; a registration
     // that could not be undone keeps it, and the monitor stays for the rest of the run.
     if (registered && unregistered) Release();
+    return unregistered;
 }
 
 HRESULT CVolumeMonitor::AttachDefaultEndpoint()

@@ -20,8 +20,9 @@ public:
 
     HRESULT Start(BOOL verbose);
     // Unregisters both notifications and lets go of the Core Audio objects, on the caller's
-    // thread: no device-API object may lose its last reference inside a callback.
-    void Stop();
+    // thread: no device-API object may lose its last reference inside a callback. FALSE when
+    // a registration could not be undone: Core Audio can still call the monitor.
+    BOOL Stop();
 
     // IUnknown, shared by both interfaces.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;

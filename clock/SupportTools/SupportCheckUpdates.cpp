@@ -2,6 +2,7 @@
 
 #include "CHandle.h"
 #include "CWaitCursor.h"
+#include "GivenUpWorkers.h"
 #include "Log/LogMan.h"
 #include "MessageBoxEx.h"
 #include "StringTable.h"
@@ -14,7 +15,6 @@
 
 #include <cwctype>
 #include <memory>
-#include <vector>
 
 namespace {
 const wchar_t kUnable[] = L"Unable to check for updates.";
@@ -68,9 +68,6 @@ struct CheckJob {
     UpdateCheckRequest request;
     std::atomic<bool> abort{false};
 };
-
-// The workers of checks that were given up (this thread's only).
-std::vector<CHandle> g_givenUp;
 
 DWORD WINAPI QueryThread(void* param)
 {
@@ -196,7 +193,7 @@ bool CheckForUpdates(HWND owner)
             ended = WaitForSingleObject(h, GetUpdateCheckSite().abortWaitMs) == WAIT_OBJECT_0;
             if (!ended) {
                 ZN_LOG_ERROR(WAIT_TIMEOUT, L"update check", LOG_WARNING);
-                g_givenUp.push_back(std::move(thread));
+                GiveUpWorker(std::move(thread), L"update check");
             }
         }
     }
@@ -216,15 +213,4 @@ void RunCheckForUpdates(HWND owner)
     }
     CheckForUpdates(owner);
     curl_global_cleanup();
-}
-
-bool WaitForUpdateChecks(DWORD waitMs)
-{
-    const DWORD start = GetTickCount();
-    for (const CHandle& worker : g_givenUp) {
-        const DWORD spent = GetTickCount() - start;
-        if (WaitForSingleObject(worker, spent < waitMs ? waitMs - spent : 0) != WAIT_OBJECT_0) return false;
-    }
-    g_givenUp.clear();
-    return true;
 }

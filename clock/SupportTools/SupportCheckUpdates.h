@@ -37,11 +37,8 @@ UpdateCheckSite& GetUpdateCheckSite();
 // clock keeps ticking; the owner is disabled meanwhile. When the quit message arrives
 // meanwhile, the request is cut short, waited for a few seconds at most, and no box is shown;
 // false when it had not ended by then: the worker finishes on its own, with a libcurl
-// reference of its own, and exit waits for it (WaitForUpdateChecks).
+// reference of its own, and exit waits for it (GivenUpWorkers.h).
 bool CheckForUpdates(HWND owner);
-// For exit, before the program log goes: waits up to waitMs for the workers of checks that
-// were given up; false when one still runs (it still writes to the log).
-bool WaitForUpdateChecks(DWORD waitMs);
 // The Clock page's "Check For Updates": libcurl initialised for the process around the
 // check; when it cannot be, the user is told the check is not possible.
 void RunCheckForUpdates(HWND owner);

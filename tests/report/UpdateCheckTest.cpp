@@ -4,6 +4,7 @@
 #include "ReportTestSupport.h"
 #include "TestFiles.h"
 
+#include "GivenUpWorkers.h"
 #include "SupportTools/SupportCheckUpdates.h"
 
 #include <curl/curl.h>
@@ -249,7 +250,7 @@ TEST_F(UpdateCheckTest, ExitWaitsForACheckThatWasGivenUp)
     RunCheckForUpdates(nullptr);
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_TRUE(WaitForUpdateChecks(10000));
+    EXPECT_TRUE(WaitForGivenUpWorkers(10000));
     EXPECT_THAT(log.Texts(" * "), testing::Contains(testing::HasSubstr("curl_easy_perform")))
         << "the worker's last entry comes before exit goes on";
     ASSERT_EQ(curl_global_init_mem(CURL_GLOBAL_ALL, malloc, free, realloc, _strdup, CountedCalloc), CURLE_OK);

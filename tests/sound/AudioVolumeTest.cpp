@@ -166,6 +166,7 @@ TEST_F(AudioVolumeTest, MonitorLogsEachNotificationAndNamesKnownDevices)
 struct FakeEnumerator : IMMDeviceEnumerator {
     LONG refs = 1;
     IMMNotificationClient* client = nullptr;
+    HRESULT unregisterResult = S_OK;
     bool releasedWhileRegistered = false;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
@@ -184,8 +185,8 @@ struct FakeEnumerator : IMMDeviceEnumerator {
     }
     HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override
     {
-        client = nullptr;
-        return S_OK;
+        if (SUCCEEDED(unregisterResult)) client = nullptr;
+        return unregisterResult;
     }
 };
 
@@ -222,6 +223,24 @@ TEST(VolumeMonitorLife, CoreAudioReachesTheMonitorUntilItStops)
         EXPECT_EQ(deleted, ownerFirst);
         if (!ownerFirst) monitor->Release();
         EXPECT_TRUE(deleted);
+    }
+}
+
+// Exit must not go on into the teardown with a monitor that Core Audio can still call.
+TEST(VolumeMonitorLife, AReleaseSaysWhetherTheMonitorStaysRegistered)
+{
+    for (const HRESULT unregister : {S_OK, E_FAIL}) {
+        SCOPED_TRACE(unregister);
+        FakeEnumerator fake;
+        fake.unregisterResult = unregister;
+        bool deleted = false;
+        auto* monitor = new FakeAudioMonitor(&fake, &deleted);
+        monitor->Start(FALSE);
+        g_app.m_volumeMonitor = monitor;
+        EXPECT_EQ(g_app.ReleaseAudioObjects(), SUCCEEDED(unregister));
+        EXPECT_EQ(g_app.m_volumeMonitor, nullptr);
+        EXPECT_EQ(deleted, SUCCEEDED(unregister)) << "Core Audio's reference goes only with the registration";
+        if (!deleted) monitor->Release();
     }
 }
 

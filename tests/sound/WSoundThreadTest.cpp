@@ -1,6 +1,8 @@
 // The player's workers against a recording stand-in for the sound device.
 #include "SoundTestSupport.h"
+#include "GivenUpWorkers.h"
 #include "HandleCount.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -334,6 +336,8 @@ TEST(Player, RapidReplacementsLeaveNoThreadOrHandle)
     for (int i = 0; i < 6; ++i)
         ASSERT_TRUE(round(i));
     t.player.Stop();
+    // A worker a slow stop gave up on keeps its handle until exit waits for it.
+    WaitForGivenUpWorkers(5000);
     int threads = ThreadsOfThisProcess();
     const DWORD handles = zntest::SettledHandleCount(GetCurrentProcessId());
     ASSERT_NE(0u, handles);
@@ -346,6 +350,7 @@ TEST(Player, RapidReplacementsLeaveNoThreadOrHandle)
     // A start while a worker is recorded is refused and changes nothing.
     EXPECT_FALSE(t.player.StartThread(CWSoundThread::PlayQuarterChime, 15));
     t.player.Stop();
+    WaitForGivenUpWorkers(5000);
 
     const DWORD handlesAfter = zntest::SettledHandleCount(GetCurrentProcessId());
     EXPECT_EQ(threads, ThreadsOfThisProcess());
@@ -374,4 +379,25 @@ TEST(Player, AStopNeverWaitsLongForAWorkerStuckInTheDevice)
     release.join();
     // Once free, the stuck worker ends by itself, its thread and handles with it.
     EXPECT_TRUE(Eventually([&] { return ThreadsOfThisProcess() == threads; }, 5000));
+}
+
+TEST(Player, ExitWaitsForAWorkerAStopGaveUp)
+{
+    CString wav = TempFile(L"given-up.wav", kSomeBytes, sizeof kSomeBytes);
+    CHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    PlayerWithFake t;
+    // However the test ends, the worker is let go and ends before the stand-in goes.
+    struct Release { HANDLE gate; ~Release() { SetEvent(gate); WaitForGivenUpWorkers(5000); } } release{gate.Get()};
+    t.fake.openGate = gate.Get();
+    ASSERT_TRUE(t.PlayFile(wav, 1));
+    ASSERT_TRUE(Eventually([&] { return t.fake.openEntered.load(); }, 5000));
+    t.player.Stop();
+    ASSERT_FALSE(t.player.m_hThread.IsValid()) << "given up after the join's second";
+
+    CString pending;
+    EXPECT_FALSE(WaitForGivenUpWorkers(300, &pending)) << "the worker is still in the device";
+    EXPECT_STREQ(pending.GetString(), L"sound worker");
+    SetEvent(gate);
+    EXPECT_TRUE(WaitForGivenUpWorkers(5000, &pending)) << zntest::Utf8(pending.GetString());
+    EXPECT_EQ(1u, t.fake.Count(MCI_CLOSE)) << "the wait ended with the worker's last device call";
 }
