@@ -96,7 +96,9 @@ public:
     void AdjustWindowPos(BOOL transparent, BOOL forced);
 
     // Tray icon, context menu, commands and the hand-off of clicks.
-    // The message the shell sends for the tray icon, with the mouse message in lParam.
+    // The tray icon's id, and the message the shell sends for it (the id in wParam, the
+    // mouse message in lParam).
+    static constexpr UINT kTrayIconId = 12;
     static constexpr UINT kTrayCallbackMessage = WM_USER + 101;
     BOOL NotifyIcon(DWORD message, UINT flags, HICON icon, const wchar_t* tip = nullptr);
     void ShowContextMenu(POINT screen);

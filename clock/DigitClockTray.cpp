@@ -26,7 +26,6 @@
 
 namespace {
 
-const UINT kTrayIconId = 12;
 // A sibling that does not answer within this time is given up (it may hang).
 const UINT kSiblingTimeoutMs = 3000;
 // The close gives up on owned dialogs it cannot destroy after this many tries.

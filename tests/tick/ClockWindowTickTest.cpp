@@ -82,7 +82,7 @@ bool TrayIconPresent(HWND owner)
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = owner;
-    data.uID = 12;
+    data.uID = CDigitClock::kTrayIconId;
     data.uFlags = NIF_TIP;
     lstrcpyW(data.szTip, L"probe");
     return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
@@ -98,7 +98,7 @@ TEST_F(ClockTickTest, TrayIconOnlyWhenNotAlwaysOnTopAndBackAfterTheShellRestarts
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = hwnd;
-    data.uID = 12;
+    data.uID = CDigitClock::kTrayIconId;
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &data));
     EXPECT_FALSE(TrayIconPresent(hwnd));
     SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
@@ -229,8 +229,8 @@ TEST_F(ClockTickTest, TrayClicksRaiseTheClockButOnlyBeepWhileTheSheetIsOpen)
     Create();
     ClockFields(clock).m_stateFlags() |= CDigitClock::STATE_OPTIONS_OPEN;
     // No menu may open: the call returns at once.
-    SendMessageW(hwnd, CDigitClock::kTrayCallbackMessage, 12, WM_RBUTTONUP);
-    SendMessageW(hwnd, CDigitClock::kTrayCallbackMessage, 12, WM_LBUTTONDOWN);
+    SendMessageW(hwnd, CDigitClock::kTrayCallbackMessage, CDigitClock::kTrayIconId, WM_RBUTTONUP);
+    SendMessageW(hwnd, CDigitClock::kTrayCallbackMessage, CDigitClock::kTrayIconId, WM_LBUTTONDOWN);
     EXPECT_FALSE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) << "raised, then not topmost again";
     ClockFields(clock).m_stateFlags() &= ~CDigitClock::STATE_OPTIONS_OPEN;
 }
