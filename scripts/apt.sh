@@ -1,6 +1,8 @@
-# apt-get update, tried again a few times: a mirror in the middle of a sync serves index files
-# that do not match its release file for a while ("Mirror sync in progress?"). Sourced by the
-# test bed, deps.sh and chrony.sh; ZK_APT_TRIES and ZK_APT_PAUSE (seconds) set the attempts.
+# apt-get for the commands, sourced by the test bed, deps.sh and chrony.sh.
+#
+# zk_apt_update: apt-get update, tried again a few times: a mirror in the middle of a sync
+# serves index files that do not match its release file for a while ("Mirror sync in
+# progress?"). ZK_APT_TRIES and ZK_APT_PAUSE (seconds) set the attempts.
 ZK_APT_TRIES=${ZK_APT_TRIES:-3}
 ZK_APT_PAUSE=${ZK_APT_PAUSE:-20}
 zk_apt_update() {
@@ -11,4 +13,25 @@ zk_apt_update() {
         echo "zarnock: apt-get update failed; trying again in $ZK_APT_PAUSE s" >&2
         sleep "$ZK_APT_PAUSE"
     done
+}
+
+# zk_apt_install PACKAGE...: installs without recommends and never removes a package of the
+# machine's to settle a conflict; it waits for another apt or dpkg that holds the lock (the
+# README's two commands may be started together). A failure says in one line what could not
+# be installed, and why when apt-get would have had to remove something.
+zk_apt_install() {
+    local out status=0
+    out=$(mktemp)
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends --no-remove \
+        -o DPkg::Lock::Timeout=600 "$@" >/dev/null 2>"$out" || status=$?
+    if [ "$status" != 0 ]; then
+        if grep -q 'remove is disabled' "$out"; then
+            echo "zarnock: could not install $* without removing packages of this machine, which these commands never do" >&2
+        else
+            grep -E '^E:' "$out" | head -n 3 >&2
+            echo "zarnock: could not install $*" >&2
+        fi
+    fi
+    rm -f "$out"
+    return "$status"
 }

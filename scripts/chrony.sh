@@ -38,9 +38,7 @@ start() {
     for p in libedit2 libnettle8 libgnutls30 libseccomp2 libcap2; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
     done
-    if [ ${#missing[@]} -gt 0 ]; then
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-    fi
+    [ ${#missing[@]} -eq 0 ] || zk_apt_install "${missing[@]}"
 
     # 127.0.0.1 unless another run already serves there; any 127/8 address is loopback.
     # Clients on loopback send from 127.0.0.1 whatever 127/8 address they ask.

@@ -49,7 +49,7 @@ fetch_source() {
 }
 
 ensure_deb_src
-command -v dpkg-source >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends dpkg-dev >&2
+command -v dpkg-source >/dev/null || zk_apt_install dpkg-dev || exit 1
 curl_v=$(versions_of curl | tr '\n' ' ')
 zlib_v=$(versions_of zlib | tr '\n' ' ')
 if [ -z "$curl_v" ] || [ -z "$zlib_v" ]; then
@@ -63,6 +63,20 @@ key="curl_${curl_v%% *}-zlib_${zlib_v%% *}-$key"
 key=${key//[:+ ]/_}
 prefix="$cache_root/deps/$key/$triplet"
 
+if [ -f "$prefix/.complete" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
+# One build of the libraries at a time per cache: a second command (another build tree, or
+# the README's other command) waits for the first and then takes what it built.
+mkdir -p "$cache_root"
+exec {lock}>"$cache_root/deps.lock"
+if ! flock -n "$lock"; then
+    log "another command is building the libraries into $cache_root: waiting for it to finish"
+    flock "$lock" &
+    wait $!
+fi
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
     exit 0

@@ -37,19 +37,62 @@ screenshot() {
     zk_log "screenshot saved to $shot"
 }
 
-# Waits until the running clock run has started its clock, then starts the program on its
-# display in its prefix.
+# The clock's window: once it shows, its display is recorded for second starts (a program
+# that arrives before the window exists finds no clock to hand itself to). Polled in this
+# shell, not in a watcher, so no record is written once the run has begun to end.
+show_wait=${ZK_CLOCK_SHOW_WAIT:-120}
+clock_shown() {
+    local pid=$1 start=$SECONDS
+    zk_proc_record "$ZK_BUILD/.testbed-clock.clock" "$pid" || true
+    until zk_shows_window "$pid" zarnock.exe; do
+        if ! zk_proc_alive "$ZK_BUILD/.testbed-clock.clock"; then
+            zk_log "the clock ended without showing a window"
+            return 0
+        fi
+        if [ $((SECONDS - start)) -ge "$show_wait" ]; then
+            zk_log "the clock has shown no window in $show_wait s; a second start will find none"
+            return 0
+        fi
+        sleep 0.2
+    done
+    zk_clock_record display "$DISPLAY"
+}
+
+# A second start: waits until the running clock run's clock shows its window (while that run
+# builds and starts its clock, and then for a bounded time), then starts the program with its
+# arguments on that display in that prefix. The run's lock, held shared, keeps the run from
+# ending its prefix under the program before it has handed itself over.
 second_start() {
     local owner="$ZK_BUILD/.testbed-clock.owner" display="$ZK_BUILD/.testbed-clock.display"
+    local started="$ZK_BUILD/.testbed-clock.clock" since="" lock status=0
     zk_log "a clock run of $ZK_BUILD is alive (process $(cut -d: -f1 "$owner" 2>/dev/null)): this start goes to its clock"
     until [ -s "$display" ]; do
-        zk_proc_alive "$owner" || { zk_log "that run ended before its clock started"; return 1; }
-        sleep 1
+        zk_proc_alive "$owner" || { zk_log "that run ended before its clock showed"; return 1; }
+        if [ -s "$started" ]; then
+            : "${since:=$SECONDS}"
+            if ! zk_proc_alive "$started" && [ ! -s "$display" ]; then
+                zk_log "that run's clock ended without showing a window"
+                return 1
+            fi
+            if [ $((SECONDS - since)) -ge "$show_wait" ]; then
+                zk_log "that run's clock has shown no window in $show_wait s"
+                return 1
+            fi
+        fi
+        sleep 0.2
     done
+    exec {lock}>"$ZK_CLOCK_LOCK"
+    flock -s "$lock"
+    if [ ! -s "$display" ]; then
+        zk_log "that run is ending: this start has no clock to go to"
+        return 1
+    fi
     export DISPLAY WINEPREFIX=$ZK_CLOCK_PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     DISPLAY=$(<"$display")
-    wine "$clock" ${args[@]+"${args[@]}"} </dev/null
+    wine "$clock" ${args[@]+"${args[@]}"} </dev/null || status=$?
+    exec {lock}>&-
     [ -z "$shot" ] || screenshot
+    return "$status"
 }
 
 clock="$ZK_BUILD/bin/zarnock.exe"
@@ -81,12 +124,16 @@ zk_prefix_up "$ZK_CLOCK_PREFIX"
 wine reg add 'HKLM\Software\Mervale Software\Zarnock\Install' /v Path /t REG_SZ \
     /d "$(winepath -w "$ZK_BUILD/bin")" /f /reg:64 </dev/null >/dev/null 2>&1 ||
     zk_log "the install key could not be written: help and the server list will not be found"
-zk_clock_record display "$DISPLAY"
 
 if [ -z "$shot" ]; then
     wine "$clock" ${args[@]+"${args[@]}"} &
-    wait $!
+    pid=$!
+    clock_shown "$pid"
+    wait "$pid"
     exit $?
 fi
+started=$SECONDS
 wine "$clock" ${args[@]+"${args[@]}"} </dev/null >/dev/null 2>&1 &
+clock_shown $!
+seconds=$((seconds > SECONDS - started ? seconds - (SECONDS - started) : 0))
 screenshot

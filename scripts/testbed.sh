@@ -55,13 +55,15 @@ zk_run_begin() {
     export ZK_TESTBED_RUN
 }
 
-# The end of a run, however it ends: its display and prefix first, then (tests and
-# benchmarks) whatever else it started that is still there.
+# The end of a run, however it ends: a clock run first withdraws the records that second
+# starts go by, then its display and prefix go, then (tests and benchmarks) whatever else
+# it started that is still there.
 zk_run_end() {
+    [ -n "$ZK_RUN_OWNER" ] && [ "$ZK_RUN_ROLE" = clock ] && zk_clock_withdraw
     zk_testbed_down
     if [ -n "$ZK_RUN_OWNER" ]; then
         if [ "$ZK_RUN_ROLE" = clock ]; then
-            rm -f "$ZK_BUILD"/.testbed-clock.{xvfb,xcompmgr,display}
+            rm -f "$ZK_BUILD"/.testbed-clock.{xvfb,xcompmgr}
         else
             zk_proc_sweep "ZK_TESTBED_RUN=$ZK_TESTBED_RUN"
         fi
@@ -71,9 +73,11 @@ zk_run_end() {
     return 0
 }
 
-# The clock run's prefix and the records of its display, compositing manager and the
-# display its clock shows on (for a second start).
+# The clock run's prefix and its records: the display and compositing manager it started
+# (by identity), and for second starts its clock's process (once started) and the display
+# its clock shows on (once the clock's window is there).
 ZK_CLOCK_PREFIX=$ZK_BUILD/wine-run
+ZK_CLOCK_LOCK=$ZK_BUILD/.testbed-clock.lock
 zk_clock_record() { echo "$2" >"$ZK_BUILD/.testbed-clock.$1"; }
 
 # What a killed clock run left behind: the Wine programs of its prefix (ended with the
@@ -82,8 +86,31 @@ zk_clock_leftovers() {
     [ -d "$ZK_CLOCK_PREFIX" ] && WINEPREFIX=$ZK_CLOCK_PREFIX wineserver -k >/dev/null 2>&1
     zk_proc_end "$ZK_BUILD/.testbed-clock.xcompmgr" 2>/dev/null
     zk_proc_end "$ZK_BUILD/.testbed-clock.xvfb" 2>/dev/null
-    rm -f "$ZK_BUILD/.testbed-clock.display"
+    rm -f "$ZK_BUILD"/.testbed-clock.{display,clock}
     return 0
+}
+
+# The records that second starts go by are withdrawn under the run's lock, before the run
+# ends anything: a second start that holds the lock (shared) has its program hand itself
+# over first, and none starts a program in a prefix that is being ended. The hand-over takes
+# a few seconds at most; one that takes longer is ended with the prefix.
+zk_clock_withdraw() {
+    (
+        flock -w 15 9 || zk_log "a second start has not ended after 15 s: it is ended with this run"
+        rm -f "$ZK_BUILD"/.testbed-clock.{display,clock}
+    ) 9>"$ZK_CLOCK_LOCK"
+}
+
+# Whether the Wine program PROGRAM (its file name) of process PID shows a window on DISPLAY:
+# Wine gives each of its X windows the program's name as class and its process
+# (_NET_WM_PID), and only a mapped window counts.
+zk_shows_window() {
+    local w
+    for w in $(xwininfo -root -tree 2>/dev/null | awk -v c="(\"$2\" " 'index($0, c) && /^ +0x/ { print $1 }'); do
+        xprop -id "$w" _NET_WM_PID 2>/dev/null | grep -qx "_NET_WM_PID(CARDINAL) = $1" &&
+            xwininfo -id "$w" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
+    done
+    return 1
 }
 
 zk_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
@@ -96,19 +123,33 @@ zk_install() {
     [ ${#missing[@]} -eq 0 ] && return 0
     zk_log "installing ${missing[*]}"
     zk_apt_update || zk_log "the package lists could not all be updated; installing from the lists there are"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
-        { zk_log "could not install ${missing[*]}"; return 1; }
+    zk_apt_install "${missing[@]}"
 }
 
+# One build of a tree at a time: the README's two commands may be started together, and two
+# builds of one tree overwrite each other's objects and libraries. The second waits for the
+# first and then finds the tree built. The lock is taken by a child in the background, so
+# that a signal ends the wait at once; it is held through the shared open file.
 zk_build() {
-    local deps
-    deps=$(bash "$ZK_ROOT/scripts/deps.sh")
-    cmake -S "$ZK_ROOT" -B "$ZK_BUILD" -DZARNOCK_DEPS="$deps" >/dev/null
-    if ! cmake --build "$ZK_BUILD" -j "$(nproc)" >"$ZK_BUILD/build.log" 2>&1; then
+    local deps lock status=0
+    mkdir -p "$ZK_BUILD"
+    exec {lock}>"$ZK_BUILD/.build.lock"
+    if ! flock -n "$lock"; then
+        zk_log "another command is building $ZK_BUILD: waiting for it to finish"
+        flock "$lock" &
+        wait $!
+    fi
+    if ! deps=$(bash "$ZK_ROOT/scripts/deps.sh"); then
+        status=1
+    elif ! cmake -S "$ZK_ROOT" -B "$ZK_BUILD" -DZARNOCK_DEPS="$deps" >/dev/null; then
+        status=1
+    elif ! cmake --build "$ZK_BUILD" -j "$(nproc)" >"$ZK_BUILD/build.log" 2>&1; then
         grep -E -B2 -A6 'error|Error [0-9]' "$ZK_BUILD/build.log" | head -n 150
         zk_log "build failed; the whole output is in $ZK_BUILD/build.log"
-        return 1
+        status=1
     fi
+    exec {lock}>&-
+    return "$status"
 }
 
 ZK_XVFB_ID=""
@@ -143,13 +184,21 @@ zk_prefix_up() {
     local unmanaged=${2:-}
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        zk_log "making the Wine prefix $WINEPREFIX"
-        mkdir -p "$WINEPREFIX"
-        wineboot -i </dev/null >/dev/null 2>&1 || true
+    # Made only once its last step is done: a making that was cut short (the fonts not yet
+    # copied) is completed by the next run, which keeps what the prefix holds.
+    if [ ! -f "$WINEPREFIX/.zarnock-made" ]; then
+        if [ -f "$WINEPREFIX/system.reg" ]; then
+            zk_log "completing the Wine prefix $WINEPREFIX"
+            wineboot -u </dev/null >/dev/null 2>&1 || true
+        else
+            zk_log "making the Wine prefix $WINEPREFIX"
+            mkdir -p "$WINEPREFIX"
+            wineboot -i </dev/null >/dev/null 2>&1 || true
+        fi
         wineserver -w
         mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
         cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+        [ -f "$WINEPREFIX/system.reg" ] && touch "$WINEPREFIX/.zarnock-made"
     fi
     # One persistent server for the run, started with every stream detached: Wine's
     # background services inherit whatever output they are given. Its errors are kept: it
@@ -238,40 +287,72 @@ zk_wine32() {
         zk_wine64_only "this kernel runs no 32-bit programs"
         return 0
     fi
-    zk_installed wine32:i386 && return 0
-    zk_log "installing wine32 (i386)"
-    zk_install_wine32 && return 0
-    zk_log "wine32 (i386) could not be installed (apt-get failed; is the package mirror in the middle of a sync?): vostrel_e2e, the 32-bit library's end-to-end test, is not run"
+    # One run at a time changes the architecture (runs of other trees too), and the first
+    # takes back what a run ended during its install left.
+    local lock status=0
+    mkdir -p "$(dirname "$ZK_I386_MARK")"
+    exec {lock}>"$ZK_I386_MARK.lock"
+    if ! flock -n "$lock"; then
+        zk_log "another run is installing wine32 (i386): waiting for it"
+        flock "$lock" &
+        wait $!
+    fi
+    zk_i386_undo
+    if ! zk_installed wine32:i386; then
+        zk_log "installing wine32 (i386)"
+        zk_install_wine32 || status=$?
+    fi
+    exec {lock}>&-
+    [ "$status" = 0 ] && return 0
+    zk_log "wine32 (i386) could not be installed ($ZK_WINE32_FAILED): vostrel_e2e, the 32-bit library's end-to-end test, is not run"
     zk_wine64_only "wine32 (i386) could not be installed"
 }
 
 # An architecture added here is removed again when nothing of it got installed, so the
 # machine's package setup is as it was (and its own apt-get update is not broken by it). A
-# mark outside the tree says it was added here: a run ended during the install leaves it
-# for the next run of any tree, and a signal during the install takes it back at once.
+# mark outside the tree, made once the architecture is added, says it was added here: a run
+# ended during the install leaves it for the next run of any tree, and a signal during the
+# install takes it back at once.
 ZK_I386_MARK=${ZARNOCK_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zarnock}/i386-added
+ZK_WINE32_FAILED=""
+zk_i386_configured() { dpkg --print-foreign-architectures | grep -qx i386; }
 zk_install_wine32() {
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        mkdir -p "$(dirname "$ZK_I386_MARK")" && touch "$ZK_I386_MARK" || return 1
-        dpkg --add-architecture i386 || return 1
+    if ! zk_i386_configured; then
+        if ! dpkg --add-architecture i386; then
+            ZK_WINE32_FAILED="dpkg could not add the i386 architecture"
+            return 1
+        fi
+        touch "$ZK_I386_MARK"
     fi
     trap 'zk_i386_undo; exit 143' TERM
     trap 'zk_i386_undo; exit 130' INT
-    if zk_apt_update &&
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null; then
-        rm -f "$ZK_I386_MARK"
+    if ! zk_apt_update; then
+        ZK_WINE32_FAILED="apt-get update failed; is the package mirror in the middle of a sync?"
+    elif ! zk_apt_install wine32:i386; then
+        ZK_WINE32_FAILED="apt-get install failed"
     else
-        zk_i386_undo
+        rm -f "$ZK_I386_MARK"
     fi
+    zk_i386_undo
     trap - TERM INT
     zk_installed wine32:i386
 }
 
+# Takes back an architecture that the mark says was added here, while nothing of it is
+# installed. A mark whose architecture is not there, or is in use, names nothing of ours any
+# more and is dropped; a removal that fails keeps the mark for the next run.
 zk_i386_undo() {
     [ -f "$ZK_I386_MARK" ] || return 0
-    dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386 && return 0
-    dpkg --remove-architecture i386 && apt-get update -qq >/dev/null 2>&1
+    if ! zk_i386_configured || dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386; then
+        rm -f "$ZK_I386_MARK"
+        return 0
+    fi
+    if ! dpkg --remove-architecture i386; then
+        zk_log "the i386 architecture added for wine32 could not be removed again; the next run tries again"
+        return 0
+    fi
     rm -f "$ZK_I386_MARK"
+    apt-get update -qq >/dev/null 2>&1
     zk_log "the i386 architecture added for wine32 is removed again"
 }
 

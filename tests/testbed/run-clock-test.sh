@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The README's run command on the user's machine, with the programs of the build tree BUILD:
 #   run-clock-test.sh BUILD
-# A page that the clock opens outlives its run and the next run; a second start goes to the
-# running clock; a mirror in the middle of a sync stops nothing (one package counts as
+# A second start right after the first run, before its clock has a window, goes to that
+# clock (three rounds, so that the race is met); a page that the clock opens outlives its run
+# and the next run; a mirror in the middle of a sync stops nothing (one package counts as
 # missing). The runs have a build folder of their own and the stand-ins of lib.sh.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -26,30 +27,60 @@ export ZARNOCK_BUILD_DIR=$dir/build ZK_APT_PAUSE=0
 unset DISPLAY
 runclock() { bash "$root/scripts/run-clock.sh" "${@:2}" >"$dir/$1.out" 2>&1; }
 navy() { [[ $(convert "$1" -format %c histogram:info: 2>/dev/null) == *"#000080"* ]]; }
-# The environment of the clock's own process, in which it opens a page.
-clock_env() {
-    local d
-    for d in /proc/[0-9]*; do
-        tr '\0' '\n' 2>/dev/null <"$d/environ" | grep -x "WINEPREFIX=$dir/build/wine-run" >/dev/null &&
-            tr '\0' ' ' 2>/dev/null <"$d/cmdline" | grep -i 'zarnock\.exe' >/dev/null &&
-            cat "$d/environ" >"$dir/clock.env" && return 0
+# The clock processes of the runs' prefix: prints how many there are, and keeps the
+# environment of one, in which the clock opens a page.
+clocks() {
+    local pid n=0
+    for pid in $(pgrep -f 'zarnock\.exe'); do
+        grep -qzx "WINEPREFIX=$dir/build/wine-run" "/proc/$pid/environ" 2>/dev/null &&
+            cat "/proc/$pid/environ" >"$dir/clock.env" 2>/dev/null && n=$((n + 1))
     done
-    return 1
+    echo "$n"
 }
+clock_env() { [ "$(clocks)" -gt 0 ]; }
+# The Options sheet on the run's display: what a second start hands to the running clock.
+options_open() {
+    DISPLAY=$(cat "$dir/build/.testbed-clock.display" 2>/dev/null) xwininfo -root -tree 2>/dev/null |
+        grep -q ': Options": ("zarnock.exe"'
+}
+# A setting of the runs' prefix, written while no run is alive.
+setting() {
+    env WINEPREFIX="$dir/build/wine-run" WINEDEBUG=-all "$dir/build/wine64-only/wine" reg add \
+        "HKCU\\Software\\Mervale Software\\Zarnock\\$1" /v "$2" /t "$3" /d "$4" /f </dev/null >/dev/null 2>&1
+}
+# Each round: a first run, until the test ends it, and a second start 0.3 s after it. From
+# the second round on, the clock's start-up waits 5 s for a saved monitor that is not there
+# before it makes its window, so the second start surely comes first; and the clock no longer
+# opens its Options sheet at start (it does on the first start of a prefix), so the sheet
+# shows only when the hand-over reached the clock.
+for round in 1 2 3; do
+    if [ "$round" != 1 ]; then
+        setting TimeSync FST REG_DWORD 0
+        setting Common DR REG_BINARY 8813000000000000081b000038040000
+        WINEPREFIX="$dir/build/wine-run" wineserver -w
+    fi
+    (exec bash "$root/scripts/run-clock.sh" --screenshot "$dir/first.png" --seconds 900 >"$dir/first.out" 2>&1) &
+    first=$!
+    sleep 0.3
+    timeout 300 bash "$root/scripts/run-clock.sh" -restore >"$dir/second.out" 2>&1
+    check "round $round: a second start right after the first run ends with status 0" test $? = 0
+    check "round $round: and leaves that run going" kill -0 "$first"
+    check "round $round: with one clock in its prefix" test "$(clocks)" = 1
+    [ "$round" = 1 ] || check "round $round: the hand-over reached the clock" wait_for 20 options_open
+    [ "$round" = 3 ] && break
+    kill -TERM "$first"
+    wait "$first"
+    first=""
+done
 
-# The first run, until the test ends it; the page opened through Wine's browser launcher in
-# the clock's environment, as its web command does.
-(exec bash "$root/scripts/run-clock.sh" --screenshot "$dir/first.png" --seconds 900 >"$dir/first.out" 2>&1) &
-first=$!
-wait_for 360 clock_env
+# The page opened through Wine's browser launcher in the clock's environment, as its web
+# command does.
+wait_for 60 clock_env
 mapfile -d '' clockenv <"$dir/clock.env"
 env -i "${clockenv[@]}" wine winebrowser http://127.0.0.1/ </dev/null >/dev/null 2>&1 &
 wait_for 60 test -s "$dir/opened"
 opened=$(zk_proc_id "$(cat "$dir/opened" 2>/dev/null)")
 check "the clock opened the page" test -n "$opened"
-runclock second -restore
-check "a second start while the clock runs ends with status 0" test $? = 0
-check "and leaves that run going" kill -0 "$first"
 kill -TERM "$first"
 wait "$first"
 first=""
