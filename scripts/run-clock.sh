@@ -41,21 +41,26 @@ screenshot() {
 # that arrives before the window exists finds no clock to hand itself to). Polled in this
 # shell, not in a watcher, so no record is written once the run has begun to end.
 show_wait=${ZK_CLOCK_SHOW_WAIT:-120}
-clock_shown() {
-    local pid=$1 start=$SECONDS
-    zk_proc_record "$ZK_BUILD/.testbed-clock.clock" "$pid" || true
-    until zk_shows_window "$pid" zarnock.exe; do
-        if ! zk_proc_alive "$ZK_BUILD/.testbed-clock.clock"; then
-            zk_log "the clock ended without showing a window"
-            return 0
-        fi
-        if [ $((SECONDS - start)) -ge "$show_wait" ]; then
-            zk_log "the clock has shown no window in $show_wait s; a second start will find none"
-            return 0
-        fi
+started="$ZK_BUILD/.testbed-clock.clock"
+# Until the command given succeeds, while the clock's process lives and for show_wait
+# seconds at most: 1 when the clock has ended, 2 when the time is up.
+while_clock_starts() {
+    local start=$SECONDS
+    until "$@"; do
+        zk_proc_alive "$started" || return 1
+        [ $((SECONDS - start)) -lt "$show_wait" ] || return 2
         sleep 0.2
     done
-    zk_clock_record display "$DISPLAY"
+}
+clock_shown() {
+    local status=0
+    zk_proc_record "$started" "$1" || true
+    while_clock_starts zk_shows_window "$1" zarnock.exe || status=$?
+    case $status in
+    0) zk_clock_record display "$DISPLAY" ;;
+    1) zk_log "the clock ended without showing a window" ;;
+    *) zk_log "the clock has shown no window in $show_wait s; a second start will find none" ;;
+    esac
 }
 
 # A second start: waits until the running clock run's clock shows its window (while that run
@@ -63,24 +68,18 @@ clock_shown() {
 # arguments on that display in that prefix. The run's lock, held shared, keeps the run from
 # ending its prefix under the program before it has handed itself over.
 second_start() {
-    local owner="$ZK_BUILD/.testbed-clock.owner" display="$ZK_BUILD/.testbed-clock.display"
-    local started="$ZK_BUILD/.testbed-clock.clock" since="" lock status=0
+    local owner="$ZK_BUILD/.testbed-clock.owner" display="$ZK_BUILD/.testbed-clock.display" lock status=0
     zk_log "a clock run of $ZK_BUILD is alive (process $(cut -d: -f1 "$owner" 2>/dev/null)): this start goes to its clock"
-    until [ -s "$display" ]; do
-        zk_proc_alive "$owner" || { zk_log "that run ended before its clock showed"; return 1; }
-        if [ -s "$started" ]; then
-            : "${since:=$SECONDS}"
-            if ! zk_proc_alive "$started" && [ ! -s "$display" ]; then
-                zk_log "that run's clock ended without showing a window"
-                return 1
-            fi
-            if [ $((SECONDS - since)) -ge "$show_wait" ]; then
-                zk_log "that run's clock has shown no window in $show_wait s"
-                return 1
-            fi
-        fi
+    until [ -s "$started" ]; do
+        zk_proc_alive "$owner" || { zk_log "that run ended before it started its clock"; return 1; }
         sleep 0.2
     done
+    while_clock_starts test -s "$display" || status=$?
+    case $status in
+    0) ;;
+    1) zk_log "that run's clock ended without showing a window"; return 1 ;;
+    *) zk_log "that run's clock has shown no window in $show_wait s"; return 1 ;;
+    esac
     exec {lock}>"$ZK_CLOCK_LOCK"
     flock -s "$lock"
     if [ ! -s "$display" ]; then
@@ -132,8 +131,8 @@ if [ -z "$shot" ]; then
     wait "$pid"
     exit $?
 fi
-started=$SECONDS
+began=$SECONDS
 wine "$clock" ${args[@]+"${args[@]}"} </dev/null >/dev/null 2>&1 &
 clock_shown $!
-seconds=$((seconds > SECONDS - started ? seconds - (SECONDS - started) : 0))
+seconds=$((seconds > SECONDS - began ? seconds - (SECONDS - began) : 0))
 screenshot
