@@ -95,7 +95,6 @@ second_start() {
 }
 
 clock="$ZK_BUILD/bin/zarnock.exe"
-zk_install
 # The clock is a 64-bit program: it needs nothing 32-bit, whatever this machine has.
 zk_wine64_only "the clock runs 64-bit only"
 # The wait's own sleep is a child not yet waited for: its id is still its own. Before the
@@ -103,6 +102,8 @@ zk_wine64_only "the clock runs 64-bit only"
 trap '[ -z "$sleeper" ] || kill "$sleeper" 2>/dev/null; zk_run_end' EXIT
 trap 'exit 143' TERM
 trap 'exit 130' INT
+# The run is claimed first of all, so that of two commands started one after the other the
+# first is the run, however busy the machine; a second start installs nothing (the run does).
 status=0
 zk_run_begin clock || status=$?
 if [ "$status" = 3 ]; then
@@ -110,6 +111,7 @@ if [ "$status" = 3 ]; then
     exit $?
 fi
 [ "$status" = 0 ] || exit "$status"
+zk_install
 zk_build
 if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     zk_start_xvfb
