@@ -1,5 +1,7 @@
 # apt-get for the commands, sourced by the test bed, deps.sh and chrony.sh.
 #
+# zk_installed PACKAGE: whether dpkg has it installed.
+#
 # zk_apt_update: apt-get update, tried again a few times: a mirror in the middle of a sync
 # serves index files that do not match its release file for a while ("Mirror sync in
 # progress?"). ZK_APT_TRIES and ZK_APT_PAUSE (seconds) set the attempts.
@@ -14,6 +16,8 @@ zk_apt_update() {
         sleep "$ZK_APT_PAUSE"
     done
 }
+
+zk_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
 
 # zk_apt_install PACKAGE...: installs without recommends and never removes a package of the
 # machine's to settle a conflict; it waits for another apt or dpkg that holds the lock (the

@@ -36,7 +36,7 @@ start() {
     fi
     local missing=() p
     for p in libedit2 libnettle8 libgnutls30 libseccomp2 libcap2; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+        zk_installed "$p" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] || zk_apt_install "${missing[@]}"
 

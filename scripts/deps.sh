@@ -11,6 +11,7 @@ jobs=$(nproc)
 
 log() { echo "deps: $*" >&2; }
 source "$here/apt.sh"
+source "$here/procs.sh"
 # Lists that could not all be updated still hold what they held: go on with them.
 update() { zk_apt_update || log "the package lists could not all be updated; going on with the lists there are"; }
 
@@ -72,11 +73,7 @@ fi
 # the README's other command) waits for the first and then takes what it built.
 mkdir -p "$cache_root"
 exec {lock}>"$cache_root/deps.lock"
-if ! flock -n "$lock"; then
-    log "another command is building the libraries into $cache_root: waiting for it to finish"
-    flock "$lock" &
-    wait $!
-fi
+zk_lock "$lock" "deps: another command is building the libraries into $cache_root: waiting for it to finish"
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
     exit 0

@@ -1,8 +1,8 @@
 # The test bed ends its own processes and nothing else. A process is named by its identity
 # "pid:start:boot" (its id, its start time in clock ticks since boot, the boot's id), never
 # by its id alone: ids come round within minutes on a machine that runs Wine. The identity
-# is checked again right before every signal. Plain bash, no programs started: under a
-# full run's load every process start costs seconds.
+# is checked again right before every signal. Plain bash, no programs started (zk_lock's
+# flock aside): under a full run's load every process start costs seconds.
 #   zk_proc_id PID            print the identity of a running process
 #   zk_proc_record FILE PID   write it to FILE
 #   zk_proc_alive FILE|ID     whether that process still runs
@@ -13,6 +13,8 @@
 #                             (the test bed exports them to everything it starts), except
 #                             the caller and its ancestors, and with the option Wine's
 #                             services of the prefix, which any test may have started
+#   zk_lock FD TEXT           take the lock on the file open as FD; when another command
+#                             holds it, say TEXT first and wait for it
 
 ZK_PROC_GRACE=50  # tenths of a second between SIGTERM and SIGKILL
 
@@ -140,4 +142,13 @@ zk_proc_sweep() {
         [ ${#ids[@]} -eq 0 ] && return 0
         zk_proc_signal_all "${ids[@]}"
     done
+}
+
+# The wait runs in a child in the background, so that a signal ends it at once; the lock is
+# the open file's, so it is held through the caller's descriptor once the child has it.
+zk_lock() {
+    flock -n "$1" && return 0
+    echo "$2" >&2
+    flock "$1" &
+    wait $!
 }

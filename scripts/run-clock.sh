@@ -88,7 +88,9 @@ second_start() {
     fi
     export DISPLAY WINEPREFIX=$ZK_CLOCK_PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     DISPLAY=$(<"$display")
-    wine "$clock" ${args[@]+"${args[@]}"} </dev/null || status=$?
+    # Held by this shell alone: a Wine service that the program starts would outlive it,
+    # holding the lock for the rest of the run.
+    wine "$clock" ${args[@]+"${args[@]}"} </dev/null {lock}>&- || status=$?
     exec {lock}>&-
     [ -z "$shot" ] || screenshot
     return "$status"

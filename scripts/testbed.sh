@@ -113,8 +113,6 @@ zk_shows_window() {
     return 1
 }
 
-zk_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
-
 zk_install() {
     local missing=() p
     for p in "${ZK_PACKAGES[@]}"; do
@@ -128,17 +126,12 @@ zk_install() {
 
 # One build of a tree at a time: the README's two commands may be started together, and two
 # builds of one tree overwrite each other's objects and libraries. The second waits for the
-# first and then finds the tree built. The lock is taken by a child in the background, so
-# that a signal ends the wait at once; it is held through the shared open file.
+# first and then finds the tree built.
 zk_build() {
     local deps lock status=0
     mkdir -p "$ZK_BUILD"
     exec {lock}>"$ZK_BUILD/.build.lock"
-    if ! flock -n "$lock"; then
-        zk_log "another command is building $ZK_BUILD: waiting for it to finish"
-        flock "$lock" &
-        wait $!
-    fi
+    zk_lock "$lock" "zarnock: another command is building $ZK_BUILD: waiting for it to finish"
     if ! deps=$(bash "$ZK_ROOT/scripts/deps.sh"); then
         status=1
     elif ! cmake -S "$ZK_ROOT" -B "$ZK_BUILD" -DZARNOCK_DEPS="$deps" >/dev/null; then
@@ -292,11 +285,7 @@ zk_wine32() {
     local lock status=0
     mkdir -p "$(dirname "$ZK_I386_MARK")"
     exec {lock}>"$ZK_I386_MARK.lock"
-    if ! flock -n "$lock"; then
-        zk_log "another run is installing wine32 (i386): waiting for it"
-        flock "$lock" &
-        wait $!
-    fi
+    zk_lock "$lock" "zarnock: another run is installing wine32 (i386): waiting for it"
     zk_i386_undo
     if ! zk_installed wine32:i386; then
         zk_log "installing wine32 (i386)"

@@ -203,43 +203,39 @@ struct FakeAudioMonitor : CVolumeMonitor {
     ~FakeAudioMonitor() override { *deleted = true; }
 };
 
-// Whether its owner lets go before or after stopping it, the monitor stays while Core Audio
-// can call it, and lets go of Core Audio when it stops, once it is unregistered.
-TEST(VolumeMonitorLife, CoreAudioReachesTheMonitorUntilItStops)
+// The monitor stays while Core Audio can call it, whether its owner lets go before or after
+// stopping it, and lets go of Core Audio once it is unregistered; the release at exit says
+// when a registration could not be undone, and the monitor then stays for Core Audio.
+TEST(VolumeMonitorLife, CoreAudioReachesTheMonitorUntilItIsUnregistered)
 {
     LogCapture log;
-    for (const bool ownerFirst : {false, true}) {
-        SCOPED_TRACE(ownerFirst ? "the owner lets go first" : "stopped first");
+    const struct {
+        bool ownerFirst;
+        HRESULT unregister;
+    } cases[] = {{false, S_OK}, {true, S_OK}, {false, E_FAIL}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.ownerFirst ? "the owner lets go first, " : "released at exit, ")
+                                        << c.unregister);
         FakeEnumerator fake;
+        fake.unregisterResult = c.unregister;
         bool deleted = false;
         auto* monitor = new FakeAudioMonitor(&fake, &deleted);
         EXPECT_EQ(monitor->Start(TRUE), E_NOTFOUND) << "no default device: the device callback alone";
-        if (ownerFirst) monitor->Release();
+        if (c.ownerFirst) monitor->Release();
         ASSERT_FALSE(deleted) << "freed while Core Audio can call it";
         fake.client->OnDeviceAdded(L"{gone}");
-        monitor->Stop();
+        if (c.ownerFirst) {
+            EXPECT_TRUE(monitor->Stop());
+        } else {
+            g_app.m_volumeMonitor = monitor;
+            EXPECT_EQ(g_app.ReleaseAudioObjects(), SUCCEEDED(c.unregister));
+            EXPECT_EQ(g_app.m_volumeMonitor, nullptr);
+        }
         EXPECT_EQ(fake.refs, 1) << "the enumerator goes when the monitor stops";
-        EXPECT_FALSE(fake.releasedWhileRegistered);
-        EXPECT_EQ(deleted, ownerFirst);
-        if (!ownerFirst) monitor->Release();
-        EXPECT_TRUE(deleted);
-    }
-}
-
-// Exit must not go on into the teardown with a monitor that Core Audio can still call.
-TEST(VolumeMonitorLife, AReleaseSaysWhetherTheMonitorStaysRegistered)
-{
-    for (const HRESULT unregister : {S_OK, E_FAIL}) {
-        SCOPED_TRACE(unregister);
-        FakeEnumerator fake;
-        fake.unregisterResult = unregister;
-        bool deleted = false;
-        auto* monitor = new FakeAudioMonitor(&fake, &deleted);
-        monitor->Start(FALSE);
-        g_app.m_volumeMonitor = monitor;
-        EXPECT_EQ(g_app.ReleaseAudioObjects(), SUCCEEDED(unregister));
-        EXPECT_EQ(g_app.m_volumeMonitor, nullptr);
-        EXPECT_EQ(deleted, SUCCEEDED(unregister)) << "Core Audio's reference goes only with the registration";
+        if (SUCCEEDED(c.unregister)) {
+            EXPECT_FALSE(fake.releasedWhileRegistered);
+        }
+        EXPECT_EQ(deleted, SUCCEEDED(c.unregister)) << "Core Audio's reference goes only with the registration";
         if (!deleted) monitor->Release();
     }
 }
