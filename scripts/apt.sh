@@ -1,4 +1,5 @@
-# apt-get for the commands, sourced by the test bed, deps.sh and chrony.sh.
+# apt-get for the commands, sourced by the test bed, deps.sh and chrony.sh (with procs.sh:
+# apt-get runs as a step that a signal stops where dpkg safely can).
 #
 # zk_installed PACKAGE: whether dpkg has it installed.
 #
@@ -10,10 +11,10 @@ ZK_APT_PAUSE=${ZK_APT_PAUSE:-20}
 zk_apt_update() {
     local try
     for ((try = 1; ; try++)); do
-        apt-get update -qq >&2 && return 0
+        zk_step --gentle apt-get update -qq >&2 && return 0
         [ "$try" -ge "$ZK_APT_TRIES" ] && return 1
         echo "zarnock: apt-get update failed; trying again in $ZK_APT_PAUSE s" >&2
-        sleep "$ZK_APT_PAUSE"
+        zk_step sleep "$ZK_APT_PAUSE"
     done
 }
 
@@ -26,7 +27,7 @@ zk_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok ins
 zk_apt_install() {
     local out status=0
     out=$(mktemp)
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends --no-remove \
+    zk_step --gentle env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends --no-remove \
         -o DPkg::Lock::Timeout=600 "$@" >/dev/null 2>"$out" || status=$?
     if [ "$status" != 0 ]; then
         if grep -q 'remove is disabled' "$out"; then

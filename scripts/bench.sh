@@ -4,22 +4,20 @@
 # what follows "--" is passed to each of them (for example: bench_tick -- --compare 6).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
+zk_traps
 
 zk_install
 zk_wine32
 zk_run_begin bench
-trap zk_run_end EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
 zk_build
 # bench_sntp synchronises against a loopback chrony of the benchmarks' own.
 export ZARNOCK_CHRONY_DIR="$ZK_BUILD/chrony-bench"
 # bench_update asks a loopback web site of the benchmarks' own.
 export ZARNOCK_HTTP_DIR="$ZK_BUILD/http-bench"
 bench_down() {
+    zk_exit
     bash "$ZK_ROOT/scripts/chrony.sh" stop "$ZARNOCK_CHRONY_DIR" || true
     bash "$ZK_ROOT/tests/report/http-server.sh" stop "$ZARNOCK_HTTP_DIR" || true
-    zk_run_end
 }
 trap bench_down EXIT
 zk_start_xvfb
@@ -45,6 +43,6 @@ fi
 status=0
 for n in "${names[@]}"; do
     zk_log "running $n"
-    wine "$ZK_BUILD/bin/$n.exe" ${args[@]+"${args[@]}"} </dev/null || { zk_log "$n failed"; status=1; }
+    zk_step wine "$ZK_BUILD/bin/$n.exe" ${args[@]+"${args[@]}"} </dev/null || { zk_log "$n failed"; status=1; }
 done
 exit $status

@@ -1,8 +1,8 @@
 # The test bed ends its own processes and nothing else. A process is named by its identity
 # "pid:start:boot" (its id, its start time in clock ticks since boot, the boot's id), never
 # by its id alone: ids come round within minutes on a machine that runs Wine. The identity
-# is checked again right before every signal. Plain bash, no programs started (zk_lock's
-# flock aside): under a full run's load every process start costs seconds.
+# is checked again right before every signal. Plain bash, no programs started (the steps'
+# own aside): under a full run's load every process start costs seconds.
 #   zk_proc_id PID            print the identity of a running process
 #   zk_proc_record FILE PID   write it to FILE
 #   zk_proc_alive FILE|ID     whether that process still runs
@@ -13,8 +13,11 @@
 #                             (the test bed exports them to everything it starts), except
 #                             the caller and its ancestors, and with the option Wine's
 #                             services of the prefix, which any test may have started
-#   zk_lock FD TEXT           take the lock on the file open as FD; when another command
-#                             holds it, say TEXT first and wait for it
+#   zk_step [--gentle] CMD... run CMD (a program or a function) as a step of the command: see
+#                             below
+#   zk_step_end               end the step that is running, with all it started
+#   zk_lock [-s] FD TEXT      take the lock on the file open as FD (-s: shared); when another
+#                             command holds it, say TEXT first and wait for it
 
 ZK_PROC_GRACE=50  # tenths of a second between SIGTERM and SIGKILL
 
@@ -89,13 +92,20 @@ zk_proc_end() {
     zk_proc_signal_all "$id"
 }
 
+# ZK_NAME := the file name of process PID's program, as its command line gives it (Wine's
+# programs give Windows paths).
+zk_proc_name() {
+    local first=""
+    IFS= read -r -d '' first 2>/dev/null <"/proc/$1/cmdline"
+    first=${first//\//\\}
+    ZK_NAME=${first##*\\}
+}
+
 # Programs that Wine starts once for a whole prefix, whichever program needed them first
 # (the wineserver too, when a program found none running).
 zk_proc_wine_service() {
-    local first
-    IFS= read -r -d '' first 2>/dev/null <"/proc/$1/cmdline"
-    first=${first//\//\\}
-    case "${first##*\\}" in
+    zk_proc_name "$1"
+    case "$ZK_NAME" in
     wineserver | wineserver64 | services.exe | winedevice.exe | plugplay.exe | rpcss.exe | svchost.exe | explorer.exe | conhost.exe | wineboot.exe)
         return 0 ;;
     esac
@@ -144,11 +154,56 @@ zk_proc_sweep() {
     done
 }
 
-# The wait runs in a child in the background, so that a signal ends it at once; the lock is
-# the open file's, so it is held through the caller's descriptor once the child has it.
+# A step runs in the background and the shell waits for it, so that a signal to the command
+# runs its trap at once (bash runs none while it waits for a foreground command). A program
+# gets back the default Ctrl-C that a script's background children lose, so Ctrl-C at the
+# terminal reaches it as it would reach a foreground one. Everything the step starts carries
+# a marker of the step's own in its environment (nested steps add theirs), so zk_step_end,
+# called from the command's exit, ends all of it and nothing else; Wine's services of a
+# prefix are left to the prefix's own end. A --gentle step (apt-get, which dpkg must not be
+# cut short under) is first sent the SIGINT of a Ctrl-C, and given time to stop where it
+# safely can.
+ZK_STEP=""
+ZK_STEP_PROC=""
+ZK_STEP_GENTLE=""
+zk_step() {
+    local status=0 uuid
+    ZK_STEP_GENTLE=""
+    [ "$1" = --gentle ] && { ZK_STEP_GENTLE=1; shift; }
+    read -r uuid </proc/sys/kernel/random/uuid
+    ZK_STEP=ZK_STEP_${uuid//-/}
+    if [ "$(type -t "$1")" = function ]; then
+        (export "$ZK_STEP=1"; "$@") &
+    else
+        (export "$ZK_STEP=1"; exec env --default-signal=INT "$@") &
+    fi
+    ZK_STEP_PROC=$(zk_proc_id $!) || ZK_STEP_PROC=""
+    wait $! || status=$?
+    ZK_STEP=""
+    return "$status"
+}
+
+zk_step_end() {
+    local i
+    [ -n "$ZK_STEP" ] || return 0
+    if [ -n "$ZK_STEP_GENTLE" ] && zk_proc_is "$ZK_STEP_PROC"; then
+        kill -INT "${ZK_STEP_PROC%%:*}" 2>/dev/null
+        for ((i = 0; i < 3000; i++)); do
+            zk_proc_is "$ZK_STEP_PROC" || break
+            [ "$i" = 20 ] && zk_proc_name "${ZK_STEP_PROC%%:*}" && echo "zarnock: letting $ZK_NAME stop where it safely can" >&2
+            sleep 0.1
+        done
+    fi
+    zk_proc_sweep --except-wine-services "$ZK_STEP=1" 2>/dev/null
+    ZK_STEP=""
+}
+
+# The waiting flock is a step: a signal ends it with the command, and the lock is the open
+# file's, so it is held through the caller's descriptor once the step has it.
 zk_lock() {
-    flock -n "$1" && return 0
+    local shared=""
+    [ "$1" = -s ] && { shared=-s; shift; }
+    flock -n $shared "$1" && return 0
     echo "$2" >&2
-    flock "$1" &
-    wait $!
+    zk_step flock $shared "$1"
 }

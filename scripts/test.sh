@@ -3,18 +3,14 @@
 # (for example -R clock to run only some test executables).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/testbed.sh"
+zk_traps
 
 zk_install
 zk_wine32
 zk_run_begin tests
-trap zk_run_end EXIT
-# A signal ends the run at once (bash runs no trap while it waits for a foreground command).
-trap 'exit 143' TERM
-trap 'exit 130' INT
 zk_build
 zk_start_xvfb
 zk_null_audio
 zk_prefix_wine32 "$ZK_BUILD/wine-tests"
 zk_prefix_up "$ZK_BUILD/wine-tests" unmanaged
-ctest --test-dir "$ZK_BUILD" --output-on-failure --parallel "$(nproc)" "$@" &
-wait $!
+zk_step ctest --test-dir "$ZK_BUILD" --output-on-failure --parallel "$(nproc)" "$@"

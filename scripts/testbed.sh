@@ -23,31 +23,51 @@ source "$ZK_ROOT/scripts/apt.sh"
 ZK_RUN_OWNER=""
 ZK_RUN_ROLE=""
 
-# A run of ROLE (tests, bench) in this build tree. Everything the run starts inherits
-# markers in its environment (tree, role, run), through Wine's own process starts too. A
-# run that is still alive keeps others of its role out; what a killed run of the same tree
-# and role left behind (Wine programs, wineservers, displays, servers) is ended first.
-# The clock's own run (role clock) carries no markers and sweeps nothing: programs that the
-# clock opens for the user (a browser, a mail program) are not the test bed's. It ends only
-# its prefix's Wine programs and the display it recorded; while it is alive, zk_run_begin
-# returns 3 and a second start goes to its clock (run-clock.sh).
+# The traps of every command of the test bed: a signal ends the command at once (130 for
+# Ctrl-C, 143 for SIGTERM), and its end, however it comes, takes down what it started: the
+# step that was running, an architecture half added, the run. Signals that come during the
+# end are ignored: the end is bounded, and one cut short would leave processes behind.
+zk_traps() {
+    trap zk_exit EXIT
+    trap 'exit 143' TERM
+    trap 'exit 130' INT
+}
+zk_exit() {
+    trap '' INT TERM
+    zk_step_end
+    [ -z "$ZK_I386_PENDING" ] || zk_i386_undo
+    zk_run_end
+}
+
+# A run of ROLE (tests, bench, clock) in this build tree. Everything a tests or bench run
+# starts inherits markers in its environment (tree, role, run), through Wine's own process
+# starts too; what a killed run of the same tree and role left behind is ended first. A run
+# that is still alive is waited for. The clock's own run (role clock) carries no markers and
+# sweeps nothing: programs that the clock opens for the user (a browser, a mail program)
+# are not the test bed's. It ends only its prefix's Wine programs and the display it
+# recorded; while it is alive, zk_run_begin returns 3 and a second start goes to its clock
+# (run-clock.sh); while it is ending, the new run waits for that end.
 zk_run_begin() {
-    local role=$1 owner="$ZK_BUILD/.testbed-$1.owner"
+    local role=$1 owner="$ZK_BUILD/.testbed-$1.owner" status said="" waited=$SECONDS
     mkdir -p "$ZK_BUILD"
-    (
-        flock 9
-        if zk_proc_alive "$owner"; then
-            [ "$role" = clock ] && exit 3
-            zk_log "another $role run of $ZK_BUILD is still running (process $(cut -d: -f1 "$owner"))"
-            exit 1
-        fi
-        if [ "$role" = clock ]; then
-            zk_clock_leftovers
-        else
-            zk_proc_sweep "ZK_TESTBED_TREE=$ZK_BUILD" "ZK_TESTBED_ROLE=$role"
-        fi
-        zk_proc_record "$owner" $$
-    ) 9>"$ZK_BUILD/.testbed-$role.lock" || return $?
+    while :; do
+        status=0
+        zk_step zk_run_claim "$role" || status=$?
+        case $status in
+        4)
+            [ -n "$said" ] || zk_log "the clock run of $ZK_BUILD is ending: waiting for it to end (a minute at most)"
+            if [ $((SECONDS - waited)) -ge 60 ]; then
+                zk_log "that run has not ended after a minute: this start gives up"
+                return 1
+            fi ;;
+        5)
+            [ -n "$said" ] || zk_log "another $role run of $ZK_BUILD is running (process $(cut -d: -f1 "$owner" 2>/dev/null)): waiting for it to finish" ;;
+        *) break ;;
+        esac
+        said=1
+        zk_step sleep 0.5
+    done
+    [ "$status" = 0 ] || return "$status"
     ZK_RUN_OWNER=$owner ZK_RUN_ROLE=$role
     [ "$role" = clock ] && return 0
     export ZK_TESTBED_TREE=$ZK_BUILD ZK_TESTBED_ROLE=$role
@@ -55,50 +75,107 @@ zk_run_begin() {
     export ZK_TESTBED_RUN
 }
 
+# Under the role's lock: 3 while a clock run is alive, 4 while it is ending, 5 while
+# another tests or bench run is alive; else what a killed run left is ended and the run is
+# this command's.
+zk_run_claim() {
+    local role=$1 owner="$ZK_BUILD/.testbed-$1.owner"
+    exec 9>"$ZK_BUILD/.testbed-$role.lock"
+    flock 9
+    if zk_proc_alive "$owner"; then
+        [ "$role" = clock ] || return 5
+        zk_clock_ending && return 4
+        return 3
+    fi
+    if [ "$role" = clock ]; then
+        zk_clock_leftovers
+    else
+        zk_proc_sweep "ZK_TESTBED_TREE=$ZK_BUILD" "ZK_TESTBED_ROLE=$role"
+    fi
+    zk_proc_record "$owner" $$
+}
+
 # The end of a run, however it ends: a clock run first withdraws the records that second
-# starts go by, then its display and prefix go, then (tests and benchmarks) whatever else
-# it started that is still there.
+# starts go by and says that it is ending, then its display and prefix go, then (tests and
+# benchmarks) whatever else it started that is still there. The records of what it started
+# go only once that is ended: a run killed in the middle of its end leaves them for the next.
 zk_run_end() {
     [ -n "$ZK_RUN_OWNER" ] && [ "$ZK_RUN_ROLE" = clock ] && zk_clock_withdraw
     zk_testbed_down
     if [ -n "$ZK_RUN_OWNER" ]; then
         if [ "$ZK_RUN_ROLE" = clock ]; then
-            rm -f "$ZK_BUILD"/.testbed-clock.{xvfb,xcompmgr}
+            rm -f "$ZK_BUILD"/.testbed-clock.{xvfb,xcompmgr,wineserver}
         else
             zk_proc_sweep "ZK_TESTBED_RUN=$ZK_TESTBED_RUN"
         fi
         rm -f "$ZK_RUN_OWNER"
+        [ "$ZK_RUN_ROLE" = clock ] && rm -f "$ZK_BUILD/.testbed-clock.ending"
         ZK_RUN_OWNER=""
     fi
     return 0
 }
 
 # The clock run's prefix and its records: the display and compositing manager it started
-# (by identity), and for second starts its clock's process (once started) and the display
-# its clock shows on (once the clock's window is there).
+# and its prefix's wineserver (by identity), for second starts its clock's process (once
+# started) and the display its clock shows on (once the clock's window is there), and once
+# it has begun to end, its own identity in "ending".
 ZK_CLOCK_PREFIX=$ZK_BUILD/wine-run
 ZK_CLOCK_LOCK=$ZK_BUILD/.testbed-clock.lock
 zk_clock_record() { echo "$2" >"$ZK_BUILD/.testbed-clock.$1"; }
 
-# What a killed clock run left behind: the Wine programs of its prefix (ended with the
-# prefix's wineserver) and the display it started, by their recorded identities.
+# Whether the clock run that owns the tree has begun to end (or has ended).
+zk_clock_ending() {
+    local owner ending
+    owner=$(zk_proc_read "$ZK_BUILD/.testbed-clock.owner")
+    zk_proc_is "$owner" || return 0
+    ending=$(zk_proc_read "$ZK_BUILD/.testbed-clock.ending")
+    [ "$ending" = "$owner" ]
+}
+
+# What a killed clock run left behind, by its records: its prefix's wineserver with the
+# Wine programs of the prefix, and the display it started. After a run that ended cleanly
+# there are none, and nothing is ended: a Wine program that the user started in the prefix
+# since then goes on.
 zk_clock_leftovers() {
-    [ -d "$ZK_CLOCK_PREFIX" ] && WINEPREFIX=$ZK_CLOCK_PREFIX wineserver -k >/dev/null 2>&1
+    local server=$ZK_BUILD/.testbed-clock.wineserver
+    if zk_proc_alive "$server"; then
+        zk_log "ending the Wine programs that a killed clock run left in $ZK_CLOCK_PREFIX"
+        [ "$(zk_prefix_server "$ZK_CLOCK_PREFIX")" = "$(zk_proc_read "$server")" ] &&
+            WINEPREFIX=$ZK_CLOCK_PREFIX wineserver -k >/dev/null 2>&1
+    fi
+    zk_proc_end "$server" 2>/dev/null
     zk_proc_end "$ZK_BUILD/.testbed-clock.xcompmgr" 2>/dev/null
     zk_proc_end "$ZK_BUILD/.testbed-clock.xvfb" 2>/dev/null
-    rm -f "$ZK_BUILD"/.testbed-clock.{display,clock}
+    rm -f "$ZK_BUILD"/.testbed-clock.{display,clock,ending}
     return 0
 }
 
 # The records that second starts go by are withdrawn under the run's lock, before the run
-# ends anything: a second start that holds the lock (shared) has its program hand itself
-# over first, and none starts a program in a prefix that is being ended. The hand-over takes
-# a few seconds at most; one that takes longer is ended with the prefix.
+# ends anything, and the run says that it is ending: a second start that holds the lock
+# (shared) has its program hand itself over first, and none starts a program in a prefix
+# that is being ended; a new start waits for the end. The hand-over takes a few seconds at
+# most; one that takes longer is ended with the prefix.
 zk_clock_withdraw() {
     (
         flock -w 15 9 || zk_log "a second start has not ended after 15 s: it is ended with this run"
         rm -f "$ZK_BUILD"/.testbed-clock.{display,clock}
+        cp "$ZK_RUN_OWNER" "$ZK_BUILD/.testbed-clock.ending"
     ) 9>"$ZK_CLOCK_LOCK"
+}
+
+# The identity of the wineserver of PREFIX, when one runs: the server works in a folder
+# named after the prefix's device and inode.
+zk_prefix_server() {
+    local dev ino dir proc cwd
+    read -r dev ino < <(stat -c '%D %i' "$1" 2>/dev/null) || return 1
+    dir=$(printf 'server-%s-%x' "$dev" "$ino")
+    for proc in /proc/[0-9]*; do
+        zk_proc_name "${proc#/proc/}"
+        [ "$ZK_NAME" = wineserver ] || [ "$ZK_NAME" = wineserver64 ] || continue
+        cwd=$(readlink "$proc/cwd" 2>/dev/null) || continue
+        [ "${cwd##*/}" = "$dir" ] && zk_proc_id "${proc#/proc/}" && return 0
+    done
+    return 1
 }
 
 # Whether the Wine program PROGRAM (its file name) of process PID shows a window on DISPLAY:
@@ -132,11 +209,11 @@ zk_build() {
     mkdir -p "$ZK_BUILD"
     exec {lock}>"$ZK_BUILD/.build.lock"
     zk_lock "$lock" "zarnock: another command is building $ZK_BUILD: waiting for it to finish"
-    if ! deps=$(bash "$ZK_ROOT/scripts/deps.sh"); then
+    if ! zk_step bash "$ZK_ROOT/scripts/deps.sh" >"$ZK_BUILD/.deps"; then
         status=1
-    elif ! cmake -S "$ZK_ROOT" -B "$ZK_BUILD" -DZARNOCK_DEPS="$deps" >/dev/null; then
+    elif ! zk_step cmake -S "$ZK_ROOT" -B "$ZK_BUILD" -DZARNOCK_DEPS="$(<"$ZK_BUILD/.deps")" >/dev/null; then
         status=1
-    elif ! cmake --build "$ZK_BUILD" -j "$(nproc)" >"$ZK_BUILD/build.log" 2>&1; then
+    elif ! zk_step cmake --build "$ZK_BUILD" -j "$(nproc)" >"$ZK_BUILD/build.log" 2>&1; then
         grep -E -B2 -A6 'error|Error [0-9]' "$ZK_BUILD/build.log" | head -n 150
         zk_log "build failed; the whole output is in $ZK_BUILD/build.log"
         status=1
@@ -172,44 +249,51 @@ zk_start_xvfb() {
 # With "unmanaged" as second argument (the test prefix) Wine's windows are not handed to
 # a window manager: on a bare Xvfb, closing a modal dialog then takes milliseconds instead
 # of about two seconds. The value is written once per prefix; the marker file says so.
+# The prefix is the run's to end from its first step on: a signal during its making ends
+# the Wine programs that the making started.
 zk_prefix_up() {
     export WINEPREFIX=$1
+    ZK_PREFIX_UP=$1
     local unmanaged=${2:-}
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     # Made only once its last step is done: a making that was cut short (the fonts not yet
     # copied) is completed by the next run, which keeps what the prefix holds.
     if [ ! -f "$WINEPREFIX/.zarnock-made" ]; then
+        # A Wine program of the user's may keep the prefix's server: then it is not waited for.
+        local users=""
+        users=$(zk_prefix_server "$WINEPREFIX") || users=""
         if [ -f "$WINEPREFIX/system.reg" ]; then
             zk_log "completing the Wine prefix $WINEPREFIX"
-            wineboot -u </dev/null >/dev/null 2>&1 || true
+            zk_step wineboot -u </dev/null >/dev/null 2>&1 || true
         else
             zk_log "making the Wine prefix $WINEPREFIX"
             mkdir -p "$WINEPREFIX"
-            wineboot -i </dev/null >/dev/null 2>&1 || true
+            zk_step wineboot -i </dev/null >/dev/null 2>&1 || true
         fi
-        wineserver -w
+        [ -n "$users" ] || zk_step wineserver -w
         mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
         cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
         [ -f "$WINEPREFIX/system.reg" ] && touch "$WINEPREFIX/.zarnock-made"
     fi
     # One persistent server for the run, started with every stream detached: Wine's
     # background services inherit whatever output they are given. Its errors are kept: it
-    # has been seen to crash in the middle of a run (SIGSEGV, then its own abort).
-    wineserver -p </dev/null >/dev/null 2>>"$WINEPREFIX.wineserver.log"
-    wine wineboot </dev/null >/dev/null 2>&1 || true
+    # has been seen to crash in the middle of a run (SIGSEGV, then its own abort). Where a
+    # server runs already (a Wine program that the user started in the prefix), it ends with
+    # 2 and the run uses that one.
+    wineserver -p </dev/null >/dev/null 2>>"$WINEPREFIX.wineserver.log" || true
+    zk_step wine wineboot </dev/null >/dev/null 2>&1 || true
     if [ "$unmanaged" = unmanaged ] && [ ! -f "$WINEPREFIX/.zarnock-unmanaged" ]; then
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 &&
+        zk_step wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 &&
             touch "$WINEPREFIX/.zarnock-unmanaged"
     fi
     # A test program that crashes gets Wine's debugger without its "Program Error" box: the
     # backtrace goes to the test's output and the program ends, instead of waiting for a
     # click until CTest's time-out.
     if [ "$unmanaged" = unmanaged ] && [ ! -f "$WINEPREFIX/.zarnock-nocrashbox" ]; then
-        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 &&
+        zk_step wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 &&
             touch "$WINEPREFIX/.zarnock-nocrashbox"
     fi
-    ZK_PREFIX_UP=$WINEPREFIX
 }
 
 # Wine's sound for tests and benchmarks: ALSA's null plug-in as the only device (it takes
@@ -275,18 +359,19 @@ zk_wine64_only() {
 # i386 architecture. Where it cannot be had (a kernel without 32-bit programs, a mirror that
 # is out of step) Wine runs 64-bit only and the 32-bit test is skipped with the reason.
 zk_wine32() {
-    if ! zk_i386_runs; then
-        zk_log "this kernel runs no 32-bit programs: Wine runs 64-bit only and the 32-bit test is skipped"
-        zk_wine64_only "this kernel runs no 32-bit programs"
-        return 0
-    fi
     # One run at a time changes the architecture (runs of other trees too), and the first
-    # takes back what a run ended during its install left.
+    # takes back what a run ended during its install left, on any kernel.
     local lock status=0
     mkdir -p "$(dirname "$ZK_I386_MARK")"
     exec {lock}>"$ZK_I386_MARK.lock"
     zk_lock "$lock" "zarnock: another run is installing wine32 (i386): waiting for it"
     zk_i386_undo
+    if ! zk_i386_runs; then
+        exec {lock}>&-
+        zk_log "this kernel runs no 32-bit programs: Wine runs 64-bit only and the 32-bit test is skipped"
+        zk_wine64_only "this kernel runs no 32-bit programs"
+        return 0
+    fi
     if ! zk_installed wine32:i386; then
         zk_log "installing wine32 (i386)"
         zk_install_wine32 || status=$?
@@ -301,9 +386,10 @@ zk_wine32() {
 # machine's package setup is as it was (and its own apt-get update is not broken by it). A
 # mark outside the tree, made once the architecture is added, says it was added here: a run
 # ended during the install leaves it for the next run of any tree, and a signal during the
-# install takes it back at once.
+# install takes it back at once (zk_exit, once the install step has stopped).
 ZK_I386_MARK=${ZARNOCK_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zarnock}/i386-added
 ZK_WINE32_FAILED=""
+ZK_I386_PENDING=""
 zk_i386_configured() { dpkg --print-foreign-architectures | grep -qx i386; }
 zk_install_wine32() {
     if ! zk_i386_configured; then
@@ -313,8 +399,7 @@ zk_install_wine32() {
         fi
         touch "$ZK_I386_MARK"
     fi
-    trap 'zk_i386_undo; exit 143' TERM
-    trap 'zk_i386_undo; exit 130' INT
+    ZK_I386_PENDING=1
     if ! zk_apt_update; then
         ZK_WINE32_FAILED="apt-get update failed; is the package mirror in the middle of a sync?"
     elif ! zk_apt_install wine32:i386; then
@@ -323,7 +408,7 @@ zk_install_wine32() {
         rm -f "$ZK_I386_MARK"
     fi
     zk_i386_undo
-    trap - TERM INT
+    ZK_I386_PENDING=""
     zk_installed wine32:i386
 }
 
@@ -341,7 +426,7 @@ zk_i386_undo() {
         return 0
     fi
     rm -f "$ZK_I386_MARK"
-    apt-get update -qq >/dev/null 2>&1
+    zk_step --gentle apt-get update -qq >/dev/null 2>&1
     zk_log "the i386 architecture added for wine32 is removed again"
 }
 

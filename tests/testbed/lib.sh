@@ -6,7 +6,7 @@
 #   dpkg        its foreign architectures are DIR/archs, which adding and removing one
 #               changes; the actions named in $STANDIN_DPKG_FAIL fail
 #   dpkg-query  knows nothing of $STANDIN_MISSING ("all": of any package), asks the real one
-#               of the rest
+#               of the rest; lists an i386 package when $STANDIN_I386_USED is set
 #   cmake       does nothing (the programs are built); xdg-open starts a program that goes
 #               on after it, as a browser does, and writes its id to DIR/opened
 # Every call is recorded in DIR/calls.
@@ -37,7 +37,8 @@ dpkg) case " ${STANDIN_DPKG_FAIL:-} " in *" $1 "*) exit 2 ;; esac
     --add-architecture) echo "$2" >>"$STANDIN_DIR/archs" ;;
     --remove-architecture) sed -i "/^$2\$/d" "$STANDIN_DIR/archs" ;;
     esac ;;
-dpkg-query) case "$STANDIN_MISSING $*" in all\ * | *\ *"$STANDIN_MISSING"*) exit 1 ;; esac
+dpkg-query) case "$*" in *'{Architecture}'*) [ -z "${STANDIN_I386_USED:-}" ] || echo i386; exit 0 ;; esac
+    case "$STANDIN_MISSING $*" in all\ * | *\ *"$STANDIN_MISSING"*) exit 1 ;; esac
     exec /usr/bin/dpkg-query "$@" ;;
 xdg-open) setsid sleep 600 </dev/null >/dev/null 2>&1 &
     echo $! >"$STANDIN_DIR/opened" ;;
