@@ -16,8 +16,8 @@
 #   zk_step [--gentle] CMD... run CMD (a program or a function) as a step of the command: see
 #                             below
 #   zk_step_end               end the step that is running, with all it started
-#   zk_lock [-s] FD TEXT      take the lock on the file open as FD (-s: shared); when another
-#                             command holds it, say TEXT first and wait for it
+#   zk_lock FD TEXT           take the lock on the file open as FD; when another command
+#                             holds it, say TEXT first and wait for it
 
 ZK_PROC_GRACE=50  # tenths of a second between SIGTERM and SIGKILL
 
@@ -201,9 +201,7 @@ zk_step_end() {
 # The waiting flock is a step: a signal ends it with the command, and the lock is the open
 # file's, so it is held through the caller's descriptor once the step has it.
 zk_lock() {
-    local shared=""
-    [ "$1" = -s ] && { shared=-s; shift; }
-    flock -n $shared "$1" && return 0
+    flock -n "$1" && return 0
     echo "$2" >&2
-    zk_step flock $shared "$1"
+    zk_step flock "$1"
 }
