@@ -152,7 +152,8 @@ check "and leaves nothing of the run or its prefix" wait_for 20 nothing_left
 own+=("$(zk_proc_id $!)")
 wait_for 20 bash -c "! flock -n '$dir/build/.build.lock' true"
 session_run locked --screenshot "$dir/locked.png"
-wait_for 120 grep -q 'waiting for it to finish' "$dir/locked.out"
+check "a run waits for the build lock that another command holds" \
+    wait_for 120 grep -q 'waiting for it to finish' "$dir/locked.out"
 runclock waiter &
 waiter=$!
 sleep 2
