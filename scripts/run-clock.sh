@@ -34,7 +34,9 @@ done
 part=""
 trap 'rm -f "$part"; zk_exit' EXIT
 screenshot() {
-    zk_step sleep "$seconds"
+    # Holding none of the command's output: a run killed outright leaves this sleep until its
+    # time is up, and a pipe that the output goes to should not wait for it.
+    zk_step sleep "$seconds" </dev/null >/dev/null 2>&1
     part="$(dirname "$shot")/.$$.$(basename "$shot")"
     if ! "$@"; then
         zk_log "the clock no longer shows: no screenshot saved"
