@@ -205,7 +205,7 @@ zk_install() {
 # builds of one tree overwrite each other's objects and libraries. The second waits for the
 # first and then finds the tree built.
 zk_build() {
-    local deps lock status=0
+    local lock status=0
     mkdir -p "$ZK_BUILD"
     exec {lock}>"$ZK_BUILD/.build.lock"
     zk_lock "$lock" "zarnock: another command is building $ZK_BUILD: waiting for it to finish"
